@@ -1,0 +1,16 @@
+# Writes the build's date and time as the program's version numbers:
+# major = year, minor = month and day (MMDD), revision = hour and minute (HHMM).
+string(TIMESTAMP year "%Y")
+string(TIMESTAMP monthDay "%m%d")
+string(TIMESTAMP hourMinute "%H%M")
+math(EXPR monthDay "${monthDay} + 0")
+math(EXPR hourMinute "${hourMinute} + 0")
+set(content "// Generated at build time.\nnamespace nvx {\nint buildVersionMajor() { return ${year}; }\nint buildVersionMinor() { return ${monthDay}; }\nint buildVersionRevision() { return ${hourMinute}; }\n}\n")
+if(EXISTS "${OUT}")
+  file(READ "${OUT}" old)
+else()
+  set(old "")
+endif()
+if(NOT old STREQUAL content)
+  file(WRITE "${OUT}" "${content}")
+endif()

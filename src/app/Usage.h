@@ -1,0 +1,10 @@
+#pragma once
+
+#include <QString>
+
+namespace nvx {
+
+// The text printed by --help.
+QString usageText();
+
+} // namespace nvx
