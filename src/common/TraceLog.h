@@ -1,0 +1,92 @@
+#pragma once
+
+#include "common/Reporter.h"
+
+#include <QDateTime>
+#include <QString>
+#include <QStringList>
+
+#include <array>
+
+namespace nvx {
+
+class Clock;
+class Host;
+class Systeme;
+struct AppFlags;
+
+// The daily trace log. Lines are timestamped, carry two column codes and the time elapsed
+// since the previous line, wait in memory and reach the day's ".Log" file in batches. Lines
+// flagged as incidents also go to the incident list. Each day's file starts with a header
+// (uptime, version, machine), and files older than 45 days are purged once a day.
+class Trace final : public Reporter {
+public:
+    // Lines pending while the log file cannot be written are bounded; past this the oldest go.
+    static constexpr qsizetype kMaxPendingLines = 20000;
+    // The incident list is cleared when it holds more than this many lines.
+    static constexpr qsizetype kMaxIncidentLines = 1000;
+    static constexpr int kPurgeDays = 45;
+
+    struct TraceState {
+        qint64 DernierChrono = 0;
+        QString DernierJourEntete;
+        QString DernierJourPurge;
+        bool GestionErreurEnCours = false;
+        qint32 DerniereErreurNumero = 0;
+        QDateTime DerniereErreurDate;
+        QString DerniereErreurDescription;
+    };
+
+    Trace(Clock& clock, Host& host, AppFlags& flags);
+
+    // The system helpers used for the header, the purge and the error report.
+    void attach(Systeme& systeme) { systeme_ = &systeme; }
+    // Log folder of database base (suite form, ending with "\"); element 0 receives the files.
+    void setLogFolder(int base, const QString& folder);
+    QString logFolder(int base) const;
+    // Text of the batch-size setting (lines written per batch); read numerically.
+    void setBatchSizeText(const QString& text) { batchSizeText_ = text; }
+
+    void TraceLog(qint16 base, qint16 colonne1, qint16 colonne2, const QString& texte, bool incident = false,
+                  qint16 niveau = -1, bool ecritureAutorisee = true) override;
+    void TraceLogEncadre(qint16 base, qint16 colonne1, qint16 colonne2, const QString& texte,
+                         const QString& cadre, bool incident);
+    // Writes liste to the day's log file and empties it. nomFichier is filled in when blank.
+    void TraceLogForce(QStringList& liste, QString& nomFichier, bool jourPrecedent);
+    // Writes the pending lines of ListeLog to today's file.
+    void flush();
+    void GestionDesErreurs(const QString& origine) override;
+    // Flushes, lets the user pick a log file and opens it in the text viewer.
+    void LectureLog(const QString& dossier, const QString& prefixe);
+
+    TraceState EtatTrace;
+    bool AlerteReboot45 = false;
+    bool AlerteReboot48 = false;
+    // Lines traced before the settings are loaded.
+    QStringList ListeBis;
+    // Lines waiting to be written to the file.
+    QStringList ListeLog;
+    // The main window's incident list (the host shows it).
+    QStringList ListeIncidents;
+
+private:
+    void traceLine(qint16 colonne1, qint16 colonne2, const QString& texte, bool incident, qint16 niveau,
+                   bool ecritureAutorisee);
+    void appendPending(QStringList& liste, QString line);
+    bool writeBatch(const QStringList& head, const QStringList& liste, qsizetype count, const QString& nomFichier);
+    QStringList headerLines();
+    void purge(const QString& todayText);
+    QString timing() const;
+
+    Clock& clock_;
+    Host& host_;
+    AppFlags& flags_;
+    Systeme* systeme_ = nullptr;
+    std::array<QString, 5> logFolders_;
+    QString batchSizeText_ = QStringLiteral("200");
+    bool forcing_ = false;
+    bool writeFailureReported_ = false;
+    qint64 droppedLines_ = 0;
+};
+
+} // namespace nvx
