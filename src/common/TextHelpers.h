@@ -15,7 +15,9 @@ class Reporter;
 // (or "Lib_Systeme:UTF8_Encode_System") and return their neutral result.
 
 // Fixed-width text of a number: value + 0.005 rounded half to even, clamped to +-2147483647,
-// padded on the left with pad and cut to its rightmost width characters.
+// padded on the left with the first character of pad and cut to its rightmost width characters.
+// A negative number keeps its sign in front of width - 1 characters; with decimals > 0 the value
+// is written with that many decimals (".") before padding and cutting.
 QString N2S(double value, qint16 width, qint16 decimals = 0, const QString& pad = QStringLiteral("0"));
 // "YYYYMMDD"; an invalid date gives today's date (reported).
 QString D2S(const QDate& date, Reporter* reporter = nullptr);
@@ -55,8 +57,12 @@ qint16 SerieDeRepertoire(const QString& code);
 // Display title of a song, optionally with its version in brackets.
 QString TitreDuMorceau(const QString& title, const QString& version, bool withVersion, bool titleOnly);
 
-// The numeric value of the start of a text, as the classic Val() reads it: leading blanks,
-// an optional sign, digits and an optional decimal part; 0 when nothing numeric comes first.
+// The numeric value of the start of a text, as the classic Val() reads it: blanks, tabs and line
+// feeds are skipped wherever they are, then an optional sign, digits, an optional decimal part
+// and an optional exponent; 0 when nothing numeric comes first.
 double vbVal(const QString& text);
+// The text without its leading and trailing blanks (" " only, as the classic Trim): tabs and
+// other white space are kept, so a text of tabs is not blank.
+QString vbTrim(const QString& text);
 
 } // namespace nvx
