@@ -28,7 +28,8 @@ void BM_TraceLogToFile(benchmark::State& state)
     trace.setLogFolder(0, QStringLiteral("C:\\Logs\\"));
     trace.setBatchSizeText(QString::number(state.range(0)));
 
-    const QString text = QStringLiteral("UDPDataArrival_00: Hour 07: XML file written: NVX_Upload_20201208_07_Station_01.xml");
+    const QString text =
+        QStringLiteral("UDPDataArrival_00: Hour 07: XML file written: NVX_Upload_20201208_07_Station_01.xml");
     for (auto _ : state)
         trace.TraceLog(-1, -1, -1, text);
     trace.flush();

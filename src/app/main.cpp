@@ -4,7 +4,6 @@
 #include <QCoreApplication>
 #include <QTextStream>
 
-
 int main(int argc, char** argv)
 {
     QCoreApplication app(argc, argv);

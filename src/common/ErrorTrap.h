@@ -27,8 +27,7 @@ void reportException(Reporter& reporter, const QString& origine, std::exception_
 
 // Runs body under a trap: any failure is saved and reported under origine ("Module:Procedure").
 // Returns true when body ran to its end.
-template <class Body>
-bool trap(Reporter& reporter, const QString& origine, Body&& body) noexcept
+template <class Body> bool trap(Reporter& reporter, const QString& origine, Body&& body) noexcept
 {
     try {
         body();

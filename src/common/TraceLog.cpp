@@ -18,7 +18,8 @@ namespace {
 
 const QString kHeaderPrefix = QStringLiteral("==:==:==:====:=:=:=:");
 const QString kHeaderRule = QStringLiteral("===========================================");
-const QString kDropNotice = QStringLiteral("Warning: TraceLog: trace lines dropped while the log file could not be written: ");
+const QString kDropNotice =
+    QStringLiteral("Warning: TraceLog: trace lines dropped while the log file could not be written: ");
 constexpr qint32 kApplicationErrorBase = qint32(0x80040000u);
 constexpr qint32 kAutomationDisconnected = qint32(0x80010108u);
 
@@ -241,25 +242,30 @@ QStringList Trace::headerLines()
     }
     QString uptime;
     if (days >= 1)
-        uptime = QString::number(days) + QStringLiteral(" D ") + QString::number(hours) + QStringLiteral(" H ");
+        uptime =
+            QString::number(days) + QStringLiteral(" D ") + QString::number(hours) + QStringLiteral(" H ");
     else if (hours > 0)
         uptime = QString::number(hours) + QStringLiteral(" H ");
-    uptime += QString::number(minutes) + QStringLiteral(" Min ") + QString::number(seconds) + QStringLiteral(" Sec");
+    uptime += QString::number(minutes) + QStringLiteral(" Min ") + QString::number(seconds) +
+              QStringLiteral(" Sec");
     if (days >= 46 && !AlerteReboot45) {
         AlerteReboot45 = true;
-        TraceLog(-1, -1, -1, QStringLiteral("Reboot needed because computer started since more 45 days"), true, 0);
+        TraceLog(-1, -1, -1, QStringLiteral("Reboot needed because computer started since more 45 days"),
+                 true, 0);
     }
     if (days > 48 && !AlerteReboot48) {
         AlerteReboot48 = true;
-        TraceLog(-1, -1, -1, QStringLiteral("Reboot needed because computer started since more 48 days"), true, 0);
+        TraceLog(-1, -1, -1, QStringLiteral("Reboot needed because computer started since more 48 days"),
+                 true, 0);
     }
 
     QString theme = QStringLiteral("WinClassic");
     QString version, computer, os;
     if (systeme_) {
         QString value;
-        if (systeme_->Reg_GetValue(0, QStringLiteral("Software\\Microsoft\\Windows\\CurrentVersion\\ThemeManager"),
-                                   QStringLiteral("ThemeActive"), value) == 0 &&
+        if (systeme_->Reg_GetValue(
+                0, QStringLiteral("Software\\Microsoft\\Windows\\CurrentVersion\\ThemeManager"),
+                QStringLiteral("ThemeActive"), value) == 0 &&
             vbVal(value) != 0)
             theme = QStringLiteral("WinXP");
         version = systeme_->VersionApplication();
@@ -320,7 +326,8 @@ void Trace::GestionDesErreurs(const QString& origine)
                 d.replace(QStringLiteral(". "), QStringLiteral("\n "));
             QString report = QStringLiteral("Err: ") + QString::number(n) + QStringLiteral(" (") + d + u')';
             if (!origine.trimmed().isEmpty())
-                report += QStringLiteral("\n\nSource:") + origine + u':' + QString::number(erreur.ErreurLigne);
+                report +=
+                    QStringLiteral("\n\nSource:") + origine + u':' + QString::number(erreur.ErreurLigne);
             if (applicationDefined && !erreur.ErreurSource.trimmed().isEmpty())
                 report += QStringLiteral("\n(Source: ") + erreur.ErreurSource + u')';
             report.replace(u'\n', u' ');
@@ -329,7 +336,8 @@ void Trace::GestionDesErreurs(const QString& origine)
                 TraceLogEncadre(-1, -1, -1, QStringLiteral("Reboot the Computer because of Automation Error"),
                                 QStringLiteral(" = "), true);
                 if (systeme_) {
-                    systeme_->CreateShortCutStartUp(true, 10000, QStringLiteral("Lib_Public:GestionDesErreurs"));
+                    systeme_->CreateShortCutStartUp(true, 10000,
+                                                    QStringLiteral("Lib_Public:GestionDesErreurs"));
                     systeme_->ShutdownWindows(2);
                 }
             }

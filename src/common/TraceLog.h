@@ -73,7 +73,8 @@ private:
     void traceLine(qint16 colonne1, qint16 colonne2, const QString& texte, bool incident, qint16 niveau,
                    bool ecritureAutorisee);
     void appendPending(QStringList& liste, QString line);
-    bool writeBatch(const QStringList& head, const QStringList& liste, qsizetype count, const QString& nomFichier);
+    bool writeBatch(const QStringList& head, const QStringList& liste, qsizetype count,
+                    const QString& nomFichier);
     QStringList headerLines();
     void purge(const QString& todayText);
     QString timing() const;

@@ -12,7 +12,8 @@ QString Systeme::VersionApplication(int major, int minor, int revision)
     const auto four = [](int n) { return QStringLiteral("%1").arg(n, 4, 10, QLatin1Char('0')).right(4); };
     const QString mmdd = four(minor);
     const QString hhmm = four(revision);
-    return QString::number(major) + u'.' + mmdd.left(2) + mmdd.mid(2, 2) + u'.' + hhmm.left(2) + hhmm.mid(2, 2);
+    return QString::number(major) + u'.' + mmdd.left(2) + mmdd.mid(2, 2) + u'.' + hhmm.left(2) +
+           hhmm.mid(2, 2);
 }
 
 QString Systeme::VersionApplication()

@@ -1,7 +1,8 @@
+#include "common/TraceLog.h"
+
 #include "common/AppFlags.h"
 #include "common/NativePath.h"
 #include "common/Systeme.h"
-#include "common/TraceLog.h"
 #include "support/FakeClock.h"
 #include "support/FakeHost.h"
 
@@ -221,7 +222,8 @@ TEST_F(TraceLogTest, UnwritableLogKeepsABoundedListAndReportsOnce)
     trace.TraceLog(-1, -1, -1, QStringLiteral("kept"));
     trace.TraceLog(-1, -1, -1, QStringLiteral("kept too"));
     EXPECT_TRUE(trace.ListeLog.first().endsWith(QStringLiteral("kept")));
-    EXPECT_EQ(trace.ListeLog.filter(QStringLiteral("Err: 75 (")).size(), 1) << trace.ListeLog.join(u'\n').toStdString();
+    EXPECT_EQ(trace.ListeLog.filter(QStringLiteral("Err: 75 (")).size(), 1)
+        << trace.ListeLog.join(u'\n').toStdString();
 
     for (int i = 0; i < Trace::kMaxPendingLines + 10; ++i)
         trace.TraceLog(-1, -1, -1, QStringLiteral("line %1").arg(i));
@@ -239,9 +241,11 @@ TEST_F(TraceLogTest, UnwritableLogKeepsABoundedListAndReportsOnce)
 TEST_F(TraceLogTest, ErrorReportFormatsAndNumberFolding)
 {
     loadSetup();
-    trace.erreur = SavedError{qint32(0x80040005u), 12, QStringLiteral("Custom failure"), QStringLiteral("Engine")};
+    trace.erreur =
+        SavedError{qint32(0x80040005u), 12, QStringLiteral("Custom failure"), QStringLiteral("Engine")};
     trace.GestionDesErreurs(QStringLiteral("Lib_Public:TraceLog"));
-    const QString report = QStringLiteral("Err: 5 (Custom failure)  Source:Lib_Public:TraceLog:12 (Source: Engine)");
+    const QString report =
+        QStringLiteral("Err: 5 (Custom failure)  Source:Lib_Public:TraceLog:12 (Source: Engine)");
     ASSERT_GE(trace.ListeIncidents.size(), 1);
     EXPECT_TRUE(trace.ListeIncidents.last().endsWith(report));
     const QStringList lines = fileLines();
@@ -278,7 +282,9 @@ TEST_F(TraceLogTest, AutomationDisconnectRestartsTheMachineThroughTheRunner)
     loadSetup();
     trace.erreur = SavedError{qint32(0x80010108u), 3, QStringLiteral("Automation error"), {}};
     trace.GestionDesErreurs(QStringLiteral("M:P"));
-    EXPECT_EQ(trace.ListeIncidents.filter(QStringLiteral("Reboot the Computer because of Automation Error")).size(), 1);
+    EXPECT_EQ(
+        trace.ListeIncidents.filter(QStringLiteral("Reboot the Computer because of Automation Error")).size(),
+        1);
     ASSERT_EQ(commands.size(), 1);
     EXPECT_TRUE(commands[0].contains(QStringLiteral("reboot")));
     EXPECT_TRUE(QFile::exists(tmp.filePath(QStringLiteral("autostart/Velmora - Tools NVX.desktop"))));

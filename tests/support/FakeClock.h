@@ -8,7 +8,9 @@ namespace nvx::test {
 class FakeClock final : public Clock {
 public:
     explicit FakeClock(QDateTime start = QDateTime(QDate(2020, 2, 20), QTime(10, 0)), qint64 chrono = 3600000)
-        : now_(start), chrono_(chrono) {}
+        : now_(start), chrono_(chrono)
+    {
+    }
     QDateTime now() const override { return now_; }
     qint64 ChronoMilliSec() const override { return chrono_; }
     void sleep(int ms) override { advance(ms); }
