@@ -29,8 +29,8 @@ QString resolveCase(const QString& path)
         if (matching && !part.isEmpty() && part != u"." && part != u"..") {
             const QString dir = current.isEmpty() ? QStringLiteral(".") : current;
             if (!QFileInfo::exists(current + part)) {
-                const QStringList entries =
-                    QDir(dir).entryList(QDir::AllEntries | QDir::Hidden | QDir::System | QDir::NoDotAndDotDot);
+                const QStringList entries = QDir(dir).entryList(QDir::AllEntries | QDir::Hidden |
+                                                                QDir::System | QDir::NoDotAndDotDot);
                 bool found = false;
                 for (const QString& e : entries) {
                     if (e.compare(part, Qt::CaseInsensitive) == 0) {
@@ -84,7 +84,8 @@ QString NativePath(const QString& path)
     p.replace(u'\\', u'/');
     if (p.size() >= 2 && p[1] == u':' && p[0].isLetter()) {
         const QString rest = p.mid(2);
-        p = driveRoot() + u'/' + p[0].toLower() + (rest.startsWith(u'/') || rest.isEmpty() ? rest : u'/' + rest);
+        p = driveRoot() + u'/' + p[0].toLower() +
+            (rest.startsWith(u'/') || rest.isEmpty() ? rest : u'/' + rest);
     } else if (p.startsWith(QStringLiteral("//"))) {
         p = driveRoot() + QStringLiteral("/unc/") + p.mid(2);
     }
