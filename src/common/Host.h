@@ -1,6 +1,7 @@
 #pragma once
 
 #include <QString>
+#include <QStringList>
 
 namespace nvx {
 
@@ -26,6 +27,9 @@ public:
     // Open-file dialog; returns the chosen file, or an empty string when cancelled.
     virtual QString selectOpenFile(const QString& folder, const QString& filter,
                                    const QString& proposedFile) = 0;
+    // Lets the person choose one of items (the database choice at start-up); returns its index,
+    // or -1 when the choice is abandoned. A headless host returns preselected.
+    virtual int selectItem(const QString& title, const QStringList& items, int preselected) = 0;
     // Opens a document or starts a program the way the desktop shell does; returns a shell
     // result code (greater than 32 on success).
     virtual int shellExecute(const QString& verb, const QString& file, const QString& parameters,

@@ -43,6 +43,11 @@ public:
         fileRequests.append(folder + u'|' + filter + u'|' + proposedFile);
         return fileAnswers.isEmpty() ? QString() : fileAnswers.takeFirst();
     }
+    int selectItem(const QString& title, const QStringList& items, int preselected) override
+    {
+        itemRequests.append(title + u'|' + items.join(u';') + u'|' + QString::number(preselected));
+        return itemAnswers.isEmpty() ? preselected : itemAnswers.takeFirst();
+    }
     int shellExecute(const QString& verb, const QString& file, const QString& parameters,
                      const QString& directory, int showMode) override
     {
@@ -64,6 +69,8 @@ public:
     QList<Box> boxes;
     QList<Answer> answers;
     QStringList splashTexts, captions, folderRequests, folderAnswers, fileRequests, fileAnswers;
+    QStringList itemRequests;
+    QList<int> itemAnswers;
     QList<Execution> executions;
     int shellResult = 42;
     QStringList progressLines, incidentLines;
