@@ -59,6 +59,8 @@ public:
     QString LibSize(double size);
 
     // Registry, kept in INI files beside the suite configuration where there is no registry.
+    // Both return 0 or the registry's error number (2 no such value, 6 unknown root, 1010 empty
+    // key path). Type REG_DWORD is read and written as decimal text.
     int Reg_GetValue(quint32 root, const QString& keyPath, const QString& valueName, QString& value);
     int Reg_SetValue(quint32 root, const QString& keyPath, const QString& valueName, const QString& value,
                      int type = REG_SZ);
@@ -66,7 +68,11 @@ public:
     // Processes
     int ExecuterProgrammeExterne(const QString& verb, const QString& file, const QString& parameters = {},
                                  const QString& directory = {}, int showMode = 1);
+    // Exit code of the process, or 259 when the wait ended first. Time-out -1 waits without
+    // letting events run, 0 lets them run without limit, more stops after that many ms; every
+    // wait ends when the application closes.
     int AttenteFinProcessusExterne(qint64 processId, int timeoutMs);
+    // Lets events run until the duration has passed or the application closes.
     void WaitOnDuration(int milliseconds);
 
     // Time and system information
@@ -108,6 +114,10 @@ private:
     QString lastVerifiedFolder_;
     QSet<QString> existingFolders_;
     QSet<QString> failedFolders_;
+    // Registry file of a root (native form); empty for a root that has none.
+    QString registryFile(quint32 root) const;
+    // Folder of the start-up entries (native form).
+    QString autostartFolder() const;
 };
 
 } // namespace nvx

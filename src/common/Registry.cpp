@@ -1,0 +1,168 @@
+#include "common/AppFlags.h"
+#include "common/ErrorTrap.h"
+#include "common/IniFile.h"
+#include "common/NativePath.h"
+#include "common/Systeme.h"
+
+#include <limits>
+
+// Where the platform has no registry, each root is an INI file beside the suite configuration:
+// one section per key path, one entry per value. The files can hold the platform token, so
+// they are created readable by their owner only.
+
+namespace nvx {
+
+namespace {
+
+// The registry's own error numbers, which callers compare against.
+constexpr int kFileNotFound = 2;
+constexpr int kPathNotFound = 3;
+constexpr int kAccessDenied = 5;
+constexpr int kInvalidHandle = 6;
+constexpr int kTypeMismatch = 13;
+constexpr int kInvalidParameter = 87;
+constexpr int kBadKey = 1010;
+constexpr int kUnexpected = 1359;
+
+const QFileDevice::Permissions kOwnerOnly = QFileDevice::ReadOwner | QFileDevice::WriteOwner;
+
+// A key path names one section; "Software\A\" and "Software\A" are the same key.
+QString sectionOf(const QString& keyPath)
+{
+    QString key = keyPath.trimmed();
+    while (key.endsWith(u'\\'))
+        key.chop(1);
+    return key;
+}
+
+// The unnamed (default) value of a key, written "@" as registry exports do.
+QString entryOf(const QString& valueName)
+{
+    return valueName.isEmpty() ? QStringLiteral("@") : valueName;
+}
+
+QString cutAtNul(const QString& text)
+{
+    const qsizetype nul = text.indexOf(QChar(0));
+    return nul < 0 ? text : text.left(nul);
+}
+
+} // namespace
+
+QString Systeme::registryFile(quint32 root) const
+{
+    QString name;
+    if (root == 0 || root == HKEY_CURRENT_USER)
+        name = QStringLiteral("Registre_HKCU.ini");
+    else if (root == HKEY_LOCAL_MACHINE)
+        name = QStringLiteral("Registre_HKLM.ini");
+    else
+        return {};
+    QString folder = registryFolder_;
+    if (folder.isEmpty() && !flags_.DossierApplication.isEmpty())
+        folder = flags_.DossierApplication + QStringLiteral("Settings\\");
+    // Without an application folder the file would land wherever the process happens to run.
+    if (folder.isEmpty())
+        Raise(kPathNotFound, QStringLiteral("Registry folder unknown"), QStringLiteral("Lib_Systeme"));
+    if (!folder.endsWith(u'\\') && !folder.endsWith(u'/'))
+        folder += u'\\';
+    return NativePath(folder + name);
+}
+
+int Systeme::Reg_GetValue(quint32 root, const QString& keyPath, const QString& valueName, QString& value)
+{
+    value.clear();
+    int result = 0;
+    const bool ran = trap(reporter_, QStringLiteral("Lib_Systeme:Reg_GetValue"), [&] {
+        const QString section = sectionOf(keyPath);
+        if (section.isEmpty()) {
+            result = kBadKey;
+            return;
+        }
+        const QString file = registryFile(root);
+        if (file.isEmpty()) {
+            result = kInvalidHandle;
+            return;
+        }
+        IniFile ini;
+        if (!ini.load(file)) {
+            result = kAccessDenied;
+            Raise(kAccessDenied,
+                  QStringLiteral("Unable to read the registry file ") + file + QStringLiteral(": ") +
+                      ini.errorString(),
+                  QStringLiteral("Lib_Systeme"));
+        }
+        const QString entry = entryOf(valueName);
+        if (!ini.contains(section, entry)) {
+            result = kFileNotFound;
+            return;
+        }
+        // Registry values have no length limit: a token must come back whole.
+        value = cutAtNul(ini.value(section, entry, QString(), -1));
+    });
+    if (!ran && result == 0)
+        result = kUnexpected;
+    return result;
+}
+
+int Systeme::Reg_SetValue(quint32 root, const QString& keyPath, const QString& valueName,
+                          const QString& value, int type)
+{
+    int result = 0;
+    const bool ran = trap(reporter_, QStringLiteral("Lib_Systeme:Reg_SetValue"), [&] {
+        const QString section = sectionOf(keyPath);
+        if (section.isEmpty()) {
+            result = kBadKey;
+            return;
+        }
+        const QString file = registryFile(root);
+        if (file.isEmpty()) {
+            result = kInvalidHandle;
+            return;
+        }
+
+        QString stored;
+        if (type == REG_DWORD) {
+            bool ok = false;
+            const qint64 n = value.trimmed().toLongLong(&ok);
+            if (!ok || n < std::numeric_limits<qint32>::min() || n > std::numeric_limits<quint32>::max()) {
+                result = kTypeMismatch;
+                Raise(kTypeMismatch,
+                      QStringLiteral("Type mismatch: '") + value + QStringLiteral("' is not a 32-bit number"),
+                      QStringLiteral("Lib_Systeme"));
+            }
+            stored = QString::number(n);
+        } else {
+            // Quoted, so that blanks at either end and quotes of its own survive the reading.
+            stored = u'"' + cutAtNul(value) + u'"';
+        }
+
+        IniFile ini;
+        if (!ini.load(file)) {
+            result = kAccessDenied;
+            Raise(kAccessDenied,
+                  QStringLiteral("Unable to read the registry file ") + file + QStringLiteral(": ") +
+                      ini.errorString(),
+                  QStringLiteral("Lib_Systeme"));
+        }
+        if (!ini.setValue(section, entryOf(valueName), stored)) {
+            result = kInvalidParameter;
+            Raise(kInvalidParameter,
+                  QStringLiteral("Invalid registry key or value: ") + section + QStringLiteral(" | ") +
+                      valueName,
+                  QStringLiteral("Lib_Systeme"));
+        }
+        if (ini.isModified() && !ini.save(kOwnerOnly)) {
+            result = kAccessDenied;
+            Raise(kAccessDenied,
+                  QStringLiteral("Unable to write the registry file ") + file + QStringLiteral(": ") +
+                      ini.errorString(),
+                  QStringLiteral("Lib_Systeme"));
+        }
+    });
+    if (!ran && result == 0)
+        result = kUnexpected;
+    return result;
+}
+
+} // namespace nvx
