@@ -82,6 +82,8 @@ public:
 
     // The current database's parameters.
     const ParametresBase& baseCourante() const;
+    // Section of the database's system file that holds database index's values ("Base_NN").
+    QString SectionBase(int index) const;
     // Radio identifier and name of the first database (PbSRadioId, PbSRadioLib).
     QString PbSRadioId() const { return DossiersBase[0].IdRadio; }
     QString PbSRadioLib() const { return DossiersBase[0].Lib; }
@@ -103,13 +105,23 @@ public:
 
 private:
     void migrateLegacyConfiguration(const QString& fichierConfig);
+    void showThemeMessage(const QString& fichierConfig);
     void readBase(int index);
+    void checkDatabaseFile(int index, const QString& fichier, const QString& section);
+    void copyProgram(const QString& fichier, const QString& section);
+    QString lire(const QString& fichier, const QString& section, const QString& cle,
+                 const QString& defaut = {}) const;
+    void creeDossier(const QString& dossier);
+    QString mainCaption() const;
 
     AppFlags& flags_;
     Reporter& reporter_;
     Systeme& systeme_;
     IniAccess& ini_;
     Host& host_;
+    // Database number (1..5) behind each index and the section its system file uses for it.
+    std::array<qint16, kMaxBases> numerosBase_{1, 2, 3, 4, 5};
+    std::array<QString, kMaxBases> sectionsBase_;
     QSet<QString> soundFoldersChecked_;
     bool themeMessageShown_ = false;
 };
