@@ -54,7 +54,11 @@ public:
     // Folders
     void VerificationEtCreationRepertoire(const QString& folder, bool reportFailure = true);
     bool FolderFound(QString& folder, bool create = false);
+    // Shares come from the share lister when one is set, else from the Samba configuration.
     QString ChangeUNCFolder2LocalFolder(const QString& uncFolder, const QString& computerName);
+    // Disk shares declared in a Samba configuration file: sections with a fixed path that are
+    // neither printers nor the per-user "homes".
+    static QList<Share> SambaDiskShares(const QString& configFile);
     double EspaceLibreDisque(const QString& driveRoot);
     QString LibSize(double size);
 
