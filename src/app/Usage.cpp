@@ -10,8 +10,20 @@ QString usageText()
         "Bridges the music scheduler to the voice-tracking platform.\n"
         "\n"
         "Options:\n"
-        "  --version   print the version (year.MMDD.HHMM) and exit\n"
-        "  --help      print this help and exit\n");
+        "  --headless         run without windows: progress on stdout, incidents on stderr;\n"
+        "                     SIGINT or SIGTERM quits cleanly\n"
+        "  --home DIR         application folder (default: $VL3_HOME, else the executable's\n"
+        "                     folder when writable, else ~/.local/share/velmora)\n"
+        "  --drive-root DIR   folder that holds the drives of the suite's paths (C: is DIR/c;\n"
+        "                     default: $VL3_DRIVE_ROOT, else ~/.local/share/velmora/drives)\n"
+        "  --version          print the version (year.MMDD.HHMM) and exit\n"
+        "  --help             print this help and exit\n"
+        "\n"
+        "Switches of the suite, anywhere on the line and in any case:\n"
+        "  /Instance=N or /I=N   settings of instance N (1..10)\n"
+        "  /Wait=MS              pause before starting\n"
+        "  /IP=ADDRESS           target address, traced\n"
+        "  /Veille=True          go to standby once started\n");
 }
 
 } // namespace nvx

@@ -1,7 +1,14 @@
+#include "app/Application.h"
+#include "app/CommandLine.h"
+#include "app/HeadlessHost.h"
+#include "app/SignalWatcher.h"
 #include "app/Usage.h"
+#include "common/Clock.h"
+#include "common/NativePath.h"
 #include "common/Systeme.h"
 
 #include <QCoreApplication>
+#include <QDir>
 #include <QTextStream>
 
 int main(int argc, char** argv)
@@ -12,16 +19,44 @@ int main(int argc, char** argv)
     QTextStream out(stdout);
     QTextStream err(stderr);
 
-    const QStringList args = QCoreApplication::arguments().mid(1);
-    if (args.contains(QStringLiteral("--version"))) {
+    const nvx::OptionsProgramme options = nvx::analyseOptions(QCoreApplication::arguments().mid(1));
+    if (!options.erreur.isEmpty()) {
+        err << "vl3-tools-nvx: " << options.erreur << " needs a value" << Qt::endl << nvx::usageText();
+        return 2;
+    }
+    if (options.version) {
         out << nvx::Systeme::VersionApplication() << Qt::endl;
         return 0;
     }
-    if (args.contains(QStringLiteral("--help")) || args.contains(QStringLiteral("-h"))) {
+    if (options.help) {
         out << nvx::usageText();
         return 0;
     }
-    err << "vl3-tools-nvx: only --version and --help are available in this build" << Qt::endl;
-    out << nvx::usageText();
-    return 2;
+    if (!options.headless)
+        err << "vl3-tools-nvx: this build has no windows yet; running headless" << Qt::endl;
+    if (!options.driveRoot.isEmpty())
+        nvx::setDriveRoot(QDir(options.driveRoot).absolutePath());
+
+    nvx::SystemClock clock;
+    nvx::HeadlessHost host;
+    nvx::Application application(host, clock);
+    application.finProcessus = [] { QCoreApplication::exit(0); };
+
+    const QString executable = QCoreApplication::applicationFilePath();
+    application.Form_Initialize(nvx::Application::resolveDossierApplication(options.home, executable),
+                                executable);
+    if (!application.Form_Load(options.LigneDeCommande)) {
+        // Stopped during start-up (second copy, database choice abandoned, user refused).
+        application.trace.flush();
+        return 1;
+    }
+
+    // The operator's SIGINT or SIGTERM is a confirmed quit.
+    nvx::SignalWatcher watcher;
+    QObject::connect(&watcher, &nvx::SignalWatcher::terminationRequested, [&](int) {
+        application.QuitterConfirme = true;
+        application.Form_Unload();
+    });
+    out << "Tools NVX started: " << application.caption(true) << Qt::endl;
+    return QCoreApplication::exec();
 }

@@ -1,0 +1,304 @@
+#include "app/Application.h"
+
+#include "app/CommandLine.h"
+#include "common/Clock.h"
+#include "common/ErrorTrap.h"
+#include "common/Host.h"
+#include "common/NativePath.h"
+#include "common/TextHelpers.h"
+
+#include <QDir>
+#include <QFileInfo>
+#include <QStandardPaths>
+
+namespace nvx {
+
+namespace {
+
+const QString kTitre = QStringLiteral("Velmora: Tools NVX");
+const QString kFormLoad = QStringLiteral("Frm_Main:Form_Load");
+
+} // namespace
+
+Application::Application(Host& host, Clock& clock)
+    : trace(clock, host, flags), systeme(trace, clock, host, flags), ini(trace, systeme),
+      config(flags, trace, systeme, ini, host), settings(flags, trace, systeme, host, ini, config),
+      droits(flags, ini, config, systeme, host, clock), host_(host), clock_(clock)
+{
+    trace.attach(systeme);
+}
+
+Application::~Application() = default;
+
+QString Application::resolveDossierApplication(const QString& home, const QString& executablePath)
+{
+    QString folder = home;
+    if (folder.isEmpty())
+        folder = qEnvironmentVariable("VL3_HOME");
+    if (folder.isEmpty()) {
+        const QFileInfo exeDir(QFileInfo(executablePath).absolutePath());
+        if (exeDir.isDir() && exeDir.isWritable())
+            folder = exeDir.absoluteFilePath();
+    }
+    if (folder.isEmpty())
+        folder = QDir::homePath() + QStringLiteral("/.local/share/velmora");
+    return CheckRep(SuitePath(QDir(folder).absolutePath()));
+}
+
+QString Application::caption(bool withRadioId) const
+{
+    QString c = kTitre + QStringLiteral(" - ") + Systeme::VersionApplication();
+    if (withRadioId)
+        c += QStringLiteral(" - ") + config.PbSRadioId();
+    return c;
+}
+
+void Application::Form_Initialize(const QString& dossierApplication, const QString& executablePath)
+{
+    DateDemarrageApplication = clock_.now();
+    executablePath_ = executablePath;
+    flags.DossierApplication = CheckRep(dossierApplication);
+    flags.NomExecutable = QFileInfo(executablePath).fileName();
+    // The system drive always exists where the suite comes from; here it is a folder below the
+    // drive root, which a fresh machine does not have yet.
+    QDir().mkpath(NativePath(QStringLiteral("C:\\")));
+}
+
+void Application::splashStep(const QString& texte)
+{
+    if (!SplashAffiche)
+        return;
+    host_.setSplashText(texte);
+    host_.pump();
+    trace.trace(QStringLiteral("----- ") + texte + QStringLiteral(" -----"));
+}
+
+void Application::applyLogFolders()
+{
+    for (int i = 0; i < Configuration::kMaxBases; ++i)
+        trace.setLogFolder(i, config.DossiersBase[size_t(i)].DossierLogOutil);
+}
+
+bool Application::TesterPrevInstance(bool /*killMode*/, qint32 attenteMs)
+{
+    if (!lock_)
+        lock_ = std::make_unique<InstanceLock>(executablePath_, dossierVerrou);
+    bool found = !lock_->tryLock();
+    if (found && attenteMs >= 1) {
+        // The other copy may be on its way out: give it the time to go.
+        systeme.WaitOnDuration(attenteMs);
+        found = !lock_->tryLock();
+    }
+    if (!found)
+        return true;
+    host_.messageBox(
+        Host::Icon::Critical, Host::Buttons::Ok, caption(false),
+        QStringLiteral("Application encore chargée en mémoire.\n\n"
+                       "Veuillez la quitter avant de relancer une autre instance de cette application."),
+        Host::Answer::Ok);
+    return false;
+}
+
+void Application::AnalyseChaineCommand(const QString& ligne)
+{
+    trap(trace, QStringLiteral("Frm_Main:AnalyseChaineCommand"), [&] {
+        trace.TraceLogEncadre(-1, -1, -1, QStringLiteral("Command Line: '") + ligne + u'\'',
+                              QStringLiteral("="), false);
+        const SwitchesLigneDeCommande s = analyseSwitches(ligne);
+        config.NoInstance = s.NoInstance;
+        trace.trace(QStringLiteral("Instance: ") + QString::number(config.NoInstance));
+        if (s.attente) {
+            trace.trace(QStringLiteral("WaitDuration: ") + QString::number(*s.attente));
+            const qint64 debut = clock_.ChronoMilliSec();
+            while (qAbs(clock_.ChronoMilliSec() - debut) < qint64(*s.attente) &&
+                   !flags.PbBFermetureApplication) {
+                host_.pump();
+                clock_.sleep(10);
+            }
+        }
+        if (s.adresseIP) {
+            AdresseIPCible = *s.adresseIP;
+            trace.trace(QStringLiteral("Target IP Address: ") + AdresseIPCible);
+        }
+        VeilleDemandee = s.veille;
+    });
+}
+
+void Application::InitGeneralSysteme()
+{
+    trap(trace, QStringLiteral("Frm_Main:InitGeneralSysteme"), [&] {
+        QString theme;
+        systeme.Reg_GetValue(0, QStringLiteral("Software\\Microsoft\\Windows\\CurrentVersion\\ThemeManager"),
+                             QStringLiteral("ThemeActive"), theme);
+        flags.FormatDate = QStringLiteral("dd/MM/yyyy");
+        if (config.DossierSettings.trimmed().isEmpty())
+            config.NomDossierSettings();
+    });
+}
+
+void Application::InitGeneral(bool& stop)
+{
+    trace.trace(QStringLiteral("FrmMain: Init General: Start"));
+    host_.setCaption(caption(false));
+    SplashAffiche = true;
+    host_.pump();
+    host_.setSplashText(QStringLiteral("Tools NVX: Init: General"));
+    host_.pump();
+
+    InitGeneralSysteme();
+
+    splashStep(QStringLiteral("Init: InitGeneralPath"));
+    trap(trace, QStringLiteral("Frm_Main:InitGeneral"), [&] {
+        qint16 toutes = -1;
+        config.InitGeneralPath(toutes);
+    });
+
+    splashStep(QStringLiteral("Init: InitGeneralSite"));
+    bool siteOk = true;
+    trap(trace, QStringLiteral("Frm_Main:InitGeneral"), [&] { siteOk = config.InitGeneralSite(true); });
+    if (!siteOk) {
+        stop = true;
+        return;
+    }
+    applyLogFolders();
+
+    splashStep(QStringLiteral("Tools NVX: Init: General"));
+    trap(trace, QStringLiteral("FrmSetup:Form_Load"), [&] { settings.Form_Load(); });
+
+    trap(trace, QStringLiteral("Frm_Main:InitGeneral"), [&] {
+        const int base = qBound(0, int(flags.BaseCourante), Configuration::kMaxBases - 1);
+        if (ouvertureBases)
+            ouvertureBases(base, 1, config.DossiersBase[size_t(base)].NbStation);
+    });
+    splashStep(QStringLiteral("Tools NVX: Init: Bases"));
+
+    // The random generator is seeded by the system at start, nothing to do for it here.
+    if (!stop) {
+        trace.trace(QStringLiteral("FrmMain: Init General: End"));
+    }
+    host_.setCaption(caption(true));
+    trace.TraceLogEncadre(-1, -1, -1, QStringLiteral("Id Radio: ") + config.PbSRadioId(), QStringLiteral("="),
+                          false);
+}
+
+bool Application::Form_Load(const QString& ligneDeCommande)
+{
+    flags.PbBInModeLoadingFrmMain = true;
+    if (!TesterPrevInstance(false, 5000))
+        return false;
+    const qint64 debut = clock_.ChronoMilliSec();
+
+    LigneDeCommande = ligneDeCommande;
+    if (!LigneDeCommande.trimmed().isEmpty())
+        AnalyseChaineCommand(LigneDeCommande);
+    else
+        config.NoInstance = 0;
+
+    bool stop = false;
+    InitGeneral(stop);
+    if (stop)
+        return false;
+
+    splashStep(QStringLiteral("Tools NVX: Init: Create Object"));
+    splashStep(QStringLiteral("Tools NVX: Init: Display"));
+    splashStep(QStringLiteral("Tools NVX: Init: Tableur"));
+    splashStep(QStringLiteral("Tools NVX: Init: Fin"));
+    SplashAffiche = false;
+    host_.pump();
+    ApplicationDemarree = true;
+    trace.TraceLogEncadre(-1, -1, -1,
+                          QStringLiteral("----- Init: Duration: ") +
+                              QString::number(clock_.ChronoMilliSec() - debut) + QStringLiteral(" ms"),
+                          QStringLiteral("="), false);
+
+    bool refuse = false;
+    trap(trace, kFormLoad, [&] {
+        if (!droits.UserObligatoire())
+            return;
+        // A person picks a user in the suite's program; an unattended tool gives up after a
+        // few rounds instead of looping for ever.
+        for (int tour = 0; !droits.GestionDroitsUser(); ++tour) {
+            const bool choisi = droits.selectionUtilisateur();
+            if (!choisi || droits.userCourant().isEmpty() || tour >= 10) {
+                QuitterConfirme = true;
+                refuse = true;
+                return;
+            }
+            host_.pump();
+        }
+    });
+    if (refuse)
+        return false;
+
+    flags.PbBInModeLoadingFrmMain = false;
+    ChargementTermine = true;
+    return true;
+}
+
+void Application::Quitter()
+{
+    QuitterConfirme = false;
+    const Host::Answer a =
+        host_.messageBox(Host::Icon::Question, Host::Buttons::YesNo, caption(true),
+                         QStringLiteral("Voulez-vous quitter le programme ?"), Host::Answer::No);
+    if (a != Host::Answer::Yes)
+        return;
+    trace.TraceLogEncadre(-1, -1, -1, QStringLiteral("Application closed by human action (Menu action)"),
+                          QStringLiteral("*"), false);
+    QuitterConfirme = true;
+    Form_Unload();
+}
+
+void Application::Form_QueryUnload(bool& cancel, bool fromCloseBox)
+{
+    if (!fromCloseBox)
+        return;
+    Quitter();
+    if (!QuitterConfirme)
+        cancel = true;
+}
+
+void Application::Form_Unload()
+{
+    if (unloaded)
+        return;
+    unloaded = true;
+    const auto step = [&](const auto& body) { trap(trace, QStringLiteral("Frm_Main:Form_Unload"), body); };
+
+    flags.PbBFermetureApplication = true;
+    step([&] { trace.trace(QStringLiteral("---------- Frm_Main: Form_Unload: Start")); });
+    step([&] {
+        const int count =
+            qBound(0, int(config.DetermineDossierConfig_Bases_Nombre()), Configuration::kMaxBases);
+        for (int i = 0; i < count; ++i) {
+            const QString dossier = settings.DossiersConfigFichier[size_t(i)];
+            if (!dossier.trimmed().isEmpty())
+                ini.EcritureIni(CheckRep(dossier) + QStringLiteral("QM_PRG.ini"),
+                                QStringLiteral("Data_Backup"), QStringLiteral("Start"),
+                                QStringLiteral("0FF"));
+        }
+    });
+    step([&] {
+        const qint64 debut = clock_.ChronoMilliSec();
+        while (qAbs(clock_.ChronoMilliSec() - debut) < 500) {
+            host_.pump();
+            clock_.sleep(10);
+        }
+    });
+    step([&] { settings.Form_Unload(); });
+    step([&] {
+        const int count = qBound(0, int(config.NbBases), Configuration::kMaxBases);
+        for (int i = 0; i < count; ++i) {
+            if (fermetureBases)
+                fermetureBases(i, 1, config.DossiersBase[size_t(i)].NbStation);
+        }
+    });
+    host_.pump();
+    ApplicationDemarree = false;
+    lock_.reset(); // a new copy may start as soon as this one is done
+    // Only this process ends; other programs of the suite and other copies are left alone.
+    if (finProcessus)
+        finProcessus();
+}
+
+} // namespace nvx

@@ -1,0 +1,84 @@
+#pragma once
+
+#include "app/InstanceLock.h"
+#include "app/UserRights.h"
+#include "common/AppFlags.h"
+#include "common/Systeme.h"
+#include "common/TraceLog.h"
+#include "config/Configuration.h"
+#include "config/Ini.h"
+#include "config/Settings.h"
+
+#include <QDateTime>
+
+#include <functional>
+#include <memory>
+
+namespace nvx {
+
+class Clock;
+class Host;
+
+// The program's owners, created in a fixed order and destroyed in reverse, and the start-up
+// and shutdown sequences of the main window.
+class Application {
+public:
+    Application(Host& host, Clock& clock);
+    ~Application();
+
+    // Folder of the application (suite form, ending with "\"): home if given, else $VL3_HOME,
+    // else the executable's folder when writable, else ~/.local/share/velmora/.
+    static QString resolveDossierApplication(const QString& home, const QString& executablePath);
+
+    void Form_Initialize(const QString& dossierApplication, const QString& executablePath);
+    // The start-up sequence; false when the program must stop instead of running.
+    bool Form_Load(const QString& ligneDeCommande);
+    void InitGeneral(bool& stop);
+    void InitGeneralSysteme();
+    void AnalyseChaineCommand(const QString& ligne);
+    bool TesterPrevInstance(bool killMode, qint32 attenteMs);
+    // The quit question; a Yes unloads.
+    void Quitter();
+    // fromCloseBox: the close comes from the window's own close command.
+    void Form_QueryUnload(bool& cancel, bool fromCloseBox);
+    void Form_Unload();
+
+    QString caption(bool withRadioId) const;
+
+    // Database files of the current database, opened after the settings and closed at the end.
+    std::function<void(int base, int premiereStation, int derniereStation)> ouvertureBases;
+    std::function<void(int base, int premiereStation, int derniereStation)> fermetureBases;
+    // Ends the event loop once the unload is done.
+    std::function<void()> finProcessus;
+    // Folder of the single-copy lock files (native form); the system's temporary folder when empty.
+    QString dossierVerrou;
+
+    AppFlags flags;
+    Trace trace;
+    Systeme systeme;
+    IniAccess ini;
+    Configuration config;
+    Settings settings;
+    UserRights droits;
+
+    QDateTime DateDemarrageApplication;
+    QString LigneDeCommande;
+    QString AdresseIPCible;
+    bool SplashAffiche = false;
+    bool ChargementTermine = false;
+    bool ApplicationDemarree = false;
+    bool QuitterConfirme = false;
+    bool VeilleDemandee = false;
+    bool unloaded = false;
+
+private:
+    void splashStep(const QString& texte);
+    void applyLogFolders();
+
+    Host& host_;
+    Clock& clock_;
+    QString executablePath_;
+    std::unique_ptr<InstanceLock> lock_;
+};
+
+} // namespace nvx

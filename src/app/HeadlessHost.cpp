@@ -1,0 +1,65 @@
+#include "app/HeadlessHost.h"
+
+#include "common/ShellExecute.h"
+
+#include <QCoreApplication>
+
+#include <cstdio>
+
+namespace nvx {
+
+HeadlessHost::HeadlessHost() : out_(stdout), err_(stderr) {}
+
+Host::Answer HeadlessHost::messageBox(Icon, Buttons, const QString& title, const QString& text,
+                                      Answer defaultAnswer)
+{
+    QString oneLine = text;
+    oneLine.replace(QStringLiteral("\r\n"), QStringLiteral(" ")).replace(u'\n', u' ');
+    err_ << "[" << title << "] " << oneLine << Qt::endl;
+    return defaultAnswer;
+}
+
+void HeadlessHost::setSplashText(const QString& text)
+{
+    out_ << text << Qt::endl;
+}
+
+void HeadlessHost::setCaption(const QString&) {}
+
+QString HeadlessHost::selectFolder(const QString&, const QString&)
+{
+    return {};
+}
+
+QString HeadlessHost::selectOpenFile(const QString&, const QString&, const QString&)
+{
+    return {};
+}
+
+int HeadlessHost::selectItem(const QString&, const QStringList&, int preselected)
+{
+    return preselected;
+}
+
+int HeadlessHost::shellExecute(const QString& verb, const QString& file, const QString& parameters,
+                               const QString& directory, int)
+{
+    return shellExecuteNative(verb, file, parameters, directory);
+}
+
+void HeadlessHost::addProgressLine(const QString& line)
+{
+    out_ << line << Qt::endl;
+}
+
+void HeadlessHost::addIncidentLine(const QString& line)
+{
+    err_ << line << Qt::endl;
+}
+
+void HeadlessHost::pump()
+{
+    QCoreApplication::processEvents();
+}
+
+} // namespace nvx

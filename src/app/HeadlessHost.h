@@ -1,0 +1,38 @@
+#pragma once
+
+#include "common/Host.h"
+
+#include <QTextStream>
+
+namespace nvx {
+
+// The host of a program run without windows: progress lines go to stdout, incidents and the
+// texts of message boxes to stderr; every question gets its default answer at once and every
+// picker is cancelled, so nothing ever waits for a person.
+class HeadlessHost final : public Host {
+public:
+    HeadlessHost();
+
+    Answer messageBox(Icon icon, Buttons buttons, const QString& title, const QString& text,
+                      Answer defaultAnswer) override;
+    void setSplashText(const QString& text) override;
+    void setCaption(const QString& caption) override;
+    QString selectFolder(const QString& title, const QString& startFolder) override;
+    QString selectOpenFile(const QString& folder, const QString& filter,
+                           const QString& proposedFile) override;
+    int selectItem(const QString& title, const QStringList& items, int preselected) override;
+    int shellExecute(const QString& verb, const QString& file, const QString& parameters,
+                     const QString& directory, int showMode) override;
+    void addProgressLine(const QString& line) override;
+    void clearProgressLines() override {}
+    void addIncidentLine(const QString& line) override;
+    void clearIncidentLines() override {}
+    void setIncidentIndicator(bool) override {}
+    void pump() override;
+
+private:
+    QTextStream out_;
+    QTextStream err_;
+};
+
+} // namespace nvx

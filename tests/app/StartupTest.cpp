@@ -1,0 +1,185 @@
+#include "app/Application.h"
+#include "common/NativePath.h"
+#include "support/FakeClock.h"
+#include "support/FakeHost.h"
+#include "support/SiteBuilder.h"
+
+#include <QDir>
+#include <QFile>
+#include <QTemporaryDir>
+
+#include <gtest/gtest.h>
+
+using namespace nvx;
+using nvx::test::FakeClock;
+using nvx::test::FakeHost;
+using nvx::test::SiteBuilder;
+
+namespace {
+
+class StartupTest : public ::testing::Test {
+protected:
+    StartupTest()
+    {
+        setDriveRoot(drives.path());
+        site.build();
+        exe = home.filePath(QStringLiteral("vl3-tools-nvx"));
+        prepare(app, host);
+    }
+    ~StartupTest() override { setDriveRoot({}); }
+
+    void prepare(Application& a, FakeHost&)
+    {
+        a.dossierVerrou = locks.path();
+        a.Form_Initialize(SuitePath(home.path()) + u'\\', exe);
+        a.ouvertureBases = [this](int base, int first, int last) { opened.append({base, first, last}); };
+        a.fermetureBases = [this](int base, int first, int last) { closed.append({base, first, last}); };
+        a.finProcessus = [this] { ++ended; };
+    }
+    bool logged(const Application& a, const QString& text) const
+    {
+        for (const QString& l : a.trace.ListeLog + a.trace.ListeBis)
+            if (l.contains(text))
+                return true;
+        return false;
+    }
+
+    QTemporaryDir drives, home, locks;
+    SiteBuilder site{drives.path(), home.path()};
+    QString exe;
+    FakeClock clock;
+    FakeHost host;
+    Application app{host, clock};
+    QList<std::array<int, 3>> opened, closed;
+    int ended = 0;
+};
+
+TEST_F(StartupTest, StartsWithTheInstanceSettingsAndTracesEveryStep)
+{
+    ASSERT_TRUE(app.Form_Load(QStringLiteral("/Instance=3")));
+    EXPECT_EQ(app.config.NoInstance, 3);
+    EXPECT_TRUE(app.config.NomFichierSettings({}, QStringLiteral(".Ini"))
+                    .endsWith(QStringLiteral("\\VL3_Tools_NVX_3.Ini")));
+    EXPECT_TRUE(app.flags.SetupCharge);
+    EXPECT_FALSE(app.flags.PbBInModeLoadingFrmMain);
+    EXPECT_TRUE(app.ChargementTermine);
+    EXPECT_TRUE(app.ApplicationDemarree);
+    for (const char* line : {"Command Line: '/Instance=3'", "Instance: 3", "FrmMain: Init General: Start",
+                             "----- Init: InitGeneralPath -----", "----- Init: InitGeneralSite -----",
+                             "----- Tools NVX: Init: Bases -----", "FrmMain: Init General: End",
+                             "----- Tools NVX: Init: Create Object -----", "----- Tools NVX: Init: Fin -----",
+                             "----- Init: Duration: ", "Id Radio: {RADIO-01}"})
+        EXPECT_TRUE(logged(app, QString::fromUtf8(line))) << line;
+    EXPECT_EQ(app.trace.ListeLog.filter(QStringLiteral("Command Line: '/Instance=3'")).size(), 1);
+    ASSERT_FALSE(host.captions.isEmpty());
+    EXPECT_TRUE(host.captions.last().startsWith(QStringLiteral("Velmora: Tools NVX - ")));
+    EXPECT_TRUE(host.captions.last().endsWith(QStringLiteral(" - {RADIO-01}")));
+    ASSERT_EQ(opened.size(), 1);
+    EXPECT_EQ(opened[0], (std::array<int, 3>{0, 1, 2}));
+    EXPECT_EQ(app.trace.logFolder(0), QStringLiteral("C:\\Logs\\Histo_VL3_Tools_NVX\\"));
+}
+
+TEST_F(StartupTest, BlankCommandLineMeansNoInstance)
+{
+    ASSERT_TRUE(app.Form_Load(QStringLiteral("  ")));
+    EXPECT_EQ(app.config.NoInstance, 0);
+    EXPECT_FALSE(logged(app, QStringLiteral("Command Line:")));
+    EXPECT_TRUE(app.config.NomFichierSettings({}, QStringLiteral(".Ini"))
+                    .endsWith(QStringLiteral("\\VL3_Tools_NVX.Ini")));
+}
+
+TEST_F(StartupTest, UnloadMarksEachDatabaseAndWritesTheLog)
+{
+    ASSERT_TRUE(app.Form_Load(QString()));
+    app.Form_Unload();
+    EXPECT_EQ(IniFile::read(site.c(QStringLiteral("Site/Config1/QM_PRG.ini")), QStringLiteral("Data_Backup"),
+                            QStringLiteral("Start")),
+              QStringLiteral("0FF"));
+    ASSERT_EQ(closed.size(), 1);
+    EXPECT_EQ(closed[0], (std::array<int, 3>{0, 1, 2}));
+    EXPECT_EQ(ended, 1);
+    EXPECT_TRUE(app.flags.PbBFermetureApplication);
+    EXPECT_FALSE(app.flags.SetupCharge);
+    EXPECT_FALSE(app.ApplicationDemarree);
+
+    QFile log(site.c(QStringLiteral("Logs/Histo_VL3_Tools_NVX/20200220.Log")));
+    ASSERT_TRUE(log.open(QIODevice::ReadOnly));
+    const QString text = QString::fromUtf8(log.readAll());
+    EXPECT_TRUE(text.startsWith(QStringLiteral("==:==:==:====:=:=:=:====")));
+    EXPECT_TRUE(text.contains(QStringLiteral("---------- Frm_Main: Form_Unload: Start")));
+    EXPECT_TRUE(text.contains(QStringLiteral("Id Radio: {RADIO-01}")));
+
+    app.Form_Unload();
+    EXPECT_EQ(ended, 1) << "a second unload does nothing";
+}
+
+TEST_F(StartupTest, SecondCopyWaitsThenRefusesWithoutTouchingAnything)
+{
+    ASSERT_TRUE(app.Form_Load(QString()));
+    FakeHost host2;
+    FakeClock clock2;
+    Application second(host2, clock2);
+    prepare(second, host2);
+    const qint64 before = clock2.ChronoMilliSec();
+    EXPECT_FALSE(second.Form_Load(QStringLiteral("/Instance=2")));
+    EXPECT_GE(clock2.ChronoMilliSec() - before, 5000);
+    ASSERT_EQ(host2.boxes.size(), 1);
+    EXPECT_EQ(
+        host2.boxes[0].text,
+        QStringLiteral("Application encore chargée en mémoire.\n\n"
+                       "Veuillez la quitter avant de relancer une autre instance de cette application."));
+    EXPECT_EQ(host2.boxes[0].icon, Host::Icon::Critical);
+    EXPECT_TRUE(second.trace.ListeBis.isEmpty());
+    EXPECT_FALSE(QFile::exists(home.filePath(QStringLiteral("Settings/VL3_Tools_NVX/VL3_Tools_NVX_2.Ini"))));
+
+    // Once the first copy has gone, a new one starts.
+    app.Form_Unload();
+    Application third(host2, clock2);
+    prepare(third, host2);
+    EXPECT_TRUE(third.TesterPrevInstance(false, 5000));
+}
+
+TEST_F(StartupTest, QuitQuestionAndCloseBox)
+{
+    ASSERT_TRUE(app.Form_Load(QString()));
+    host.answers = {Host::Answer::No};
+    bool cancel = false;
+    app.Form_QueryUnload(cancel, true);
+    EXPECT_TRUE(cancel);
+    EXPECT_EQ(ended, 0);
+    ASSERT_EQ(host.boxes.size(), 1);
+    EXPECT_EQ(host.boxes[0].text, QStringLiteral("Voulez-vous quitter le programme ?"));
+    EXPECT_EQ(host.boxes[0].buttons, Host::Buttons::YesNo);
+
+    cancel = false;
+    app.Form_QueryUnload(cancel, false);
+    EXPECT_FALSE(cancel);
+    EXPECT_EQ(host.boxes.size(), 1) << "a close asked by the program is not questioned";
+
+    host.answers = {Host::Answer::Yes};
+    app.Quitter();
+    EXPECT_TRUE(app.QuitterConfirme);
+    EXPECT_EQ(ended, 1);
+}
+
+TEST_F(StartupTest, MandatoryLoginNeedsTheToolsRight)
+{
+    const QString sys = site.c(QStringLiteral("Site/Config1/VL3_Systeme.ini"));
+    const QString rights = site.c(QStringLiteral("Site/Config1/VL3_Systeme_Droits.ini"));
+    site.set(sys, QStringLiteral("DroitsUsers"), QStringLiteral("Actif"), QStringLiteral("1"));
+    site.set(rights, QStringLiteral("User"), QStringLiteral("Courant"), QStringLiteral("Paul"));
+    site.set(rights, QStringLiteral("Droits_Paul"), QStringLiteral("VL3_Tools_NVX"), QStringLiteral("1"));
+    EXPECT_TRUE(app.Form_Load(QString()));
+    app.Form_Unload();
+
+    site.set(rights, QStringLiteral("Droits_Paul"), QStringLiteral("VL3_Tools_NVX"), QStringLiteral("0"));
+    FakeHost host2;
+    Application refused(host2, clock);
+    prepare(refused, host2);
+    EXPECT_FALSE(refused.Form_Load(QString()));
+    EXPECT_TRUE(refused.QuitterConfirme);
+    ASSERT_FALSE(host2.boxes.isEmpty());
+    EXPECT_TRUE(host2.boxes.last().text.startsWith(QStringLiteral("Programme non trouvé:")));
+}
+
+} // namespace
