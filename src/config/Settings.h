@@ -6,6 +6,7 @@
 
 #include <array>
 #include <functional>
+#include <vector>
 
 namespace nvx {
 
@@ -15,6 +16,7 @@ class Systeme;
 class Host;
 class IniAccess;
 class Configuration;
+class IniFile;
 struct AppFlags;
 
 struct ReceptionUdp {
@@ -147,6 +149,24 @@ signals:
 
 private:
     QString caption() const;
+    // The network and FTP groups are read from the instance's file, or, while that file holds
+    // none of their sections, once from the legacy file shared by all instances.
+    QString fichierReseauLecture();
+    using GroupWriter = bool (Settings::*)();
+    bool ecrire(const QString& section, const QString& cle, const QString& valeur);
+    bool writeGeneral();
+    bool writeNetwork();
+    bool writeFtp();
+    // Writes the groups into the instance's file, moving the network groups read from the legacy
+    // file along with them; traces a failure.
+    void saveGroups(const QString& procedure, std::vector<GroupWriter> groups);
+    bool saveWhole(const std::vector<GroupWriter>& groups);
+    void applyLogBatchSize();
+
+    QString networkSource_;
+    bool legacyPending_ = false;
+    // The file being rewritten in one piece while a save runs.
+    IniFile* batch_ = nullptr;
 
     AppFlags& flags_;
     Trace& trace_;

@@ -1,0 +1,234 @@
+#include "config/Settings.h"
+
+#include "common/AppFlags.h"
+#include "common/ErrorTrap.h"
+#include "common/Host.h"
+#include "common/Systeme.h"
+#include "common/TextHelpers.h"
+#include "common/TraceLog.h"
+#include "config/Configuration.h"
+#include "config/Ini.h"
+
+namespace nvx {
+
+namespace {
+
+const QString kModule = QStringLiteral("FrmSetup:");
+
+QString origine(const char16_t* procedure)
+{
+    return kModule + QString::fromUtf16(procedure);
+}
+
+} // namespace
+
+Settings::Settings(AppFlags& flags, Trace& trace, Systeme& systeme, Host& host, IniAccess& ini,
+                   Configuration& config)
+    : flags_(flags), trace_(trace), systeme_(systeme), host_(host), ini_(ini), config_(config)
+{
+}
+
+QString Settings::caption() const
+{
+    return QStringLiteral("Velmora: Tools NVX") + QStringLiteral(" - ") + Systeme::VersionApplication();
+}
+
+QString Settings::fichierGeneral() const
+{
+    return config_.NomFichierSettings(QString(), QStringLiteral(".Ini"));
+}
+
+void Settings::applyLogBatchSize()
+{
+    trace_.setBatchSizeText(TexteLogNbMaxlignes);
+}
+
+void Settings::editGeneral(const std::function<void(Settings&)>& edit)
+{
+    if (!edit)
+        return;
+    edit(*this);
+    generalModified = true;
+    applyLogBatchSize();
+}
+
+void Settings::editNetwork(const std::function<void(Settings&)>& edit)
+{
+    if (!edit)
+        return;
+    edit(*this);
+    networkModified = true;
+}
+
+void Settings::editFtp(const std::function<void(Settings&)>& edit)
+{
+    if (!edit)
+        return;
+    edit(*this);
+    ftpModified = true;
+}
+
+// Like a check box, only a change notifies; a switch turned by the operator is a network
+// setting like the addresses, so it marks the group for saving. The group load clears the flag
+// again once it has set every switch.
+void Settings::setReceptionActif(int index, bool actif)
+{
+    if (index < 0 || index >= kReceptions || Reception[index].Actif == actif)
+        return;
+    Reception[index].Actif = actif;
+    networkModified = true;
+    emit receptionSwitched(index, actif);
+}
+
+void Settings::setEmissionActif(int index, bool actif)
+{
+    if (index < 0 || index >= kEmissions || Emission[index].Actif == actif)
+        return;
+    Emission[index].Actif = actif;
+    networkModified = true;
+    emit emissionSwitched(index, actif);
+}
+
+void Settings::Form_Load()
+{
+    trap(trace_, origine(u"Form_Load"), [&] {
+        const auto step = [this](const QString& text, void (Settings::*load)()) {
+            host_.setSplashText(text);
+            (this->*load)();
+        };
+        step(QStringLiteral("Tools NVX: Setup: Init: General"), &Settings::InitGeneral);
+        step(QStringLiteral("Tools NVX: Setup: Init: Settings"), &Settings::InitSettings);
+        step(QStringLiteral("Tools NVX: Setup: Init: Settings VL3"), &Settings::InitSettingsVL3);
+        step(QStringLiteral("Tools NVX: Setup: Init: SettingsLook"), &Settings::InitSettingsPeripheriques);
+        step(QStringLiteral("Tools NVX: Setup: Init: SettingsFTP"), &Settings::InitSettingsFTP);
+        host_.setSplashText(QStringLiteral("Tools NVX: Setup: Loaded"));
+        applyLogBatchSize();
+    });
+    flags_.SetupCharge = true;
+}
+
+void Settings::InitGeneral()
+{
+    trap(trace_, origine(u"InitGeneral"), [&] {
+        trace_.trace(QStringLiteral("FrmSetup: Init General: Start"));
+        ComputerNameTexte = systeme_.ComputerName();
+        HostAddressTexte = systeme_.GetHostName();
+        if (config_.DossierSettings.trimmed().isEmpty())
+            config_.NomDossierSettings();
+
+        config_.DetermineDossierConfig();
+        const int nbBases = config_.DetermineDossierConfig_Bases_Nombre();
+        trace_.trace(QStringLiteral("Nb Bases: ") + QString::number(nbBases));
+        for (int i = 0; i < static_cast<int>(DossiersConfigFichier.size()); ++i) {
+            DossiersConfigFichier[i] = i < nbBases ? config_.DetermineDossierConfig_Fichier(i) : QString();
+            if (i < nbBases)
+                trace_.trace(QStringLiteral("Dossier Config Base ") + QString::number(i + 1) +
+                             QStringLiteral(": ") + DossiersConfigFichier[i]);
+        }
+
+        const double zones = vbVal(ini_.LectureIni(fichierGeneral(), QStringLiteral("General_Out"),
+                                                   QStringLiteral("NbZones"), QStringLiteral("1")));
+        NbZones = zones < 1 ? 1 : (zones > 5 ? 5 : static_cast<int>(zones));
+        trace_.trace(QStringLiteral("NbZones: ") + QString::number(NbZones));
+
+        QString siteConfig;
+        if (!config_.DossierSettingsLocal.trimmed().isEmpty())
+            siteConfig =
+                ini_.LectureIni(CheckRep(config_.DossierSettingsLocal) + QStringLiteral("VL3_Site_Path.ini"),
+                                QStringLiteral("VL"), QStringLiteral("Path_Cfg_Site"));
+        trace_.trace(QStringLiteral("Path_Cfg_Site: ") + siteConfig);
+
+        // One line per zone (a station of the current database) and sound category.
+        for (int zone = 1; zone <= NbZones; ++zone) {
+            for (int genre = 0; genre < ParametresBase::kGenres; ++genre) {
+                trace_.trace(QStringLiteral("Sound Folder: Zone ") + QString::number(zone) +
+                             QStringLiteral(": Genre ") + QString::number(genre) + QStringLiteral(": ") +
+                             config_.DetermineDossierSon(genre, zone - 1));
+            }
+        }
+        trace_.trace(QStringLiteral("FrmSetup: Init General: End"));
+    });
+}
+
+// Kept in the load sequence for the suite's own settings, which this tool does not hold.
+void Settings::InitSettingsVL3() {}
+
+void Settings::CommandSave_Click()
+{
+    trap(trace_, origine(u"CommandSave_Click"), [&] {
+        host_.pump();
+        SaveSettings();
+        SaveSettingsPeripheriques();
+        SaveSettingsFTP();
+    });
+}
+
+void Settings::Form_Unload()
+{
+    trap(trace_, origine(u"Form_Unload"), [&] {
+        if (generalModified || networkModified || ftpModified) {
+            const Host::Answer answer =
+                host_.messageBox(Host::Icon::Question, Host::Buttons::YesNo, caption(),
+                                 QStringLiteral("Voulez-vous enregistrer les options ?"), Host::Answer::Yes);
+            if (answer == Host::Answer::Yes) {
+                host_.pump();
+                if (generalModified)
+                    SaveSettings();
+                if (networkModified)
+                    SaveSettingsPeripheriques();
+                if (ftpModified)
+                    SaveSettingsFTP();
+            }
+        }
+        generalModified = false;
+        networkModified = false;
+        ftpModified = false;
+        trace_.trace(QStringLiteral("---------- FrmSetup: Form_Unload: End"));
+        trace_.flush();
+    });
+    flags_.SetupCharge = false;
+}
+
+void Settings::CommandDossierSon_Click()
+{
+    trap(trace_, origine(u"CommandDossierSon_Click"), [&] {
+        const QString chosen = systeme_.FolderSelect(QString(), TexteDossierConvertSons);
+        if (chosen != QStringLiteral("*"))
+            editGeneral([&](Settings& s) { s.TexteDossierConvertSons = chosen; });
+    });
+}
+
+void Settings::CommandDossierXML_Click()
+{
+    trap(trace_, origine(u"CommandDossierXML_Click"), [&] {
+        const QString chosen = systeme_.FolderSelect(QString(), TexteDossierXML);
+        if (chosen != QStringLiteral("*"))
+            editGeneral([&](Settings& s) { s.TexteDossierXML = chosen; });
+    });
+}
+
+void Settings::CommandEmailTest_Click()
+{
+    trap(trace_, origine(u"CommandEmailTest_Click"), [&] {
+        if (TexteEmailsAdresses.trimmed().isEmpty()) {
+            host_.messageBox(
+                Host::Icon::Exclamation, Host::Buttons::Ok, caption(),
+                QStringLiteral("Veuillez renseigner un ou plusieurs emails (séparés pas des ;)."),
+                Host::Answer::Ok);
+            return;
+        }
+        if (envoiMail)
+            envoiMail(TexteEmailsAdresses, QStringLiteral("Test d'envoi de mail."), true);
+    });
+}
+
+void Settings::CommandFTPTester_Click(int index)
+{
+    trap(trace_, origine(u"CommandFTPTester_Click"), [&] {
+        if (index < 0 || index >= kServeursFtp || !testerCnx)
+            return;
+        testerCnx(ServeursFtp[index]);
+    });
+}
+
+} // namespace nvx
