@@ -1,0 +1,54 @@
+#pragma once
+
+#include "link/ScheduleRequest.h"
+
+#include <QString>
+
+#include <functional>
+
+namespace nvx {
+
+class Reporter;
+class Clock;
+class Host;
+class Systeme;
+class ProgressLines;
+class ExportStep;
+class PlatformSteps;
+struct AppFlags;
+struct HourFiles;
+
+// Runs one scheduler request from start to end: the hour files, then the platform exchanges,
+// every step announced as a progress line that is echoed to the scheduler.
+class JobDriver {
+public:
+    JobDriver(AppFlags& flags, Reporter& reporter, Clock& clock, Host& host, Systeme& systeme, ProgressLines& lignes,
+              ExportStep& exportStep, PlatformSteps& platform, HourFiles& fichiers);
+
+    void UDPDataArrival_00(const QString& texte);
+
+    // The request being run or run last, and its text as shown in the window.
+    ScheduleRequest requete;
+    QString TexteUDPDonneeRecues;
+    // True while a job runs.
+    bool enCours() const { return enCours_; }
+
+private:
+    // Runs a platform step; on an authentication failure authenticates once more and runs it
+    // a second time. Returns the step's last result.
+    bool avecReprise(const std::function<bool()>& etape);
+    void message(const QString& texte);
+
+    AppFlags& flags_;
+    Reporter& reporter_;
+    Clock& clock_;
+    Host& host_;
+    Systeme& systeme_;
+    ProgressLines& lignes_;
+    ExportStep& export_;
+    PlatformSteps& platform_;
+    HourFiles& fichiers_;
+    bool enCours_ = false;
+};
+
+} // namespace nvx

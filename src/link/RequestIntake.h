@@ -1,0 +1,66 @@
+#pragma once
+
+#include <QObject>
+#include <QStringList>
+#include <QTimer>
+
+#include <array>
+#include <functional>
+
+namespace nvx {
+
+class Reporter;
+class Host;
+class Settings;
+class UdpSocket;
+class JobDriver;
+struct AppFlags;
+
+// The receiving side of the scheduler link: ten UDP endpoints bound from the settings, the
+// queue of received requests and the timer that runs them one at a time, in arrival order.
+class RequestIntake : public QObject {
+    Q_OBJECT
+
+public:
+    static constexpr int kSockets = 10;
+    static constexpr int kTimerMs = 100;
+
+    RequestIntake(AppFlags& flags, Reporter& reporter, Host& host, Settings& settings, JobDriver& driver);
+    ~RequestIntake() override;
+
+    void CheckUDPInActif_Click(int index);
+    void SocketWrenchUDPIn_OnRead(int index);
+    void SocketWrenchUDPIn_OnError(int index, int code, const QString& description);
+    void TimerDataArrival_Timer();
+    // Runs the job driver on the fixed sample request, then says "Terminé".
+    void CommandTest_Click();
+    static QString sampleRequest(const QString& computerName);
+
+    // Received requests, oldest first.
+    QStringList ListeDataArrival;
+    QTimer TimerDataArrival;
+    UdpSocket& socket(int index) { return *SocketWrenchUDPIn[size_t(index)]; }
+    // True while the drain loop runs a request.
+    bool occupe() const { return draining_; }
+
+    // Mail sent by the would-block recovery: recipients, message, source.
+    std::function<void(const QString&, const QString&, const QString&)> envoiMail;
+
+signals:
+    // The drain loop has finished and the queue is empty: a quit asked meanwhile may proceed.
+    void idle();
+
+private:
+    bool bind(int index);
+    void disconnect(int index, bool reportTrue);
+
+    AppFlags& flags_;
+    Reporter& reporter_;
+    Host& host_;
+    Settings& settings_;
+    JobDriver& driver_;
+    std::array<UdpSocket*, kSockets> SocketWrenchUDPIn{};
+    bool draining_ = false;
+};
+
+} // namespace nvx
