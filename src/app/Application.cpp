@@ -23,9 +23,36 @@ const QString kFormLoad = QStringLiteral("Frm_Main:Form_Load");
 Application::Application(Host& host, Clock& clock)
     : trace(clock, host, flags), systeme(trace, clock, host, flags), ini(trace, systeme),
       config(flags, trace, systeme, ini, host), settings(flags, trace, systeme, host, ini, config),
-      droits(flags, ini, config, systeme, host, clock), host_(host), clock_(clock)
+      droits(flags, ini, config, systeme, host, clock), exportEnAttente(trace), plateformeEnAttente(trace),
+      replies(flags, trace, clock, host, settings),
+      driver(flags, trace, clock, host, systeme, replies, exportEnAttente, plateformeEnAttente,
+             fichiersHeures),
+      intake(flags, trace, host, settings, driver), host_(host), clock_(clock)
 {
     trace.attach(systeme);
+    intake.ComputerNameProvider = [this] { return systeme.ComputerName(); };
+    QObject::connect(&intake, &RequestIntake::idle, [this] {
+        if (fermetureDemandee)
+            Form_Unload();
+    });
+}
+
+void Application::demandeFermeture()
+{
+    QuitterConfirme = true;
+    if (intake.occupe() || driver.enCours()) {
+        fermetureDemandee = true;
+        trace.trace(QStringLiteral("Quit requested: it takes effect at the end of the running job"));
+        return;
+    }
+    Form_Unload();
+}
+
+void Application::executerRequete(const QString& texte)
+{
+    trap(trace, QStringLiteral("Frm_Main:executerRequete"), [&] { driver.UDPDataArrival_00(texte); });
+    if (fermetureDemandee)
+        Form_Unload();
 }
 
 Application::~Application() = default;

@@ -1,13 +1,18 @@
 #pragma once
 
 #include "app/InstanceLock.h"
+#include "app/PendingSteps.h"
 #include "app/UserRights.h"
 #include "common/AppFlags.h"
+#include "common/HourFiles.h"
 #include "common/Systeme.h"
 #include "common/TraceLog.h"
 #include "config/Configuration.h"
 #include "config/Ini.h"
 #include "config/Settings.h"
+#include "link/JobDriver.h"
+#include "link/Replies.h"
+#include "link/RequestIntake.h"
 
 #include <QDateTime>
 
@@ -42,6 +47,10 @@ public:
     // fromCloseBox: the close comes from the window's own close command.
     void Form_QueryUnload(bool& cancel, bool fromCloseBox);
     void Form_Unload();
+    // Asks for the unload; while a job runs it takes effect once the job has returned.
+    void demandeFermeture();
+    // Runs one request through the job driver, as the scheduler would have sent it.
+    void executerRequete(const QString& texte);
 
     QString caption(bool withRadioId) const;
 
@@ -60,6 +69,12 @@ public:
     Configuration config;
     Settings settings;
     UserRights droits;
+    HourFiles fichiersHeures;
+    ExportNonDisponible exportEnAttente;
+    PlateformeNonDisponible plateformeEnAttente;
+    Replies replies;
+    JobDriver driver;
+    RequestIntake intake;
 
     QDateTime DateDemarrageApplication;
     QString LigneDeCommande;
@@ -70,6 +85,7 @@ public:
     bool QuitterConfirme = false;
     bool VeilleDemandee = false;
     bool unloaded = false;
+    bool fermetureDemandee = false;
 
 private:
     void splashStep(const QString& texte);

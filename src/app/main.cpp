@@ -53,10 +53,14 @@ int main(int argc, char** argv)
 
     // The operator's SIGINT or SIGTERM is a confirmed quit.
     nvx::SignalWatcher watcher;
-    QObject::connect(&watcher, &nvx::SignalWatcher::terminationRequested, [&](int) {
+    QObject::connect(&watcher, &nvx::SignalWatcher::terminationRequested,
+                     [&](int) { application.demandeFermeture(); });
+    if (!options.job.isEmpty()) {
+        application.executerRequete(options.job);
         application.QuitterConfirme = true;
         application.Form_Unload();
-    });
+        return 0;
+    }
     out << "Tools NVX started: " << application.caption(true) << Qt::endl;
     return QCoreApplication::exec();
 }

@@ -43,6 +43,8 @@ public:
     // True while the drain loop runs a request.
     bool occupe() const { return draining_; }
 
+    // This computer's name, used by the sample request.
+    std::function<QString()> ComputerNameProvider;
     // Mail sent by the would-block recovery: recipients, message, source.
     std::function<void(const QString&, const QString&, const QString&)> envoiMail;
 

@@ -182,7 +182,7 @@ TEST_F(SchedulerSimProcessTest, PrintsEveryLineAndStopsAfterTheClosingLine)
     EXPECT_EQ(r.HHDeb, 5);
     EXPECT_EQ(r.HHFin, 9);
     EXPECT_EQ(r.DateConducteur, QStringLiteral("20240301"));
-    EXPECT_EQ(r.ReponseIP, QStringLiteral("127.0.0.1"));
+    EXPECT_EQ(r.ReponseIP, QStringLiteral("127.0.0.2"));
     EXPECT_EQ(r.ReponsePort, request->senderPort()); // replies go to the socket that sent
 
     const QStringList job{QStringLiteral("12:00:00 Clear"), QStringLiteral("12:00:00 ==================="),

@@ -107,8 +107,9 @@ int main(int argc, char** argv)
                                                    "appended unless the text has a <ReponseIP: item)."),
                                     QStringLiteral("TEXT"));
     const QCommandLineOption listenOpt(QStringLiteral("listen"),
-                                       QStringLiteral("Local IPv4 address for the replies."),
-                                       QStringLiteral("ADDRESS"), QStringLiteral("127.0.0.1"));
+                                       QStringLiteral("Local IPv4 address for the replies (the tool sends "
+                                                      "nothing to 127.0.0.1, hence another loopback address)."),
+                                       QStringLiteral("ADDRESS"), QStringLiteral("127.0.0.2"));
     const QCommandLineOption timeoutOpt(QStringLiteral("timeout"),
                                         QStringLiteral("Seconds to wait for the closing line."),
                                         QStringLiteral("SECONDS"), QStringLiteral("600"));

@@ -1,0 +1,242 @@
+#include "link/RequestIntake.h"
+
+#include "common/AppFlags.h"
+#include "common/ErrorTrap.h"
+#include "common/Host.h"
+#include "common/Reporter.h"
+#include "common/TextHelpers.h"
+#include "config/Settings.h"
+#include "link/JobDriver.h"
+#include "link/UdpSocket.h"
+
+namespace nvx {
+
+namespace {
+
+QString vrai(bool b)
+{
+    return b ? QStringLiteral("True") : QStringLiteral("False");
+}
+
+QString erreurSocket(const UdpSocket& s)
+{
+    return QString::number(s.lastError()) + QStringLiteral(": ") + s.lastErrorText();
+}
+
+QString indexTexte(int index)
+{
+    return QStringLiteral(" (Index: ") + QString::number(index) + u')';
+}
+
+} // namespace
+
+RequestIntake::RequestIntake(AppFlags& flags, Reporter& reporter, Host& host, Settings& settings,
+                             JobDriver& driver)
+    : flags_(flags), reporter_(reporter), host_(host), settings_(settings), driver_(driver)
+{
+    TimerDataArrival.setInterval(kTimerMs);
+    connect(&TimerDataArrival, &QTimer::timeout, this, &RequestIntake::TimerDataArrival_Timer);
+    for (int i = 0; i < kSockets; ++i) {
+        auto* s = new UdpSocket(this);
+        SocketWrenchUDPIn[size_t(i)] = s;
+        connect(s, &UdpSocket::OnRead, this, [this, i] { SocketWrenchUDPIn_OnRead(i); });
+        connect(s, &UdpSocket::OnError, this,
+                [this, i](int code, const QString& text) { SocketWrenchUDPIn_OnError(i, code, text); });
+    }
+    connect(&settings_, &Settings::receptionSwitched, this,
+            [this](int index, bool) { CheckUDPInActif_Click(index); });
+}
+
+RequestIntake::~RequestIntake() = default;
+
+void RequestIntake::disconnect(int index, bool reportTrue)
+{
+    UdpSocket& s = socket(index);
+    if (s.handle() == -1)
+        return;
+    if (s.Disconnect() != 0)
+        reporter_.trace(QStringLiteral("Err: UDP: SocketWrenchUDPIn.Disconnect: ") + erreurSocket(s) +
+                        indexTexte(index));
+    else if (reportTrue)
+        reporter_.trace(QStringLiteral("UDP: SocketWrenchUDPIn.Disconnect: True"));
+    else
+        reporter_.trace(QStringLiteral("UDP: SocketWrenchUDPIn.Disconnected") + indexTexte(index));
+}
+
+bool RequestIntake::bind(int index)
+{
+    const ReceptionUdp& ligne = settings_.Reception[size_t(index)];
+    QString adresse = ligne.IP.trimmed();
+    const qint64 port = qint64(vbVal(ligne.Port));
+    UdpSocket& s = socket(index);
+    if (!adresse.isEmpty() && !adresse[0].isDigit()) {
+        QString resolue;
+        if (s.Resolve(adresse, resolue) != 0) {
+            reporter_.trace(QStringLiteral("Warning: UDP: SocketWrenchUDPIn.Resolve: ") + erreurSocket(s));
+        } else {
+            reporter_.trace(
+                QStringLiteral("UDP: SocketWrenchUDPIn.Resolve: HostName changed to HostAddress: ") +
+                adresse + QStringLiteral(" to ") + resolue);
+            adresse = resolue;
+        }
+    }
+    s.setBlocking(false);
+    reporter_.trace(QStringLiteral("UDP: SocketWrenchUDPIn: Try to Bind: ") + adresse + u':' +
+                    QString::number(port) + indexTexte(index));
+    if (s.Bind(adresse, port, UdpSocket::kProtocolUdp) != 0) {
+        const int code = s.lastError();
+        const QString prefixe = code == 11001 ? QStringLiteral("Warning: UDP: SocketWrenchUDPIn.Bind: ")
+                                              : QStringLiteral("Err: UDP: SocketWrenchUDPIn.Bind: ");
+        reporter_.trace(prefixe + erreurSocket(s) + indexTexte(index), code != 11001);
+        if (code == 10049)
+            reporter_.trace(QStringLiteral("Warning: Adresse d'écoute non valide.") + indexTexte(index));
+        return false;
+    }
+    reporter_.trace(QStringLiteral("UDP: SocketWrenchUDPIn.Binded to: ") + adresse + u':' +
+                    QString::number(port) + indexTexte(index));
+    reporter_.trace(QStringLiteral("UDP: SocketWrenchUDPIn: Receive buffer: ") +
+                    QString::number(s.receiveBufferGranted()) + QStringLiteral(" bytes") + indexTexte(index));
+    return true;
+}
+
+void RequestIntake::CheckUDPInActif_Click(int index)
+{
+    if (index < 0 || index >= kSockets)
+        return;
+    trap(reporter_, QStringLiteral("FrmSetup:CheckUDPInActif_Click"), [&] {
+        if (settings_.Reception[size_t(index)].Actif) {
+            if (settings_.Reception[size_t(index)].IP.trimmed().isEmpty()) {
+                reporter_.trace(
+                    QStringLiteral("Err: Unable to Check CheckUDPInActif due to IP source is empty"));
+            } else {
+                disconnect(index, false);
+                bind(index);
+            }
+        } else {
+            disconnect(index, false);
+        }
+    });
+    settings_.networkModified = true;
+}
+
+void RequestIntake::SocketWrenchUDPIn_OnError(int index, int code, const QString& description)
+{
+    reporter_.trace(QStringLiteral("Err: UDP: SocketWrenchUDPIn_OnError: Index: ") + QString::number(index) +
+                    QStringLiteral(" ErrorCode: ") + QString::number(code) +
+                    QStringLiteral(" Description: ") + description);
+}
+
+void RequestIntake::SocketWrenchUDPIn_OnRead(int index)
+{
+    if (flags_.PbBFermetureApplication || index < 0 || index >= kSockets)
+        return;
+    trap(reporter_, QStringLiteral("Frm_MainBis:SocketWrenchUDPIn_OnRead"), [&] {
+        UdpSocket& s = socket(index);
+        // Everything that waits is taken now: a burst must not wait for one event per datagram.
+        while (s.handle() != -1) {
+            QString data;
+            const int n = s.Read(data, UdpSocket::kMaxRead);
+            if (n == 0)
+                return;
+            if (n > 0) {
+                reporter_.trace(QStringLiteral("UDP: Data arrival: ") + data);
+                if (!data.trimmed().isEmpty()) {
+                    ListeDataArrival.append(data);
+                    TimerDataArrival.start();
+                }
+                continue;
+            }
+            const int code = s.lastError();
+            if (code == 10054) {
+                reporter_.trace(
+                    QStringLiteral("Err: UDP: SocketWrenchUDPIn_OnRead: There is no server running on the "
+                                   "specified host address and/or port number |Remote: ") +
+                    s.remoteHostAddress + u':' + QString::number(s.remotePort));
+                reporter_.trace(QStringLiteral("Err: UDP: SocketWrenchUDPIn_OnRead: ") + erreurSocket(s));
+                disconnect(index, true);
+            } else if (code == 10035) {
+                reporter_.trace(QStringLiteral("Err: UDP: SocketWrenchUDPIn_OnRead: The specified operation "
+                                               "would block the current thread"));
+                if (s.handle() != -1) {
+                    disconnect(index, true);
+                    if (envoiMail)
+                        envoiMail(
+                            settings_.TexteEmailsAdresses,
+                            QStringLiteral("Re-Init SocketWrenchUDPIn due to swErrorOperationWouldBlock"),
+                            QStringLiteral("SocketWrenchUDPIn"));
+                    if (!settings_.Reception[size_t(index)].IP.trimmed().isEmpty())
+                        bind(index);
+                }
+            } else {
+                reporter_.trace(QStringLiteral("Err: UDP: SocketWrenchUDPIn_OnRead: ") + erreurSocket(s) +
+                                QStringLiteral(" Frm_MainBis:SocketWrenchUDPIn_OnRead"));
+            }
+            return;
+        }
+    });
+}
+
+void RequestIntake::TimerDataArrival_Timer()
+{
+    // A tick that comes through a pump of the running job must not start a second drain loop:
+    // the running one takes the next request when the job returns. A job started by hand holds
+    // the queue the same way.
+    if (draining_ || driver_.enCours())
+        return;
+    trap(reporter_, QStringLiteral("Frm_MainBis:TimerDataArrival_Timer"), [&] {
+        if (flags_.PbBFermetureApplication) {
+            TimerDataArrival.stop();
+            reporter_.trace(
+                QStringLiteral("UDP: PbBFermetureApplication = True TimerDataArrival.Enabled : ") +
+                vrai(TimerDataArrival.isActive()));
+        } else if (flags_.PbBInModeLoadingFrmMain) {
+            reporter_.trace(
+                QStringLiteral("UDP: PbBInModeLoadingFrmMain = True TimerDataArrival.Enabled : ") +
+                vrai(TimerDataArrival.isActive()));
+            host_.pump();
+            return;
+        } else {
+            draining_ = true;
+            reporter_.trace(QStringLiteral("TimerDataArrival_Timer: Start"));
+            do {
+                if (ListeDataArrival.isEmpty())
+                    break;
+                const QString entree = ListeDataArrival.takeFirst();
+                if (!entree.trimmed().isEmpty())
+                    trap(reporter_, QStringLiteral("Frm_MainBis:TimerDataArrival_Timer"),
+                         [&] { driver_.UDPDataArrival_00(entree); });
+                host_.pump();
+            } while (!flags_.PbBFermetureApplication);
+            reporter_.trace(QStringLiteral("TimerDataArrival_Timer: End"));
+            draining_ = false;
+        }
+    });
+    draining_ = false;
+    if (ListeDataArrival.isEmpty())
+        TimerDataArrival.stop();
+    else if (!TimerDataArrival.isActive())
+        TimerDataArrival.start();
+    reporter_.trace(QStringLiteral("UDP: TimerDataArrival.Enabled : ") + vrai(TimerDataArrival.isActive()));
+    if (ListeDataArrival.isEmpty())
+        emit idle();
+}
+
+QString RequestIntake::sampleRequest(const QString& computerName)
+{
+    return QStringLiteral("<ComputerName:") + computerName +
+           QStringLiteral("><SchedulerVersion:2020.0409.1204><DateConducteur:20200508><HHDeb:00><HHFin:11>"
+                          "<NoStation:1><StationLib:Station 1><UserId:1><UserLib:Operateur>"
+                          "<BuilddDate:06/05/2020 14:48:57><ReponseIP:") +
+           computerName + QStringLiteral("><ReponsePort:112>");
+}
+
+void RequestIntake::CommandTest_Click()
+{
+    trap(reporter_, QStringLiteral("Frm_Main:CommandTest_Click"), [&] {
+        driver_.UDPDataArrival_00(sampleRequest(ComputerNameProvider ? ComputerNameProvider() : QString()));
+    });
+    host_.messageBox(Host::Icon::Information, Host::Buttons::Ok, QStringLiteral("Velmora: Tools NVX"),
+                     QStringLiteral("Terminé"), Host::Answer::Ok);
+}
+
+} // namespace nvx

@@ -1,0 +1,106 @@
+#include "link/Replies.h"
+
+#include "common/Win1252.h"
+#include "link/UdpSocket.h"
+#include "support/LinkFixture.h"
+
+#include <QHostAddress>
+#include <QNetworkDatagram>
+#include <QUdpSocket>
+
+#include <gtest/gtest.h>
+
+using namespace nvx;
+using namespace nvx::test;
+
+namespace {
+
+class RepliesTest : public ::testing::Test {
+protected:
+    RepliesTest() { owners.clock.setNow(QDateTime(QDate(2020, 5, 8), QTime(14, 5, 9))); }
+
+    // A scheduler listening on a loopback address other than 127.0.0.1, on a port chosen now.
+    quint16 listen()
+    {
+        EXPECT_TRUE(scheduler.bind(QHostAddress(QStringLiteral("127.0.0.2")), 0));
+        return scheduler.localPort();
+    }
+    QStringList received(int count)
+    {
+        QStringList out;
+        waitFor([&] {
+            while (scheduler.hasPendingDatagrams())
+                out.append(fromWindows1252(scheduler.receiveDatagram().data()));
+            return out.size() >= count;
+        });
+        return out;
+    }
+
+    LinkOwners owners;
+    Replies replies{owners.flags, owners.trace, owners.clock, owners.host, owners.settings};
+    QUdpSocket scheduler;
+};
+
+TEST_F(RepliesTest, WithoutReplyAddressLinesStayInTheWindow)
+{
+    replies.MsgListeEtScheduler(QStringLiteral("Début du traitement"));
+    replies.MsgListeEtScheduler(QStringLiteral("Création des XML"));
+    EXPECT_EQ(owners.host.progressLines, QStringList({QStringLiteral("14:05:09 Début du traitement"),
+                                                      QStringLiteral("14:05:09 Création des XML")}));
+    replies.MsgListeEtScheduler(QStringLiteral("CLEAR"));
+    EXPECT_TRUE(owners.host.progressLines.isEmpty());
+    EXPECT_EQ(replies.socket(0).handle(), -1) << "no socket is touched without a reply address";
+}
+
+TEST_F(RepliesTest, EveryLineReachesTheSchedulerIncludingClear)
+{
+    const quint16 port = listen();
+    replies.setTarget(QStringLiteral("127.0.0.2"), port);
+    replies.MsgListeEtScheduler(QStringLiteral("Clear"));
+    replies.MsgListeEtScheduler(QStringLiteral("Réception: Station: Matin"));
+    replies.MsgListeEtScheduler(QString(1500, u'x'));
+    const QStringList got = received(3);
+    ASSERT_EQ(got.size(), 3);
+    EXPECT_EQ(got[0], QStringLiteral("14:05:09 Clear"));
+    EXPECT_EQ(got[1], QStringLiteral("14:05:09 Réception: Station: Matin"));
+    EXPECT_EQ(got[2].size(), 1024);
+    EXPECT_TRUE(got[2].startsWith(QStringLiteral("14:05:09 xxx")));
+    EXPECT_TRUE(owners.traced(QStringLiteral("UDP: SocketWrenchUDPOut.Write: Data Sent to: 127.0.0.2:") +
+                              QString::number(port)));
+    EXPECT_EQ(replies.dernierAddress[0], QStringLiteral("127.0.0.2"));
+    EXPECT_EQ(replies.dernierPort[0], port);
+}
+
+TEST_F(RepliesTest, NothingIsSentToThisMachinesOwnAddress)
+{
+    replies.setTarget(QStringLiteral("127.0.0.1"), 9);
+    replies.MsgListeEtScheduler(QStringLiteral("Début du traitement"));
+    replies.setTarget(QStringLiteral("localhost"), 9);
+    replies.MsgListeEtScheduler(QStringLiteral("Fin du traitement"));
+    EXPECT_TRUE(
+        owners.traced(QStringLiteral("UDP: SocketWrenchUDPOut.Resolve: HostName changed to HostAddress: "
+                                     "localhost to 127.0.0.1")));
+    EXPECT_FALSE(owners.traced(QStringLiteral("SocketWrenchUDPOut.Connected")));
+    EXPECT_EQ(replies.socket(0).handle(), -1);
+    EXPECT_EQ(owners.host.progressLines.size(), 2);
+}
+
+TEST_F(RepliesTest, ManualSendUsesBothPortsOfTheRow)
+{
+    const quint16 port = listen();
+    QUdpSocket second;
+    ASSERT_TRUE(second.bind(QHostAddress(QStringLiteral("127.0.0.2")), 0));
+    owners.settings.Emission[3].IP = QStringLiteral("127.0.0.2");
+    owners.settings.Emission[3].Port1 = QString::number(port);
+    owners.settings.Emission[3].Port2 = QString::number(second.localPort());
+    replies.BtnUDPSend_Click(3);
+    EXPECT_FALSE(owners.traced(QStringLiteral("UDP: NoAddress: "))) << "nothing to send: the text is blank";
+
+    replies.TexteUDPDonneeEnvoyees[3] = QStringLiteral("  essai  ");
+    replies.BtnUDPSend_Click(3);
+    EXPECT_EQ(received(1), QStringList{QStringLiteral("essai")});
+    ASSERT_TRUE(waitFor([&] { return second.hasPendingDatagrams(); }));
+    EXPECT_EQ(second.receiveDatagram().data(), QByteArray("essai"));
+}
+
+} // namespace

@@ -1,0 +1,134 @@
+#include "link/RequestIntake.h"
+
+#include "common/Win1252.h"
+#include "link/JobDriver.h"
+#include "link/UdpSocket.h"
+#include "support/LinkFixture.h"
+
+#include <QHostAddress>
+#include <QUdpSocket>
+
+#include <gtest/gtest.h>
+
+using namespace nvx;
+using namespace nvx::test;
+
+namespace {
+
+struct NullLines final : ProgressLines {
+    void MsgListeEtScheduler(const QString& m) override { lines.append(m); }
+    void resetTarget() override {}
+    void setTarget(const QString&, qint32) override {}
+    QStringList lines;
+};
+
+class RequestIntakeTest : public ::testing::Test {
+protected:
+    RequestIntakeTest()
+    {
+        owners.settings.Reception[0] = {QStringLiteral("127.0.0.1"), QStringLiteral("0"), false};
+    }
+    quint16 switchOn()
+    {
+        owners.settings.setReceptionActif(0, true);
+        return intake.socket(0).localPort();
+    }
+    void send(quint16 port, const QString& text)
+    {
+        sender.writeDatagram(toWindows1252(text), QHostAddress::LocalHost, port);
+    }
+    static QString request(int station)
+    {
+        return QStringLiteral("<NoStation:%1><DateConducteur:20201208><HHDeb:05><HHFin:05>").arg(station);
+    }
+
+    LinkOwners owners;
+    HourFiles files;
+    RecordingExport exporter;
+    RecordingPlatform platform;
+    NullLines lines;
+    JobDriver driver{owners.flags, owners.trace, owners.clock, owners.host, owners.systeme,
+                     lines,        exporter,     platform,     files};
+    RequestIntake intake{owners.flags, owners.trace, owners.host, owners.settings, driver};
+    QUdpSocket sender;
+};
+
+TEST_F(RequestIntakeTest, SwitchingAnEndpointBindsAndUnbindsIt)
+{
+    const quint16 port = switchOn();
+    ASSERT_NE(intake.socket(0).handle(), -1);
+    EXPECT_GT(port, 0);
+    EXPECT_TRUE(owners.traced(QStringLiteral("UDP: SocketWrenchUDPIn.Binded to: 127.0.0.1:0 (Index: 0)")));
+    EXPECT_TRUE(owners.traced(QStringLiteral("UDP: SocketWrenchUDPIn: Receive buffer: ")));
+    EXPECT_TRUE(owners.settings.networkModified);
+
+    owners.settings.setReceptionActif(0, false);
+    EXPECT_EQ(intake.socket(0).handle(), -1);
+    EXPECT_TRUE(owners.traced(QStringLiteral("UDP: SocketWrenchUDPIn.Disconnected (Index: 0)")));
+
+    owners.settings.Reception[1] = {QStringLiteral("  "), QStringLiteral("5000"), false};
+    owners.settings.setReceptionActif(1, true);
+    EXPECT_EQ(intake.socket(1).handle(), -1);
+    EXPECT_TRUE(
+        owners.traced(QStringLiteral("Err: Unable to Check CheckUDPInActif due to IP source is empty")));
+}
+
+TEST_F(RequestIntakeTest, RequestsAreQueuedHeldWhileLoadingAndRunInOrder)
+{
+    const quint16 port = switchOn();
+    owners.flags.PbBInModeLoadingFrmMain = true;
+    send(port, request(1));
+    send(port, QStringLiteral("     "));
+    send(port, request(2));
+    ASSERT_TRUE(waitFor([&] { return intake.ListeDataArrival.size() == 2; }));
+    EXPECT_TRUE(owners.traced(QStringLiteral("UDP: Data arrival:      ")))
+        << "a datagram of blanks is logged but not queued";
+
+    intake.TimerDataArrival_Timer();
+    EXPECT_EQ(intake.ListeDataArrival.size(), 2) << "held while the main window loads";
+    EXPECT_TRUE(intake.TimerDataArrival.isActive());
+    EXPECT_TRUE(exporter.calls.isEmpty());
+
+    owners.flags.PbBInModeLoadingFrmMain = false;
+    ASSERT_TRUE(waitFor([&] { return exporter.calls.size() == 2; }));
+    EXPECT_TRUE(exporter.calls[0].startsWith(QStringLiteral("1|")));
+    EXPECT_TRUE(exporter.calls[1].startsWith(QStringLiteral("2|")));
+    EXPECT_TRUE(intake.ListeDataArrival.isEmpty());
+    EXPECT_FALSE(intake.TimerDataArrival.isActive());
+}
+
+TEST_F(RequestIntakeTest, ATickDuringAJobNeverStartsANestedJob)
+{
+    const quint16 port = switchOn();
+    int depth = 0;
+    int deepest = 0;
+    exporter.during = [&] {
+        ++depth;
+        deepest = qMax(deepest, depth);
+        // A request arrives and the timer ticks while this job runs.
+        if (exporter.calls.size() == 1) {
+            send(port, request(2));
+            waitFor([&] { return !intake.ListeDataArrival.isEmpty(); });
+            intake.TimerDataArrival_Timer();
+        }
+        --depth;
+    };
+    send(port, request(1));
+    ASSERT_TRUE(waitFor([&] { return exporter.calls.size() == 2; }));
+    EXPECT_EQ(deepest, 1);
+    EXPECT_TRUE(exporter.calls[1].startsWith(QStringLiteral("2|")));
+}
+
+TEST_F(RequestIntakeTest, TestCommandRunsTheSampleRequest)
+{
+    intake.ComputerNameProvider = [] { return QStringLiteral("POSTE-1"); };
+    intake.CommandTest_Click();
+    ASSERT_EQ(exporter.calls.size(), 12) << "hours 00 to 11";
+    EXPECT_EQ(exporter.calls[0], QStringLiteral("1|20200508|0"));
+    EXPECT_EQ(driver.requete.ReponseIP, QStringLiteral("POSTE-1"));
+    EXPECT_EQ(driver.requete.ReponsePort, 112);
+    ASSERT_EQ(owners.host.boxes.size(), 1);
+    EXPECT_EQ(owners.host.boxes[0].text, QStringLiteral("Terminé"));
+}
+
+} // namespace

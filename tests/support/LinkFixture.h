@@ -1,0 +1,93 @@
+#pragma once
+
+#include "common/AppFlags.h"
+#include "common/HourFiles.h"
+#include "common/NativePath.h"
+#include "common/Systeme.h"
+#include "common/TraceLog.h"
+#include "config/Configuration.h"
+#include "config/Ini.h"
+#include "config/Settings.h"
+#include "link/JobSteps.h"
+#include "support/FakeClock.h"
+#include "support/FakeHost.h"
+
+#include <QCoreApplication>
+#include <QElapsedTimer>
+#include <QTemporaryDir>
+
+#include <functional>
+
+namespace nvx::test {
+
+// The owners a scheduler-link test needs, over a temporary drive root.
+struct LinkOwners {
+    LinkOwners()
+        : trace(clock, host, flags), systeme(trace, clock, host, flags), ini(trace, systeme),
+          config(flags, trace, systeme, ini, host), settings(flags, trace, systeme, host, ini, config)
+    {
+        setDriveRoot(drives.path());
+        flags.DossierApplication = QStringLiteral("C:\\Velmora\\");
+        trace.attach(systeme);
+    }
+    ~LinkOwners() { setDriveRoot({}); }
+
+    bool traced(const QString& text) const
+    {
+        for (const QString& l : trace.ListeBis + trace.ListeLog)
+            if (l.contains(text))
+                return true;
+        return false;
+    }
+
+    QTemporaryDir drives;
+    FakeClock clock;
+    FakeHost host;
+    AppFlags flags;
+    Trace trace;
+    Systeme systeme;
+    IniAccess ini;
+    Configuration config;
+    Settings settings;
+};
+
+// Runs the event loop until done() or the time limit (real time) passes.
+inline bool waitFor(const std::function<bool()>& done, int limitMs = 5000)
+{
+    QElapsedTimer t;
+    t.start();
+    while (!done()) {
+        if (t.elapsed() > limitMs)
+            return false;
+        QCoreApplication::processEvents(QEventLoop::AllEvents, 20);
+    }
+    return true;
+}
+
+// Export and platform steps that only record what the job asked of them.
+struct RecordingExport final : ExportStep {
+    void UDPDataArrival_03_Create_XML(qint16, qint16 noStation, const QString&, const QString&,
+                                      const QString&, const QString&, const QString& date, int heure,
+                                      const QString&, HourFiles&) override
+    {
+        calls.append(QString::number(noStation) + u'|' + date + u'|' + QString::number(heure));
+        if (during)
+            during();
+    }
+    QStringList calls;
+    std::function<void()> during;
+};
+
+struct RecordingPlatform final : PlatformSteps {
+    bool PbBErreurAuthentification() const override { return false; }
+    QString PbSCleAPI() const override { return {}; }
+    QString PbSSecretAPI() const override { return {}; }
+    bool UDPDataArrival_04_01_Authentification(const QString&, const QString&, bool) override { return true; }
+    bool UDPDataArrival_04_02_Hours_Get_Status(qint16, const QDate&, qint16, qint16) override { return true; }
+    qint16 StatutHeure(int) const override { return -1; }
+    bool UDPDataArrival_04_03_FTP_Sons(int) override { return true; }
+    bool UDPDataArrival_04_04_Conducteur(qint16, const QString&) override { return true; }
+    bool UDPDataArrival_04_05_Hours_Set_Status(qint16, const QDate&, int, int) override { return true; }
+};
+
+} // namespace nvx::test
