@@ -22,8 +22,8 @@ struct HourFiles;
 // every step announced as a progress line that is echoed to the scheduler.
 class JobDriver {
 public:
-    JobDriver(AppFlags& flags, Reporter& reporter, Clock& clock, Host& host, Systeme& systeme, ProgressLines& lignes,
-              ExportStep& exportStep, PlatformSteps& platform, HourFiles& fichiers);
+    JobDriver(AppFlags& flags, Reporter& reporter, Clock& clock, Host& host, Systeme& systeme,
+              ProgressLines& lignes, ExportStep& exportStep, PlatformSteps& platform, HourFiles& fichiers);
 
     void UDPDataArrival_00(const QString& texte);
 
@@ -38,6 +38,8 @@ private:
     // a second time. Returns the step's last result.
     bool avecReprise(const std::function<bool()>& etape);
     void message(const QString& texte);
+    // Sends one hour's file when the platform allows it, then marks the hour and removes the file.
+    void transfererHeure(int heure, const QDate& date);
 
     AppFlags& flags_;
     Reporter& reporter_;

@@ -1,0 +1,211 @@
+#include "link/JobDriver.h"
+
+#include "common/AppFlags.h"
+#include "common/Clock.h"
+#include "common/ErrorTrap.h"
+#include "common/Host.h"
+#include "common/HourFiles.h"
+#include "common/Reporter.h"
+#include "common/Systeme.h"
+#include "common/TextHelpers.h"
+#include "link/JobSteps.h"
+
+namespace nvx {
+
+namespace {
+
+QString origine()
+{
+    return QStringLiteral("Frm_MainBis:UDPDataArrival_00");
+}
+
+QString appelant()
+{
+    return QStringLiteral("UDPDataArrival_00");
+}
+
+QString n2(int valeur)
+{
+    return N2S(valeur, 2);
+}
+
+// The platform accepts a schedule for these hour states only.
+bool heureTransferable(qint16 etat)
+{
+    return etat == 0 || etat == 1 || etat == 4;
+}
+
+// Marks the driver busy for the lifetime of one job, whatever way the job ends.
+class JobEnCours {
+public:
+    explicit JobEnCours(bool& drapeau) : drapeau_(drapeau), avant_(drapeau) { drapeau_ = true; }
+    ~JobEnCours() { drapeau_ = avant_; }
+    JobEnCours(const JobEnCours&) = delete;
+    JobEnCours& operator=(const JobEnCours&) = delete;
+
+private:
+    bool& drapeau_;
+    bool avant_;
+};
+
+} // namespace
+
+JobDriver::JobDriver(AppFlags& flags, Reporter& reporter, Clock& clock, Host& host, Systeme& systeme,
+                     ProgressLines& lignes, ExportStep& exportStep, PlatformSteps& platform,
+                     HourFiles& fichiers)
+    : flags_(flags), reporter_(reporter), clock_(clock), host_(host), systeme_(systeme), lignes_(lignes),
+      export_(exportStep), platform_(platform), fichiers_(fichiers)
+{
+}
+
+void JobDriver::message(const QString& texte)
+{
+    trap(reporter_, origine(), [&] { lignes_.MsgListeEtScheduler(texte); });
+}
+
+bool JobDriver::avecReprise(const std::function<bool()>& etape)
+{
+    bool resultat = false;
+    trap(reporter_, origine(), [&] { resultat = etape(); });
+
+    bool echecAuthentification = false;
+    trap(reporter_, origine(), [&] { echecAuthentification = platform_.PbBErreurAuthentification(); });
+    if (!echecAuthentification)
+        return resultat;
+
+    // The token may have expired since it was stored: one forced authentication, one more try.
+    host_.pump();
+    trap(reporter_, origine(), [&] {
+        platform_.UDPDataArrival_04_01_Authentification(platform_.PbSCleAPI(), platform_.PbSSecretAPI(),
+                                                        true);
+    });
+    resultat = false;
+    trap(reporter_, origine(), [&] { resultat = etape(); });
+    return resultat;
+}
+
+void JobDriver::UDPDataArrival_00(const QString& texte)
+{
+    if (flags_.PbBFermetureApplication)
+        return;
+    if (enCours_) {
+        // Reached through a pump of the running job: a second job would share the hour files and
+        // the reply target of the first one.
+        trap(reporter_, origine(), [&] {
+            reporter_.trace(
+                QStringLiteral("Warning: UDPDataArrival_00: a job is already running, request not run: ") +
+                    texte,
+                true);
+        });
+        return;
+    }
+    const JobEnCours garde(enCours_);
+
+    // Intake. The request is emptied first so that a failed parse never runs the previous one.
+    trap(reporter_, origine(), [&] { host_.clearProgressLines(); });
+    trap(reporter_, origine(), [&] {
+        requete = ScheduleRequest{};
+        lignes_.resetTarget();
+        TexteUDPDonneeRecues = texte;
+        requete = parseScheduleRequest(texte, clock_.now());
+        if (!requete.ReponseIP.trimmed().isEmpty())
+            lignes_.setTarget(requete.ReponseIP, requete.ReponsePort);
+    });
+
+    const QDate date = requete.dateConducteur();
+    const auto lignesDeFin = [this] {
+        message(QStringLiteral("Fin du traitement"));
+        message(QString(17, u'='));
+    };
+
+    message(QStringLiteral("Clear"));
+    message(QString(19, u'='));
+    message(QStringLiteral("Début du traitement"));
+    QString reception;
+    trap(reporter_, origine(), [&] {
+        reception = QStringLiteral("Réception: Station: ") + requete.StationLib + QStringLiteral(" Date: ") +
+                    date.toString(QStringLiteral("dd/MM/yyyy")) + QStringLiteral(" de ") + n2(requete.HHDeb) +
+                    QStringLiteral("H à ") + n2(requete.HHFin) + u'H';
+    });
+    message(reception);
+
+    // The date goes into the hour files' names and into every platform request: without a real
+    // date nothing can be written or sent.
+    if (!date.isValid()) {
+        message(QStringLiteral("Requête invalide: DateConducteur '") + requete.DateConducteur + u'\'');
+        lignesDeFin();
+        return;
+    }
+
+    message(QStringLiteral("Création des XML"));
+    QString dateConstruction;
+    trap(reporter_, origine(),
+         [&] { dateConstruction = requete.BuilddDate.toString(QStringLiteral("dd/MM/yyyy HH:mm:ss")); });
+    for (int heure = requete.HHDeb; heure <= requete.HHFin; ++heure) {
+        trap(reporter_, origine(), [&] {
+            export_.UDPDataArrival_03_Create_XML(
+                flags_.BaseCourante, requete.NoStation, requete.SchedulerVersion, requete.StationLib,
+                requete.UserId, requete.UserLib, requete.DateConducteur, heure, dateConstruction, fichiers_);
+        });
+    }
+
+    message(QStringLiteral("MAJ des données sur le Net"));
+
+    const auto authentificationEnEchec = [this] {
+        bool echec = false;
+        trap(reporter_, origine(), [&] { echec = platform_.PbBErreurAuthentification(); });
+        return echec;
+    };
+
+    if (!authentificationEnEchec()) {
+        message(QStringLiteral("Status des heures"));
+        avecReprise([&] {
+            return platform_.UDPDataArrival_04_02_Hours_Get_Status(requete.NoStation, date, requete.HHDeb,
+                                                                   requete.HHFin);
+        });
+    }
+
+    if (!authentificationEnEchec()) {
+        message(QStringLiteral("Infos FTP des sons"));
+        avecReprise([&] { return platform_.UDPDataArrival_04_03_FTP_Sons(0); });
+    }
+
+    if (!authentificationEnEchec()) {
+        message(QStringLiteral("Transfert du conducteur"));
+        for (int heure = 0; heure < 24; ++heure) {
+            trap(reporter_, origine(), [&] { transfererHeure(heure, date); });
+            trap(reporter_, origine(), [&] { host_.pump(); });
+        }
+    }
+
+    if (authentificationEnEchec())
+        message(QStringLiteral("!!!!! Problème d'authentification !!!!!"));
+    lignesDeFin();
+}
+
+void JobDriver::transfererHeure(int heure, const QDate& date)
+{
+    const QString fichier = fichiers_.NomFichierXMLHeure.at(std::size_t(heure));
+    if (!heureTransferable(platform_.StatutHeure(heure)) || !systeme_.File_Exist(fichier, appelant()))
+        return;
+
+    const QString prefixe = QStringLiteral("Transfert du conducteur de ") + n2(heure);
+    message(prefixe + QStringLiteral("H: Début"));
+    const bool importe =
+        avecReprise([&] { return platform_.UDPDataArrival_04_04_Conducteur(requete.NoStation, fichier); });
+    message(prefixe + QStringLiteral("H: Fin"));
+
+    // An hour whose import got no usable answer keeps its file for a later job.
+    if (platform_.PbBErreurAuthentification() || !importe)
+        return;
+
+    avecReprise([&] {
+        return platform_.UDPDataArrival_04_05_Hours_Set_Status(requete.NoStation, date, heure, heure);
+    });
+    if (systeme_.File_Exist(fichier, appelant())) {
+        systeme_.File_Delete(fichier, appelant());
+        fichiers_.NomFichierXMLHeure.at(std::size_t(heure)).clear();
+    }
+}
+
+} // namespace nvx

@@ -1,0 +1,554 @@
+#include "link/JobDriver.h"
+
+#include "common/AppFlags.h"
+#include "common/ErrorTrap.h"
+#include "common/HourFiles.h"
+#include "common/NativePath.h"
+#include "common/Systeme.h"
+#include "common/TraceLog.h"
+#include "link/JobSteps.h"
+#include "link/ScheduleRequest.h"
+#include "support/FakeClock.h"
+#include "support/FakeHost.h"
+
+#include <QDir>
+#include <QFile>
+#include <QFileInfo>
+#include <QMap>
+#include <QTemporaryDir>
+
+#include <gtest/gtest.h>
+
+#include <array>
+
+using namespace nvx;
+using nvx::test::FakeClock;
+using nvx::test::FakeHost;
+
+namespace {
+
+class FakeProgressLines final : public ProgressLines {
+public:
+    void MsgListeEtScheduler(const QString& message) override { lines.append(message); }
+    void resetTarget() override
+    {
+        ++resets;
+        target.clear();
+        port = 0;
+    }
+    void setTarget(const QString& address, qint32 p) override
+    {
+        target = address;
+        port = p;
+        ++targetsSet;
+    }
+
+    QStringList lines;
+    int resets = 0;
+    int targetsSet = 0;
+    QString target;
+    qint32 port = 0;
+};
+
+QString hourFile(int heure)
+{
+    return QStringLiteral("C:\\XML\\h") + QStringLiteral("%1").arg(heure, 2, 10, QLatin1Char('0')) +
+           QStringLiteral(".xml");
+}
+
+bool onDisk(const QString& suitePath)
+{
+    return QFileInfo::exists(NativePath(suitePath));
+}
+
+void writeFile(const QString& suitePath, const QByteArray& content)
+{
+    const QString native = NativePath(suitePath);
+    QDir().mkpath(QFileInfo(native).absolutePath());
+    QFile f(native);
+    ASSERT_TRUE(f.open(QIODevice::WriteOnly));
+    f.write(content);
+}
+
+// Writes a real small file per hour and records the call.
+class FakeExport final : public ExportStep {
+public:
+    void UDPDataArrival_03_Create_XML(qint16 base, qint16 noStation, const QString& schedulerVersion,
+                                      const QString& stationLib, const QString& userId,
+                                      const QString& userLib, const QString& dateConducteur, int heure,
+                                      const QString& buildDate, HourFiles& fichiers) override
+    {
+        calls.append(QStringList{QString::number(base), QString::number(noStation), schedulerVersion,
+                                 stationLib, userId, userLib, dateConducteur, QString::number(heure),
+                                 buildDate}
+                         .join(u'|'));
+        hours.append(heure);
+        if (throwOnHour == heure)
+            Raise(75, QStringLiteral("Path/File access error"));
+        writeFile(hourFile(heure), "<root/>");
+        fichiers.NomFichierXMLHeure[std::size_t(heure)] = hourFile(heure);
+    }
+
+    QStringList calls;
+    QList<int> hours;
+    int throwOnHour = -1;
+};
+
+// A platform whose answers are scripted per call. Each call may be given a queue of outcomes;
+// unscripted calls succeed. Only an authentication clears a recorded authentication failure.
+class FakePlatform final : public PlatformSteps {
+public:
+    struct Outcome {
+        bool result = true;
+        bool authFailure = false;
+    };
+
+    FakePlatform() { platformStates.fill(-1); }
+
+    bool PbBErreurAuthentification() const override { return authFailure; }
+    QString PbSCleAPI() const override { return QStringLiteral("cle"); }
+    QString PbSSecretAPI() const override { return QStringLiteral("secret"); }
+    bool UDPDataArrival_04_01_Authentification(const QString& cle, const QString& secret,
+                                               bool forcer) override
+    {
+        calls.append(QStringLiteral("auth ") + cle + u' ' + secret +
+                     (forcer ? QStringLiteral(" forced") : QString()));
+        if (authSucceeds)
+            authFailure = false;
+        return authSucceeds;
+    }
+    bool UDPDataArrival_04_02_Hours_Get_Status(qint16 noStation, const QDate& date, qint16 hhDeb,
+                                               qint16 hhFin) override
+    {
+        const QString call = QStringLiteral("status %1 %2 %3-%4")
+                                 .arg(noStation)
+                                 .arg(date.toString(QStringLiteral("yyyyMMdd")))
+                                 .arg(hhDeb)
+                                 .arg(hhFin);
+        states.fill(-1);
+        for (int h = hhDeb; h <= hhFin; ++h)
+            states[std::size_t(h)] = platformStates[std::size_t(h)];
+        return answer(call);
+    }
+    qint16 StatutHeure(int heure) const override { return states[std::size_t(heure)]; }
+    bool UDPDataArrival_04_03_FTP_Sons(int ligne) override
+    {
+        return answer(QStringLiteral("ftp %1").arg(ligne));
+    }
+    bool UDPDataArrival_04_04_Conducteur(qint16 noStation, const QString& fichier) override
+    {
+        EXPECT_TRUE(onDisk(fichier)) << fichier.toStdString();
+        return answer(QStringLiteral("import %1 ").arg(noStation) + fichier);
+    }
+    bool UDPDataArrival_04_05_Hours_Set_Status(qint16 noStation, const QDate& date, int premiere,
+                                               int derniere) override
+    {
+        return answer(QStringLiteral("set %1 %2 %3-%4")
+                          .arg(noStation)
+                          .arg(date.toString(QStringLiteral("yyyyMMdd")))
+                          .arg(premiere)
+                          .arg(derniere));
+    }
+
+    static QString import(int heure) { return QStringLiteral("import 1 ") + hourFile(heure); }
+    static QString setStatus(int heure) { return QStringLiteral("set 1 20200508 %1-%1").arg(heure); }
+
+    std::array<qint16, 24> platformStates{};
+    std::array<qint16, 24> states{};
+    bool authFailure = false;
+    bool authSucceeds = true;
+    QMap<QString, QList<Outcome>> script;
+    QStringList calls;
+
+private:
+    bool answer(const QString& call)
+    {
+        calls.append(call);
+        Outcome o;
+        if (!script.value(call).isEmpty())
+            o = script[call].takeFirst();
+        if (o.authFailure)
+            authFailure = true;
+        return o.result;
+    }
+};
+
+const QString kRequest = QStringLiteral(
+    "<ComputerName:PC-REGIE><SchedulerVersion:2020.0409.1204><DateConducteur:20200508><HHDeb:05><HHFin:09>"
+    "<NoStation:1><StationLib:Radio Été><UserId:42><UserLib:Anne><BuilddDate:06/05/2020 14:48:57>"
+    "<ReponseIP:10.1.2.3><ReponsePort:112>");
+
+QString request(int deb, int fin)
+{
+    return QStringLiteral("<DateConducteur:20200508><HHDeb:%1><HHFin:%2><NoStation:1><StationLib:S1>")
+        .arg(deb)
+        .arg(fin);
+}
+
+QStringList opening(const QString& reception)
+{
+    return {QStringLiteral("Clear"), QStringLiteral("==================="),
+            QStringLiteral("Début du traitement"), reception};
+}
+
+QStringList closing()
+{
+    return {QStringLiteral("Fin du traitement"), QStringLiteral("=================")};
+}
+
+const QString kProblem = QStringLiteral("!!!!! Problème d'authentification !!!!!");
+
+QString begin(int h)
+{
+    return QStringLiteral("Transfert du conducteur de %1H: Début").arg(h, 2, 10, QLatin1Char('0'));
+}
+QString end(int h)
+{
+    return QStringLiteral("Transfert du conducteur de %1H: Fin").arg(h, 2, 10, QLatin1Char('0'));
+}
+
+class JobDriverTest : public ::testing::Test {
+protected:
+    JobDriverTest()
+        : trace(clock, host, flags), systeme(trace, clock, host, flags),
+          driver(flags, trace, clock, host, systeme, lignes, exporter, platform, fichiers)
+    {
+        setDriveRoot(tmp.path());
+        flags.DossierApplication = QStringLiteral("C:\\Velmora\\");
+        trace.attach(systeme);
+        trace.setLogFolder(0, QStringLiteral("C:\\Logs\\"));
+    }
+    ~JobDriverTest() override { setDriveRoot({}); }
+
+    QStringList traced() const { return trace.ListeBis + trace.ListeLog; }
+
+    QTemporaryDir tmp;
+    FakeClock clock{QDateTime(QDate(2020, 5, 7), QTime(9, 30, 15))};
+    FakeHost host;
+    AppFlags flags;
+    Trace trace;
+    Systeme systeme;
+    FakeProgressLines lignes;
+    FakeExport exporter;
+    FakePlatform platform;
+    HourFiles fichiers;
+    JobDriver driver;
+};
+
+TEST_F(JobDriverTest, NormalJobSendsAllowedHoursAndKeepsTheOthers)
+{
+    // A file left by an earlier job for an hour outside this request's range.
+    writeFile(hourFile(3), "old");
+    fichiers.NomFichierXMLHeure[3] = hourFile(3);
+    platform.platformStates = {};
+    platform.platformStates.fill(0);
+    platform.platformStates[6] = 1;
+    platform.platformStates[7] = 2;
+    platform.platformStates[8] = 4;
+    platform.platformStates[9] = 3;
+    flags.BaseCourante = 2;
+    host.progressLines = QStringList{QStringLiteral("line of the previous job")};
+
+    driver.UDPDataArrival_00(kRequest);
+
+    QStringList expected =
+        opening(QStringLiteral("Réception: Station: Radio Été Date: 08/05/2020 de 05H à 09H"));
+    expected << QStringLiteral("Création des XML") << QStringLiteral("MAJ des données sur le Net")
+             << QStringLiteral("Status des heures") << QStringLiteral("Infos FTP des sons")
+             << QStringLiteral("Transfert du conducteur") << begin(5) << end(5) << begin(6) << end(6)
+             << begin(8) << end(8) << closing();
+    EXPECT_EQ(lignes.lines, expected);
+
+    EXPECT_EQ(exporter.hours, (QList<int>{5, 6, 7, 8, 9}));
+    EXPECT_EQ(exporter.calls.first(),
+              QStringLiteral("2|1|2020.0409.1204|Radio Été|42|Anne|20200508|5|06/05/2020 14:48:57"));
+    EXPECT_EQ(platform.calls,
+              (QStringList{QStringLiteral("status 1 20200508 5-9"), QStringLiteral("ftp 0"),
+                           FakePlatform::import(5), FakePlatform::setStatus(5), FakePlatform::import(6),
+                           FakePlatform::setStatus(6), FakePlatform::import(8), FakePlatform::setStatus(8)}));
+
+    for (int h : {5, 6, 8}) {
+        EXPECT_FALSE(onDisk(hourFile(h))) << h;
+        EXPECT_TRUE(fichiers.NomFichierXMLHeure[std::size_t(h)].isEmpty()) << h;
+    }
+    for (int h : {3, 7, 9}) {
+        EXPECT_TRUE(onDisk(hourFile(h))) << h;
+        EXPECT_EQ(fichiers.NomFichierXMLHeure[std::size_t(h)], hourFile(h)) << h;
+    }
+
+    // Intake: the window is cleared, the reply target reset then set from the request.
+    EXPECT_TRUE(host.progressLines.isEmpty());
+    EXPECT_EQ(lignes.resets, 1);
+    EXPECT_EQ(lignes.target, QStringLiteral("10.1.2.3"));
+    EXPECT_EQ(lignes.port, 112);
+    EXPECT_EQ(driver.TexteUDPDonneeRecues, kRequest);
+    EXPECT_EQ(driver.requete.ComputerName, QStringLiteral("PC-REGIE"));
+    EXPECT_GE(host.pumps, 24);
+    EXPECT_FALSE(driver.enCours());
+}
+
+TEST_F(JobDriverTest, FirstHourAfterLastHourWritesAndSendsNothing)
+{
+    platform.platformStates.fill(0);
+
+    driver.UDPDataArrival_00(request(6, 5));
+
+    QStringList expected = opening(QStringLiteral("Réception: Station: S1 Date: 08/05/2020 de 06H à 05H"));
+    expected << QStringLiteral("Création des XML") << QStringLiteral("MAJ des données sur le Net")
+             << QStringLiteral("Status des heures") << QStringLiteral("Infos FTP des sons")
+             << QStringLiteral("Transfert du conducteur") << closing();
+    EXPECT_EQ(lignes.lines, expected);
+    EXPECT_TRUE(exporter.calls.isEmpty());
+    EXPECT_EQ(platform.calls,
+              (QStringList{QStringLiteral("status 1 20200508 6-5"), QStringLiteral("ftp 0")}));
+}
+
+TEST_F(JobDriverTest, ImportRefusedTwiceKeepsTheHourAndStillTriesTheNextOnes)
+{
+    platform.platformStates.fill(0);
+    const FakePlatform::Outcome refused{false, true};
+    platform.script[FakePlatform::import(6)] = {refused, refused};
+    platform.script[FakePlatform::import(7)] = {refused, refused};
+
+    driver.UDPDataArrival_00(request(6, 7));
+
+    const QString forced = QStringLiteral("auth cle secret forced");
+    EXPECT_EQ(platform.calls, (QStringList{QStringLiteral("status 1 20200508 6-7"), QStringLiteral("ftp 0"),
+                                           FakePlatform::import(6), forced, FakePlatform::import(6),
+                                           FakePlatform::import(7), forced, FakePlatform::import(7)}));
+    EXPECT_EQ(
+        lignes.lines.mid(lignes.lines.indexOf(QStringLiteral("Transfert du conducteur"))),
+        (QStringList{QStringLiteral("Transfert du conducteur"), begin(6), end(6), begin(7), end(7), kProblem}
+         << closing()));
+    for (int h : {6, 7}) {
+        EXPECT_TRUE(onDisk(hourFile(h)));
+        EXPECT_EQ(fichiers.NomFichierXMLHeure[std::size_t(h)], hourFile(h));
+    }
+}
+
+TEST_F(JobDriverTest, FailureLeftByAnEarlierHourIsRecoveredOnTheNextHour)
+{
+    platform.platformStates.fill(0);
+    const FakePlatform::Outcome refused{false, true};
+    platform.script[FakePlatform::import(6)] = {refused, refused};
+
+    driver.UDPDataArrival_00(request(6, 7));
+
+    // Hour 7 finds the failure still recorded after its first try, authenticates and tries again.
+    const QString forced = QStringLiteral("auth cle secret forced");
+    EXPECT_EQ(platform.calls.mid(2),
+              (QStringList{FakePlatform::import(6), forced, FakePlatform::import(6), FakePlatform::import(7),
+                           forced, FakePlatform::import(7), FakePlatform::setStatus(7)}));
+    EXPECT_FALSE(lignes.lines.contains(kProblem));
+    EXPECT_TRUE(onDisk(hourFile(6)));
+    EXPECT_FALSE(onDisk(hourFile(7)));
+}
+
+TEST_F(JobDriverTest, SingleAuthenticationFailureIsRetriedOnceAndSucceeds)
+{
+    platform.platformStates.fill(0);
+    const FakePlatform::Outcome expired{false, true};
+    platform.script[QStringLiteral("status 1 20200508 6-6")] = {expired};
+    platform.script[FakePlatform::import(6)] = {expired};
+    QList<qsizetype> pumpedAfterCalls;
+    host.onPump = [&] { pumpedAfterCalls.append(platform.calls.size()); };
+
+    driver.UDPDataArrival_00(request(6, 6));
+
+    const QString forced = QStringLiteral("auth cle secret forced");
+    EXPECT_EQ(platform.calls, (QStringList{QStringLiteral("status 1 20200508 6-6"), forced,
+                                           QStringLiteral("status 1 20200508 6-6"), QStringLiteral("ftp 0"),
+                                           FakePlatform::import(6), forced, FakePlatform::import(6),
+                                           FakePlatform::setStatus(6)}));
+    EXPECT_FALSE(lignes.lines.contains(kProblem));
+    EXPECT_FALSE(onDisk(hourFile(6)));
+    EXPECT_TRUE(fichiers.NomFichierXMLHeure[6].isEmpty());
+    // Pending events run just before each forced authentication.
+    EXPECT_TRUE(pumpedAfterCalls.contains(1));
+    EXPECT_TRUE(pumpedAfterCalls.contains(5));
+}
+
+TEST_F(JobDriverTest, StatusRefusedTwiceSkipsEveryLaterPlatformStep)
+{
+    platform.platformStates.fill(0);
+    platform.authSucceeds = false;
+    platform.script[QStringLiteral("status 1 20200508 6-6")] = {{false, true}, {false, true}};
+
+    driver.UDPDataArrival_00(request(6, 6));
+
+    EXPECT_EQ(platform.calls,
+              (QStringList{QStringLiteral("status 1 20200508 6-6"), QStringLiteral("auth cle secret forced"),
+                           QStringLiteral("status 1 20200508 6-6")}));
+    EXPECT_EQ(lignes.lines.mid(lignes.lines.indexOf(QStringLiteral("Status des heures"))),
+              QStringList{QStringLiteral("Status des heures")} << kProblem << closing());
+    EXPECT_TRUE(onDisk(hourFile(6)));
+}
+
+TEST_F(JobDriverTest, RecordedAuthenticationFailureWritesFilesWithoutCallingThePlatform)
+{
+    platform.platformStates.fill(0);
+    platform.authFailure = true;
+
+    driver.UDPDataArrival_00(request(4, 5));
+
+    QStringList expected = opening(QStringLiteral("Réception: Station: S1 Date: 08/05/2020 de 04H à 05H"));
+    expected << QStringLiteral("Création des XML") << QStringLiteral("MAJ des données sur le Net") << kProblem
+             << closing();
+    EXPECT_EQ(lignes.lines, expected);
+    EXPECT_TRUE(platform.calls.isEmpty());
+    EXPECT_TRUE(onDisk(hourFile(4)));
+    EXPECT_TRUE(onDisk(hourFile(5)));
+}
+
+TEST_F(JobDriverTest, InvalidScheduleDateStopsBeforeAnyFileOrPlatformCall)
+{
+    platform.platformStates.fill(0);
+    platform.authFailure = true; // not mentioned either: the request itself is refused
+    for (const QString& value : {QStringLiteral("20200230"), QStringLiteral("2020058"),
+                                 QStringLiteral("2020O508"), QStringLiteral("202005081"), QString()}) {
+        lignes.lines.clear();
+        driver.UDPDataArrival_00(QStringLiteral("<DateConducteur:") + value +
+                                 QStringLiteral("><HHDeb:1><HHFin:2><StationLib:S1>"));
+
+        QStringList expected = opening(QStringLiteral("Réception: Station: S1 Date:  de 01H à 02H"));
+        expected << QStringLiteral("Requête invalide: DateConducteur '") + value + u'\'' << closing();
+        EXPECT_EQ(lignes.lines, expected) << value.toStdString();
+    }
+    EXPECT_TRUE(exporter.calls.isEmpty());
+    EXPECT_TRUE(platform.calls.isEmpty());
+    EXPECT_FALSE(driver.enCours());
+}
+
+TEST_F(JobDriverTest, ImportWithoutUsableAnswerKeepsTheFileAndSkipsTheStatus)
+{
+    platform.platformStates.fill(0);
+    platform.script[FakePlatform::import(10)] = {{false, false}};
+
+    driver.UDPDataArrival_00(request(10, 11));
+
+    EXPECT_EQ(platform.calls.mid(2),
+              (QStringList{FakePlatform::import(10), FakePlatform::import(11), FakePlatform::setStatus(11)}));
+    EXPECT_TRUE(onDisk(hourFile(10)));
+    EXPECT_EQ(fichiers.NomFichierXMLHeure[10], hourFile(10));
+    EXPECT_FALSE(onDisk(hourFile(11)));
+    EXPECT_TRUE(lignes.lines.contains(end(10)));
+    EXPECT_FALSE(lignes.lines.contains(kProblem));
+}
+
+TEST_F(JobDriverTest, FailingStepIsReportedAndTheJobGoesOn)
+{
+    platform.platformStates.fill(0);
+    exporter.throwOnHour = 6;
+
+    driver.UDPDataArrival_00(request(5, 7));
+
+    EXPECT_EQ(exporter.hours, (QList<int>{5, 6, 7}));
+    EXPECT_EQ(platform.calls.mid(2), (QStringList{FakePlatform::import(5), FakePlatform::setStatus(5),
+                                                  FakePlatform::import(7), FakePlatform::setStatus(7)}));
+    EXPECT_EQ(lignes.lines.mid(lignes.lines.size() - 2), closing());
+    EXPECT_TRUE(traced().join(u'\n').contains(QStringLiteral("Frm_MainBis:UDPDataArrival_00")));
+}
+
+TEST_F(JobDriverTest, RequestArrivingThroughAPumpDoesNotStartASecondJob)
+{
+    platform.platformStates.fill(0);
+    bool busySeen = false;
+    host.onPump = [&] {
+        busySeen = busySeen || driver.enCours();
+        driver.UDPDataArrival_00(request(20, 20));
+    };
+
+    driver.UDPDataArrival_00(request(5, 5));
+
+    EXPECT_TRUE(busySeen);
+    EXPECT_FALSE(driver.enCours());
+    EXPECT_EQ(exporter.hours, QList<int>{5});
+    EXPECT_EQ(lignes.lines.count(QStringLiteral("Début du traitement")), 1);
+    EXPECT_EQ(driver.requete.HHDeb, 5);
+    EXPECT_TRUE(traced().join(u'\n').contains(QStringLiteral("a job is already running")));
+
+    // Once the job has returned the next request runs normally.
+    host.onPump = nullptr;
+    driver.UDPDataArrival_00(request(20, 20));
+    EXPECT_EQ(exporter.hours, (QList<int>{5, 20}));
+}
+
+TEST_F(JobDriverTest, NothingHappensWhileTheApplicationCloses)
+{
+    flags.PbBFermetureApplication = true;
+    host.progressLines = QStringList{QStringLiteral("kept")};
+
+    driver.UDPDataArrival_00(kRequest);
+
+    EXPECT_TRUE(lignes.lines.isEmpty());
+    EXPECT_EQ(lignes.resets, 0);
+    EXPECT_EQ(host.progressLines, QStringList{QStringLiteral("kept")});
+    EXPECT_TRUE(exporter.calls.isEmpty());
+    EXPECT_TRUE(platform.calls.isEmpty());
+    EXPECT_TRUE(driver.TexteUDPDonneeRecues.isEmpty());
+}
+
+TEST_F(JobDriverTest, ReplyTargetOnlyWhenTheRequestNamesOne)
+{
+    for (const QString& reply : {QString(), QStringLiteral("<ReponseIP:   >")}) {
+        lignes = FakeProgressLines{};
+        lignes.target = QStringLiteral("stale");
+        driver.UDPDataArrival_00(request(1, 1) + reply + QStringLiteral("<ReponsePort:112>"));
+        EXPECT_EQ(lignes.resets, 1);
+        EXPECT_EQ(lignes.targetsSet, 0);
+        EXPECT_TRUE(lignes.target.isEmpty());
+        EXPECT_EQ(driver.requete.ReponsePort, 0);
+    }
+}
+
+TEST_F(JobDriverTest, InvalidBuildDateFallsBackToNowInTheExport)
+{
+    driver.UDPDataArrival_00(request(2, 2) + QStringLiteral("<BuilddDate:31/02/2020 10:00:00>"));
+    ASSERT_EQ(exporter.calls.size(), 1);
+    EXPECT_TRUE(exporter.calls.first().endsWith(QStringLiteral("|07/05/2020 09:30:15")));
+}
+
+TEST(ScheduleRequestParsing, HoursAreClampedAndReadNumerically)
+{
+    const QDateTime now(QDate(2021, 1, 2), QTime(3, 4, 5));
+    ScheduleRequest r = parseScheduleRequest(QStringLiteral("<HHDeb:-3><HHFin:30>"), now);
+    EXPECT_EQ(r.HHDeb, 0);
+    EXPECT_EQ(r.HHFin, 23);
+
+    r = parseScheduleRequest(QStringLiteral("<HHDeb:xx><HHFin:7.6><NoStation:2.5>"), now);
+    EXPECT_EQ(r.HHDeb, 0);
+    EXPECT_EQ(r.HHFin, 8);
+    EXPECT_EQ(r.NoStation, 2);
+}
+
+TEST(ScheduleRequestParsing, KeysAnyCaseFirstOccurrenceWins)
+{
+    const ScheduleRequest r = parseScheduleRequest(
+        QStringLiteral("<hhdeb:05><HHDeb:07><DATECONDUCTEUR:20200508><stationlib:A: <b>><StationLib:B>"), {});
+    EXPECT_EQ(r.HHDeb, 5);
+    EXPECT_EQ(r.DateConducteur, QStringLiteral("20200508"));
+    EXPECT_EQ(r.dateConducteur(), QDate(2020, 5, 8));
+    EXPECT_EQ(r.StationLib, QStringLiteral("A: <b"));
+}
+
+TEST(ScheduleRequestParsing, ReplyPortReadOnlyWithAnAddress)
+{
+    EXPECT_EQ(parseScheduleRequest(QStringLiteral("<ReponsePort:112>"), {}).ReponsePort, 0);
+    EXPECT_EQ(parseScheduleRequest(QStringLiteral("<ReponseIP: ><ReponsePort:112>"), {}).ReponsePort, 0);
+    const ScheduleRequest r = parseScheduleRequest(QStringLiteral("<ReponseIP:host-1><ReponsePort:112>"), {});
+    EXPECT_EQ(r.ReponseIP, QStringLiteral("host-1"));
+    EXPECT_EQ(r.ReponsePort, 112);
+}
+
+TEST(ScheduleRequestParsing, BuildDateValidOrNow)
+{
+    const QDateTime now(QDate(2021, 1, 2), QTime(3, 4, 5));
+    EXPECT_EQ(parseScheduleRequest(QStringLiteral("<BuilddDate:06/05/2020 14:48:57>"), now).BuilddDate,
+              QDateTime(QDate(2020, 5, 6), QTime(14, 48, 57)));
+    for (const QString& text :
+         {QStringLiteral("<BuilddDate:32/05/2020 14:48:57>"), QStringLiteral("<BuilddDate:>"),
+          QStringLiteral("<BuilddDate:hier>"), QString()})
+        EXPECT_EQ(parseScheduleRequest(text, now).BuilddDate, now) << text.toStdString();
+}
+
+} // namespace
