@@ -2,8 +2,10 @@
 
 #include <QDate>
 #include <QFile>
+#include <QHostAddress>
 #include <QProcess>
 #include <QTemporaryDir>
+#include <QUdpSocket>
 
 #include <gtest/gtest.h>
 
@@ -12,6 +14,7 @@ using nvx::test::SiteBuilder;
 namespace {
 
 const QString kProgram = QStringLiteral(NVX_BIN_DIR "/vl3-tools-nvx");
+const QString kSimulator = QStringLiteral(NVX_BIN_DIR "/vl3-scheduler-sim");
 
 class HeadlessProgramTest : public ::testing::Test {
 protected:
@@ -36,6 +39,13 @@ protected:
             out += p.readAllStandardOutput();
         }
         return out.contains("Tools NVX started");
+    }
+
+    QString traceFile() const
+    {
+        QFile log(site.c(QStringLiteral("Logs/Histo_VL3_Tools_NVX/")) +
+                  QDate::currentDate().toString(QStringLiteral("yyyyMMdd")) + QStringLiteral(".Log"));
+        return log.open(QIODevice::ReadOnly) ? QString::fromUtf8(log.readAll()) : QString();
     }
 
     QTemporaryDir drives, home, locks;
@@ -84,6 +94,77 @@ TEST_F(HeadlessProgramTest, SecondCopyIsRefused)
     first.terminate();
     ASSERT_TRUE(first.waitForFinished(20000));
     EXPECT_EQ(first.exitCode(), 0);
+}
+
+TEST_F(HeadlessProgramTest, SchedulerRequestOverUdpGetsEveryLineBack)
+{
+    // A free port for the tool's reception endpoint, taken now and handed over.
+    QUdpSocket probe;
+    ASSERT_TRUE(probe.bind(QHostAddress::LocalHost, 0));
+    const quint16 port = probe.localPort();
+    probe.close();
+    const QString settings = home.filePath(QStringLiteral("Settings/VL3_Tools_NVX/VL3_Tools_NVX.Ini"));
+    site.set(settings, QStringLiteral("Peripheriques_Reseau_Reception_UDP_0"), QStringLiteral("IP"),
+             QStringLiteral("127.0.0.1"));
+    site.set(settings, QStringLiteral("Peripheriques_Reseau_Reception_UDP_0"), QStringLiteral("Port"),
+             QString::number(port));
+    site.set(settings, QStringLiteral("Peripheriques_Reseau_Reception_UDP_0"), QStringLiteral("Actif"),
+             QStringLiteral("1"));
+
+    QProcess tool;
+    start(tool, {});
+    QByteArray out;
+    ASSERT_TRUE(waitStarted(tool, out)) << out.constData();
+
+    QProcess sim;
+    sim.start(kSimulator,
+              {QStringLiteral("--host"), QStringLiteral("127.0.0.1"), QStringLiteral("--port"),
+               QString::number(port), QStringLiteral("--date"), QStringLiteral("20201208"),
+               QStringLiteral("--first"), QStringLiteral("7"), QStringLiteral("--last"), QStringLiteral("8"),
+               QStringLiteral("--label"), QStringLiteral("Matin"), QStringLiteral("--listen"),
+               QStringLiteral("127.0.0.2"), QStringLiteral("--timeout"), QStringLiteral("60")});
+    ASSERT_TRUE(sim.waitForFinished(90000));
+    const QStringList lines = QString::fromUtf8(sim.readAllStandardOutput()).split(u'\n', Qt::SkipEmptyParts);
+    EXPECT_EQ(sim.exitCode(), 0) << sim.readAllStandardError().constData();
+
+    // Each line is "HH:MM:SS message"; the messages come in the job's order.
+    QStringList messages;
+    for (const QString& l : lines)
+        messages.append(l.mid(9));
+    const QStringList expected{QStringLiteral("Clear"),
+                               QStringLiteral("==================="),
+                               QStringLiteral("Début du traitement"),
+                               QStringLiteral("Réception: Station: Matin Date: 08/12/2020 de 07H à 08H"),
+                               QStringLiteral("Création des XML"),
+                               QStringLiteral("MAJ des données sur le Net")};
+    ASSERT_GE(messages.size(), expected.size() + 2) << qPrintable(lines.join(u'\n'));
+    EXPECT_EQ(messages.mid(0, expected.size()), expected);
+    EXPECT_EQ(messages.mid(messages.size() - 2),
+              QStringList({QStringLiteral("Fin du traitement"), QStringLiteral("=================")}));
+
+    tool.terminate();
+    ASSERT_TRUE(tool.waitForFinished(20000));
+    EXPECT_EQ(tool.exitCode(), 0);
+    EXPECT_TRUE(traceFile().contains(QStringLiteral("UDP: Data arrival: <ComputerName:")));
+}
+
+TEST_F(HeadlessProgramTest, JobOptionRunsOneRequestAndQuits)
+{
+    QProcess tool;
+    start(tool,
+          {QStringLiteral("--job"),
+           QStringLiteral("<NoStation:1><DateConducteur:20201208><HHDeb:-3><HHFin:30><StationLib:Matin>")});
+    ASSERT_TRUE(tool.waitForFinished(60000));
+    EXPECT_EQ(tool.exitCode(), 0) << tool.readAllStandardError().constData();
+    const QString out = QString::fromUtf8(tool.readAllStandardOutput());
+    EXPECT_TRUE(out.contains(QStringLiteral("Réception: Station: Matin Date: 08/12/2020 de 00H à 23H")));
+    EXPECT_TRUE(out.contains(QStringLiteral("Fin du traitement")));
+    const QString trace = traceFile();
+    for (int h = 0; h < 24; ++h)
+        EXPECT_TRUE(trace.contains(QStringLiteral("UDPDataArrival_03_Create_XML: the schedule export is not "
+                                                  "available yet (hour %1)")
+                                       .arg(h, 2, 10, QLatin1Char('0'))))
+            << h;
 }
 
 } // namespace
