@@ -1,6 +1,6 @@
 #pragma once
 
-#include "link/JobSteps.h"
+#include "common/JobSteps.h"
 
 namespace nvx {
 

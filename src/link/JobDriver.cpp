@@ -8,7 +8,7 @@
 #include "common/Reporter.h"
 #include "common/Systeme.h"
 #include "common/TextHelpers.h"
-#include "link/JobSteps.h"
+#include "common/JobSteps.h"
 
 namespace nvx {
 

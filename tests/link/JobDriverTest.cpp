@@ -6,7 +6,7 @@
 #include "common/NativePath.h"
 #include "common/Systeme.h"
 #include "common/TraceLog.h"
-#include "link/JobSteps.h"
+#include "common/JobSteps.h"
 #include "link/ScheduleRequest.h"
 #include "support/FakeClock.h"
 #include "support/FakeHost.h"

@@ -8,7 +8,7 @@
 #include "config/Configuration.h"
 #include "config/Ini.h"
 #include "config/Settings.h"
-#include "link/JobSteps.h"
+#include "common/JobSteps.h"
 #include "support/FakeClock.h"
 #include "support/FakeHost.h"
 
