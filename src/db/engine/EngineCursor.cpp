@@ -1,0 +1,258 @@
+// Reading by key, and the writes that move or invalidate a position.
+#include "db/engine/EmbeddedEngine.h"
+#include "db/engine/EngineStatus.h"
+
+#include <cstring>
+#include <sqlite3.h>
+
+namespace nvx::engine {
+
+int16_t EmbeddedEngine::get(Open& o, uint16_t op, uint8_t* dataBuf, uint32_t* dataLen, uint8_t* keyBuf,
+                            uint8_t keyLen, int keyNum)
+{
+    RecordFile& file = *o.file;
+    const std::vector<KeySpec>& keys = file.spec().keys;
+    if (keyNum < 0 || size_t(keyNum) >= keys.size())
+        return StatusInvalidKeyNumber;
+    const KeySpec& key = keys[size_t(keyNum)];
+    if (keyLen < key.length)
+        return StatusKeyBufferTooShort;
+
+    bool found = false;
+    int16_t status;
+    if (op == OpGetNext || op == OpGetPrevious) {
+        if (!o.positioned)
+            return StatusInvalidPositioning;
+        if (keyNum != o.keyNum)
+            return StatusDifferentKeyNumber;
+        // From the current key and insertion sequence, so that a record deleted or changed
+        // meanwhile (by this open or another) never loses the place.
+        const bool forward = op == OpGetNext;
+        keyScratch_ = o.key;
+        if (key.duplicates()) {
+            sqlite3_stmt* st = file.statement(
+                forward ? RecordFile::SelectNextInGroup : RecordFile::SelectPreviousInGroup, keyNum);
+            if (!st)
+                return StatusIoError;
+            sqlite3_bind_blob(st, 1, keyScratch_.data(), int(keyScratch_.size()), SQLITE_STATIC);
+            sqlite3_bind_int64(st, 2, o.seq);
+            status = step(o, st, keyNum, dataBuf, dataLen, keyBuf, &found);
+            if (status != StatusOk || found)
+                return status;
+        }
+        sqlite3_stmt* st =
+            file.statement(forward ? RecordFile::SelectGreater : RecordFile::SelectLess, keyNum);
+        if (!st)
+            return StatusIoError;
+        sqlite3_bind_blob(st, 1, keyScratch_.data(), int(keyScratch_.size()), SQLITE_STATIC);
+        status = step(o, st, keyNum, dataBuf, dataLen, keyBuf, &found);
+        return status != StatusOk ? status : found ? int16_t(StatusOk) : int16_t(StatusEndOfFile);
+    }
+
+    RecordFile::KeyStatement which;
+    switch (op) {
+    case OpGetEqual:
+        which = RecordFile::SelectEqual;
+        break;
+    case OpGetGreater:
+        which = RecordFile::SelectGreater;
+        break;
+    case OpGetGreaterOrEqual:
+        which = RecordFile::SelectGreaterOrEqual;
+        break;
+    case OpGetLess:
+        which = RecordFile::SelectLess;
+        break;
+    case OpGetLessOrEqual:
+        which = RecordFile::SelectLessOrEqual;
+        break;
+    case OpGetFirst:
+        which = RecordFile::SelectFirst;
+        break;
+    default:
+        which = RecordFile::SelectLast;
+        break;
+    }
+    sqlite3_stmt* st = file.statement(which, keyNum);
+    if (!st)
+        return StatusIoError;
+    if (op != OpGetFirst && op != OpGetLast) {
+        key.comparisonForm(keyBuf, keyScratch_);
+        sqlite3_bind_blob(st, 1, keyScratch_.data(), int(keyScratch_.size()), SQLITE_STATIC);
+    }
+    status = step(o, st, keyNum, dataBuf, dataLen, keyBuf, &found);
+    if (status != StatusOk || found)
+        return status;
+    return op == OpGetEqual ? StatusKeyNotFound : StatusEndOfFile;
+}
+
+int16_t EmbeddedEngine::step(Open& o, sqlite3_stmt* st, int keyNum, uint8_t* dataBuf, uint32_t* dataLen,
+                             uint8_t* keyBuf, bool* found)
+{
+    *found = false;
+    const int rc = sqlite3_step(st);
+    if (rc != SQLITE_ROW) {
+        sqlite3_reset(st);
+        return RecordFile::statusOf(rc, false);
+    }
+    const auto* data = static_cast<const uint8_t*>(sqlite3_column_blob(st, 1));
+    const auto size = uint32_t(sqlite3_column_bytes(st, 1));
+    const FileSpec& spec = o.file->spec();
+    int16_t status = StatusOk;
+    if (size < spec.recordLength)
+        status = StatusIoError;
+    else if (size > *dataLen)
+        status = StatusDataBufferTooShort; // nothing copied, position unchanged
+    if (status != StatusOk) {
+        sqlite3_reset(st);
+        return status;
+    }
+    std::memcpy(dataBuf, data, size);
+    *dataLen = size;
+    spec.keys[size_t(keyNum)].copyFromRecord(dataBuf, keyBuf);
+    o.seq = sqlite3_column_int64(st, 0);
+    o.key.assign(static_cast<const char*>(sqlite3_column_blob(st, 2)), size_t(sqlite3_column_bytes(st, 2)));
+    o.keyNum = keyNum;
+    o.positioned = true;
+    o.onRecord = true;
+    sqlite3_reset(st);
+    *found = true;
+    return StatusOk;
+}
+
+void EmbeddedEngine::bindRecord(sqlite3_stmt* st, const RecordFile& file, const uint8_t* record,
+                                uint32_t size)
+{
+    const std::vector<KeySpec>& keys = file.spec().keys;
+    recordKeys_.resize(keys.size());
+    sqlite3_bind_blob(st, 1, record, int(size), SQLITE_STATIC);
+    for (size_t k = 0; k < keys.size(); ++k) {
+        keys[k].comparisonFormOfRecord(record, recordKeys_[k]);
+        sqlite3_bind_blob(st, int(k + 2), recordKeys_[k].data(), int(recordKeys_[k].size()), SQLITE_STATIC);
+    }
+}
+
+int16_t EmbeddedEngine::insert(Open& o, const uint8_t* dataBuf, const uint32_t* dataLen, uint8_t* keyBuf,
+                               uint8_t keyLen, int keyNum)
+{
+    if (o.readOnly)
+        return StatusAccessDenied;
+    RecordFile& file = *o.file;
+    const FileSpec& spec = file.spec();
+    // A negative key number inserts without moving the position.
+    if (keyNum >= int(spec.keys.size()))
+        return StatusInvalidKeyNumber;
+    if (keyNum >= 0 && keyLen < spec.keys[size_t(keyNum)].length)
+        return StatusKeyBufferTooShort;
+    if (*dataLen < spec.recordLength)
+        return StatusDataBufferTooShort;
+    const uint32_t size = spec.variableLength() ? *dataLen : spec.recordLength;
+
+    sqlite3_stmt* st = file.statement(RecordFile::InsertRecord);
+    if (!st)
+        return StatusIoError;
+    bindRecord(st, file, dataBuf, size);
+    const int rc = sqlite3_step(st);
+    sqlite3_reset(st);
+    if (rc != SQLITE_DONE)
+        return RecordFile::statusOf(rc, true);
+    if (keyNum >= 0) {
+        o.seq = sqlite3_last_insert_rowid(file.db());
+        o.key = recordKeys_[size_t(keyNum)];
+        o.keyNum = keyNum;
+        o.positioned = true;
+        o.onRecord = true;
+        spec.keys[size_t(keyNum)].copyFromRecord(dataBuf, keyBuf);
+    }
+    return StatusOk;
+}
+
+int16_t EmbeddedEngine::update(Open& o, const uint8_t* dataBuf, const uint32_t* dataLen, int keyNum)
+{
+    if (o.readOnly)
+        return StatusAccessDenied;
+    if (!o.positioned || !o.onRecord)
+        return StatusInvalidPositioning;
+    RecordFile& file = *o.file;
+    const FileSpec& spec = file.spec();
+    if (keyNum < 0 || size_t(keyNum) >= spec.keys.size())
+        return StatusInvalidKeyNumber;
+    if (keyNum != o.keyNum)
+        return StatusDifferentKeyNumber;
+    if (*dataLen < spec.recordLength)
+        return StatusDataBufferTooShort;
+    const uint32_t size = spec.variableLength() ? *dataLen : spec.recordLength;
+
+    // A key declared not modifiable keeps its value for the life of the record.
+    bool anyFixed = false;
+    for (const KeySpec& key : spec.keys)
+        anyFixed = anyFixed || !key.modifiable();
+    if (anyFixed) {
+        sqlite3_stmt* st = file.statement(RecordFile::SelectBySeq);
+        if (!st)
+            return StatusIoError;
+        sqlite3_bind_int64(st, 1, o.seq);
+        const int rc = sqlite3_step(st);
+        int16_t status = rc == SQLITE_ROW    ? int16_t(StatusOk)
+                         : rc == SQLITE_DONE ? int16_t(StatusInvalidPositioning)
+                                             : RecordFile::statusOf(rc, false);
+        if (status == StatusOk && uint32_t(sqlite3_column_bytes(st, 1)) < spec.recordLength)
+            status = StatusIoError;
+        if (status == StatusOk) {
+            const auto* old = static_cast<const uint8_t*>(sqlite3_column_blob(st, 1));
+            std::string before, after;
+            for (const KeySpec& key : spec.keys) {
+                if (key.modifiable())
+                    continue;
+                key.comparisonFormOfRecord(old, before);
+                key.comparisonFormOfRecord(dataBuf, after);
+                if (before != after) {
+                    status = StatusKeyNotModifiable;
+                    break;
+                }
+            }
+        }
+        sqlite3_reset(st);
+        if (status != StatusOk)
+            return status;
+    }
+
+    sqlite3_stmt* st = file.statement(RecordFile::UpdateRecord);
+    if (!st)
+        return StatusIoError;
+    bindRecord(st, file, dataBuf, size);
+    sqlite3_bind_int64(st, int(spec.keys.size() + 2), o.seq);
+    const int rc = sqlite3_step(st);
+    sqlite3_reset(st);
+    if (rc != SQLITE_DONE)
+        return RecordFile::statusOf(rc, true);
+    // Another open may have deleted the record since it was read.
+    if (sqlite3_changes(file.db()) == 0)
+        return StatusInvalidPositioning;
+    o.key = recordKeys_[size_t(keyNum)];
+    return StatusOk;
+}
+
+int16_t EmbeddedEngine::remove(Open& o)
+{
+    if (o.readOnly)
+        return StatusAccessDenied;
+    if (!o.positioned || !o.onRecord)
+        return StatusInvalidPositioning;
+    RecordFile& file = *o.file;
+    sqlite3_stmt* st = file.statement(RecordFile::DeleteRecord);
+    if (!st)
+        return StatusIoError;
+    sqlite3_bind_int64(st, 1, o.seq);
+    const int rc = sqlite3_step(st);
+    sqlite3_reset(st);
+    if (rc != SQLITE_DONE)
+        return RecordFile::statusOf(rc, true);
+    if (sqlite3_changes(file.db()) == 0)
+        return StatusInvalidPositioning;
+    // Next and previous still go on from where the record stood.
+    o.onRecord = false;
+    return StatusOk;
+}
+
+} // namespace nvx::engine

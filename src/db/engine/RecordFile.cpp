@@ -1,0 +1,340 @@
+#include "db/engine/RecordFile.h"
+
+#include "db/engine/EngineStatus.h"
+
+#include <cerrno>
+#include <cstdio>
+#include <sqlite3.h>
+#include <sys/stat.h>
+#include <unistd.h>
+
+namespace nvx::engine {
+
+namespace {
+
+// Marks the databases that hold record files ("NVXB"), so that any other SQLite database
+// opened by mistake is refused instead of being written to.
+constexpr int ApplicationId = 0x4E565842;
+constexpr int FormatVersion = 1;
+
+// Another process holding the file makes the caller retry: wait briefly in case the lock is
+// only a commit in progress, then report and let the caller decide.
+constexpr int BusyTimeoutMs = 100;
+
+constexpr int OpenFlags = SQLITE_OPEN_READWRITE | SQLITE_OPEN_NOMUTEX;
+
+std::string column(int keyNum)
+{
+    return "k" + std::to_string(keyNum);
+}
+
+bool fileExists(const std::string& path)
+{
+    struct stat st;
+    return ::stat(path.c_str(), &st) == 0;
+}
+
+// Per-connection settings. A rollback journal keeps each record file a single file on disk,
+// readable from a folder the user may not write to and safe on shared folders; commits only
+// need the journal synced, not every page.
+void configure(sqlite3* db)
+{
+    sqlite3_busy_timeout(db, BusyTimeoutMs);
+    sqlite3_exec(db, "PRAGMA synchronous=NORMAL", nullptr, nullptr, nullptr);
+}
+
+int16_t readSpec(sqlite3* db, FileSpec* spec)
+{
+    sqlite3_stmt* st = nullptr;
+    int rc = sqlite3_prepare_v2(db, "PRAGMA application_id", -1, &st, nullptr);
+    if (rc != SQLITE_OK)
+        return rc == SQLITE_NOTADB ? int16_t(StatusNotAnEngineFile) : RecordFile::statusOf(rc, false);
+    rc = sqlite3_step(st);
+    const int appId = rc == SQLITE_ROW ? sqlite3_column_int(st, 0) : 0;
+    sqlite3_finalize(st);
+    if (rc != SQLITE_ROW)
+        return rc == SQLITE_NOTADB ? int16_t(StatusNotAnEngineFile) : RecordFile::statusOf(rc, false);
+    if (appId != ApplicationId)
+        return StatusNotAnEngineFile;
+
+    rc = sqlite3_prepare_v2(db, "SELECT body FROM spec", -1, &st, nullptr);
+    if (rc != SQLITE_OK)
+        return StatusNotAnEngineFile;
+    rc = sqlite3_step(st);
+    int16_t status = StatusNotAnEngineFile;
+    if (rc == SQLITE_ROW) {
+        const auto* body = static_cast<const uint8_t*>(sqlite3_column_blob(st, 0));
+        const int size = sqlite3_column_bytes(st, 0);
+        if (body && FileSpec::parse(body, size_t(size), spec) == StatusOk)
+            status = StatusOk;
+    } else if (rc != SQLITE_DONE) {
+        status = RecordFile::statusOf(rc, false);
+    }
+    sqlite3_finalize(st);
+    return status;
+}
+
+std::string schemaSql(const FileSpec& spec)
+{
+    std::string sql = "PRAGMA application_id=" + std::to_string(ApplicationId) +
+                      ";PRAGMA user_version=" + std::to_string(FormatVersion) +
+                      ";CREATE TABLE spec(body BLOB NOT NULL)"
+                      ";CREATE TABLE records(seq INTEGER PRIMARY KEY, data BLOB NOT NULL";
+    for (size_t k = 0; k < spec.keys.size(); ++k)
+        sql += ", " + column(int(k)) + " BLOB NOT NULL";
+    sql += ");";
+    for (size_t k = 0; k < spec.keys.size(); ++k) {
+        // A unique key's value alone orders its records; a duplicate key's records follow
+        // their insertion sequence within a value.
+        const std::string c = column(int(k));
+        if (spec.keys[k].duplicates())
+            sql += "CREATE INDEX key" + std::to_string(k) + " ON records(" + c + ", seq);";
+        else
+            sql += "CREATE UNIQUE INDEX key" + std::to_string(k) + " ON records(" + c + ");";
+    }
+    return sql;
+}
+
+} // namespace
+
+RecordFile::RecordFile(sqlite3* db, std::string path, FileSpec spec)
+    : db_(db), path_(std::move(path)), spec_(std::move(spec)), keyStatements_(spec_.keys.size())
+{
+    for (auto& row : keyStatements_)
+        row.fill(nullptr);
+}
+
+RecordFile::~RecordFile()
+{
+    for (auto& row : keyStatements_)
+        for (sqlite3_stmt* st : row)
+            sqlite3_finalize(st);
+    for (sqlite3_stmt* st : fileStatements_)
+        sqlite3_finalize(st);
+    // An open transaction is rolled back by the close.
+    sqlite3_close_v2(db_);
+}
+
+int16_t RecordFile::statusOf(int rc, bool writing)
+{
+    switch (rc & 0xff) {
+    case SQLITE_OK:
+    case SQLITE_ROW:
+    case SQLITE_DONE:
+        return StatusOk;
+    case SQLITE_BUSY:
+    case SQLITE_LOCKED:
+        return writing ? StatusFileInUse : StatusRecordInUse;
+    case SQLITE_READONLY:
+    case SQLITE_PERM:
+    case SQLITE_AUTH:
+        return StatusAccessDenied;
+    case SQLITE_FULL:
+        return StatusDiskFull;
+    case SQLITE_CONSTRAINT:
+        return StatusDuplicateKey;
+    case SQLITE_NOTADB:
+        return StatusNotAnEngineFile;
+    case SQLITE_CANTOPEN:
+        return StatusFileNotFound;
+    default:
+        return StatusIoError;
+    }
+}
+
+int16_t RecordFile::open(const std::string& path, std::shared_ptr<RecordFile>* out)
+{
+    if (!fileExists(path))
+        return StatusFileNotFound;
+    sqlite3* db = nullptr;
+    const int rc = sqlite3_open_v2(path.c_str(), &db, OpenFlags, nullptr);
+    if (rc != SQLITE_OK) {
+        sqlite3_close_v2(db);
+        return statusOf(rc, false);
+    }
+    configure(db);
+    FileSpec spec;
+    const int16_t status = readSpec(db, &spec);
+    if (status != StatusOk) {
+        sqlite3_close_v2(db);
+        return status;
+    }
+    out->reset(new RecordFile(db, path, std::move(spec)));
+    return StatusOk;
+}
+
+int16_t RecordFile::create(const std::string& path, const FileSpec& spec)
+{
+    // Creating over an existing file replaces it; its journal goes with it so that a stale
+    // one is never played back into the new file.
+    if (fileExists(path)) {
+        if (::unlink(path.c_str()) != 0)
+            return errno == EACCES || errno == EPERM ? int16_t(StatusAccessDenied) : int16_t(StatusIoError);
+        ::unlink((path + "-journal").c_str());
+        ::unlink((path + "-wal").c_str());
+        ::unlink((path + "-shm").c_str());
+    }
+    sqlite3* db = nullptr;
+    int rc = sqlite3_open_v2(path.c_str(), &db, OpenFlags | SQLITE_OPEN_CREATE, nullptr);
+    if (rc != SQLITE_OK) {
+        const int error = sqlite3_system_errno(db);
+        sqlite3_close_v2(db);
+        // The folder is missing or cannot be written.
+        return error == EACCES || error == EPERM ? int16_t(StatusAccessDenied) : int16_t(StatusFileNotFound);
+    }
+    configure(db);
+    // One transaction: a file is either complete or refused at open, never half made.
+    rc = sqlite3_exec(db, "BEGIN IMMEDIATE", nullptr, nullptr, nullptr);
+    if (rc == SQLITE_OK)
+        rc = sqlite3_exec(db, schemaSql(spec).c_str(), nullptr, nullptr, nullptr);
+    if (rc == SQLITE_OK) {
+        sqlite3_stmt* st = nullptr;
+        rc = sqlite3_prepare_v2(db, "INSERT INTO spec(body) VALUES (?1)", -1, &st, nullptr);
+        if (rc == SQLITE_OK) {
+            const std::vector<uint8_t> body = spec.encode();
+            sqlite3_bind_blob(st, 1, body.data(), int(body.size()), SQLITE_TRANSIENT);
+            rc = sqlite3_step(st);
+            rc = rc == SQLITE_DONE ? SQLITE_OK : rc;
+        }
+        sqlite3_finalize(st);
+    }
+    if (rc == SQLITE_OK)
+        rc = sqlite3_exec(db, "COMMIT", nullptr, nullptr, nullptr);
+    const int16_t status = statusOf(rc, true);
+    sqlite3_close_v2(db);
+    if (status != StatusOk)
+        ::unlink(path.c_str());
+    return status;
+}
+
+sqlite3_stmt* RecordFile::statement(KeyStatement which, int keyNum)
+{
+    sqlite3_stmt*& st = keyStatements_[size_t(keyNum)][which];
+    if (st)
+        return st;
+    const std::string k = column(keyNum);
+    const std::string head = "SELECT seq, data, " + k + " FROM records";
+    const std::string up = " ORDER BY " + k + ", seq LIMIT 1";
+    const std::string down = " ORDER BY " + k + " DESC, seq DESC LIMIT 1";
+    std::string sql;
+    switch (which) {
+    case SelectFirst:
+        sql = head + up;
+        break;
+    case SelectLast:
+        sql = head + down;
+        break;
+    case SelectEqual:
+        sql = head + " WHERE " + k + " = ?1" + up;
+        break;
+    case SelectGreater:
+        sql = head + " WHERE " + k + " > ?1" + up;
+        break;
+    case SelectGreaterOrEqual:
+        sql = head + " WHERE " + k + " >= ?1" + up;
+        break;
+    case SelectLess:
+        sql = head + " WHERE " + k + " < ?1" + down;
+        break;
+    case SelectLessOrEqual:
+        sql = head + " WHERE " + k + " <= ?1" + down;
+        break;
+    case SelectNextInGroup:
+        // Two plain seeks (within the group, then past it) instead of one row-value
+        // comparison, which SQLite answers by scanning the whole duplicate group.
+        sql = head + " WHERE " + k + " = ?1 AND seq > ?2" + up;
+        break;
+    case SelectPreviousInGroup:
+        sql = head + " WHERE " + k + " = ?1 AND seq < ?2" + down;
+        break;
+    case KeyStatementCount:
+        return nullptr;
+    }
+    if (sqlite3_prepare_v3(db_, sql.c_str(), -1, SQLITE_PREPARE_PERSISTENT, &st, nullptr) != SQLITE_OK) {
+        sqlite3_finalize(st);
+        st = nullptr;
+    }
+    return st;
+}
+
+sqlite3_stmt* RecordFile::statement(FileStatement which)
+{
+    sqlite3_stmt*& st = fileStatements_[which];
+    if (st)
+        return st;
+    const size_t keys = spec_.keys.size();
+    std::string sql;
+    switch (which) {
+    case SelectBySeq:
+        sql = "SELECT seq, data FROM records WHERE seq = ?1";
+        break;
+    case InsertRecord: {
+        // ?1 data, ?2.. the key columns in key order.
+        std::string cols = "data", values = "?1";
+        for (size_t k = 0; k < keys; ++k) {
+            cols += ", " + column(int(k));
+            values += ", ?" + std::to_string(k + 2);
+        }
+        sql = "INSERT INTO records(" + cols + ") VALUES (" + values + ")";
+        break;
+    }
+    case UpdateRecord: {
+        // ?1 data, ?2.. the key columns, then the sequence of the record.
+        sql = "UPDATE records SET data = ?1";
+        for (size_t k = 0; k < keys; ++k)
+            sql += ", " + column(int(k)) + " = ?" + std::to_string(k + 2);
+        sql += " WHERE seq = ?" + std::to_string(keys + 2);
+        break;
+    }
+    case DeleteRecord:
+        sql = "DELETE FROM records WHERE seq = ?1";
+        break;
+    case CountRecords:
+        sql = "SELECT count(*) FROM records";
+        break;
+    case FileStatementCount:
+        return nullptr;
+    }
+    if (sqlite3_prepare_v3(db_, sql.c_str(), -1, SQLITE_PREPARE_PERSISTENT, &st, nullptr) != SQLITE_OK) {
+        sqlite3_finalize(st);
+        st = nullptr;
+    }
+    return st;
+}
+
+int16_t RecordFile::exec(const char* sql, bool writing)
+{
+    return statusOf(sqlite3_exec(db_, sql, nullptr, nullptr, nullptr), writing);
+}
+
+int16_t RecordFile::begin()
+{
+    if (inTransaction_)
+        return StatusOk;
+    // The write lock is taken at once: a transaction that could only learn at its first write
+    // that another process holds the file would have to be abandoned, not retried.
+    const int16_t status = exec(sqlite3_db_readonly(db_, "main") == 1 ? "BEGIN" : "BEGIN IMMEDIATE", true);
+    inTransaction_ = status == StatusOk;
+    return status;
+}
+
+int16_t RecordFile::commit()
+{
+    if (!inTransaction_)
+        return StatusOk;
+    const int16_t status = exec("COMMIT", true);
+    if (status == StatusOk || sqlite3_get_autocommit(db_))
+        inTransaction_ = false;
+    return status;
+}
+
+void RecordFile::rollback()
+{
+    if (!inTransaction_)
+        return;
+    if (!sqlite3_get_autocommit(db_))
+        exec("ROLLBACK", true);
+    inTransaction_ = false;
+}
+
+} // namespace nvx::engine

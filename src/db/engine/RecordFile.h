@@ -1,0 +1,84 @@
+#pragma once
+
+#include "db/engine/FileSpec.h"
+
+#include <array>
+#include <cstdint>
+#include <memory>
+#include <string>
+#include <vector>
+
+struct sqlite3;
+struct sqlite3_stmt;
+
+namespace nvx::engine {
+
+// One record file: an SQLite database at the file's own path holding the file's description
+// and its records, each record with the comparison form of every key in its own indexed
+// column. All the opens of one file in one engine share it; the position of each open is kept
+// by the engine, so statements here are stateless and reset after every use.
+class RecordFile {
+public:
+    // Statements that depend on a key; each returns (seq, data, key column).
+    enum KeyStatement {
+        SelectFirst,
+        SelectLast,
+        SelectEqual,
+        SelectGreater,
+        SelectGreaterOrEqual,
+        SelectLess,
+        SelectLessOrEqual,
+        SelectNextInGroup,     // same key, later insertion
+        SelectPreviousInGroup, // same key, earlier insertion
+        KeyStatementCount
+    };
+    enum FileStatement {
+        SelectBySeq,
+        InsertRecord,
+        UpdateRecord,
+        DeleteRecord,
+        CountRecords,
+        FileStatementCount
+    };
+
+    ~RecordFile();
+    RecordFile(const RecordFile&) = delete;
+    RecordFile& operator=(const RecordFile&) = delete;
+
+    // Opens an existing file; 0 or the status that refuses it (12 missing, 30 not a record
+    // file, 84/85 locked by another process).
+    static int16_t open(const std::string& path, std::shared_ptr<RecordFile>* out);
+    // Creates (or replaces) a file with the given description.
+    static int16_t create(const std::string& path, const FileSpec& spec);
+
+    const FileSpec& spec() const { return spec_; }
+    const std::string& path() const { return path_; }
+    sqlite3* db() const { return db_; }
+
+    // Prepared on first use, kept for the life of the file; null when preparing failed.
+    sqlite3_stmt* statement(KeyStatement which, int keyNum);
+    sqlite3_stmt* statement(FileStatement which);
+
+    // Transaction of the engine's client on this file.
+    int16_t begin();
+    int16_t commit();
+    void rollback();
+    bool inTransaction() const { return inTransaction_; }
+
+    // The status that reports an SQLite result code; writing tells a refused write lock
+    // (file in use) from a refused read (record in use).
+    static int16_t statusOf(int rc, bool writing);
+
+private:
+    RecordFile(sqlite3* db, std::string path, FileSpec spec);
+    int16_t exec(const char* sql, bool writing);
+
+    sqlite3* db_;
+    std::string path_;
+    FileSpec spec_;
+    bool inTransaction_ = false;
+    std::vector<std::array<sqlite3_stmt*, KeyStatementCount>> keyStatements_;
+    std::array<sqlite3_stmt*, FileStatementCount> fileStatements_{};
+};
+
+} // namespace nvx::engine

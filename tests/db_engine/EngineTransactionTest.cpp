@@ -1,0 +1,163 @@
+// Transactions of one client, and two processes on one file.
+#include "EngineHarness.h"
+
+#include <QCoreApplication>
+#include <QProcess>
+#include <QTemporaryDir>
+
+#include <gtest/gtest.h>
+
+#include <iostream>
+#include <string>
+
+namespace nvx::test {
+namespace {
+
+using namespace nvx::engine;
+
+constexpr uint16_t RecordLength = 16;
+const char* const ChildFileVariable = "NVX_ENGINE_CHILD_FILE";
+
+std::string row(const std::string& id)
+{
+    return record(RecordLength, {{0, id}});
+}
+
+std::vector<uint8_t> spec()
+{
+    return fileSpec(RecordLength, {{{1, 8}}});
+}
+
+class EngineTransaction : public ::testing::Test {
+protected:
+    void SetUp() override
+    {
+        ASSERT_TRUE(dir.isValid());
+        path = dir.filePath(QStringLiteral("FRAD012.bt6"));
+        ASSERT_EQ(createFile(*engine, path, spec()), 0);
+    }
+
+    QTemporaryDir dir;
+    QString path;
+    std::unique_ptr<BtrieveEngine> engine = createEmbeddedEngine();
+};
+
+TEST_F(EngineTransaction, EndKeepsAndAbortDiscardsTheWrites)
+{
+    Handle file(*engine, path);
+    ASSERT_EQ(transaction(*engine, OpBeginTransaction), 0);
+    ASSERT_EQ(file.insert(row("kept1")), 0);
+    ASSERT_EQ(file.insert(row("kept2")), 0);
+    ASSERT_EQ(transaction(*engine, OpEndTransaction), 0);
+
+    ASSERT_EQ(transaction(*engine, OpBeginConcurrentTransaction), 0);
+    ASSERT_EQ(file.insert(row("dropped")), 0);
+    ASSERT_EQ(file.get(OpGetEqual, 0, "kept1"), 0);
+    ASSERT_EQ(file.remove(), 0);
+    ASSERT_EQ(transaction(*engine, OpAbortTransaction), 0);
+
+    // Another client sees exactly the committed state.
+    auto other = createEmbeddedEngine();
+    Handle reader(*other, path);
+    std::vector<std::string> ids;
+    for (int16_t s = reader.get(OpGetFirst, 0); s == 0; s = reader.get(OpGetNext, 0))
+        ids.push_back(reader.record().substr(0, 5));
+    EXPECT_EQ(ids, (std::vector<std::string>{"kept1", "kept2"}));
+}
+
+TEST_F(EngineTransaction, MisuseIsReported)
+{
+    EXPECT_EQ(transaction(*engine, OpEndTransaction), StatusNoTransaction);
+    EXPECT_EQ(transaction(*engine, OpAbortTransaction), StatusNoTransaction);
+    ASSERT_EQ(transaction(*engine, OpBeginTransaction), 0);
+    EXPECT_EQ(transaction(*engine, OpBeginTransaction), StatusTransactionActive);
+    EXPECT_EQ(transaction(*engine, OpBeginConcurrentTransaction), StatusTransactionActive);
+    EXPECT_EQ(transaction(*engine, OpEndTransaction), 0);
+    EXPECT_EQ(transaction(*engine, OpEndTransaction), StatusNoTransaction);
+}
+
+TEST_F(EngineTransaction, AFileClosedOrOpenedInsideATransactionBelongsToIt)
+{
+    ASSERT_EQ(transaction(*engine, OpBeginTransaction), 0);
+    {
+        Handle file(*engine, path);
+        ASSERT_EQ(file.openStatus, 0);
+        ASSERT_EQ(file.insert(row("inside")), 0);
+    } // closed before the transaction ends
+    ASSERT_EQ(transaction(*engine, OpAbortTransaction), 0);
+    Handle file(*engine, path);
+    EXPECT_EQ(file.get(OpGetFirst, 0), StatusEndOfFile);
+}
+
+TEST_F(EngineTransaction, AnotherClientWaitsForTheHolderOfTheFile)
+{
+    Handle file(*engine, path);
+    ASSERT_EQ(transaction(*engine, OpBeginTransaction), 0);
+    ASSERT_EQ(file.insert(row("first")), 0);
+
+    auto other = createEmbeddedEngine();
+    Handle second(*other, path);
+    ASSERT_EQ(second.openStatus, 0);
+    EXPECT_EQ(second.insert(row("second")), StatusFileInUse);
+    EXPECT_EQ(transaction(*other, OpBeginTransaction), StatusFileInUse);
+    // Refused begin leaves no transaction behind.
+    EXPECT_EQ(transaction(*other, OpEndTransaction), StatusNoTransaction);
+
+    ASSERT_EQ(transaction(*engine, OpEndTransaction), 0);
+    EXPECT_EQ(second.insert(row("second")), 0);
+}
+
+// The child side of the next test: opens the file, holds a write transaction until told on
+// standard input to commit.
+TEST(EngineChildProcess, HoldsATransactionUntilTold)
+{
+    const QString path = qEnvironmentVariable(ChildFileVariable);
+    if (path.isEmpty())
+        GTEST_SKIP() << "runs only as the child process of the two-process test";
+    auto engine = createEmbeddedEngine();
+    Handle file(*engine, path);
+    ASSERT_EQ(file.openStatus, 0);
+    ASSERT_EQ(transaction(*engine, OpBeginTransaction), 0);
+    ASSERT_EQ(file.insert(row("child")), 0);
+    std::cout << "\nlocked" << std::endl;
+    std::string line;
+    std::getline(std::cin, line);
+    ASSERT_EQ(line, "commit");
+    ASSERT_EQ(transaction(*engine, OpEndTransaction), 0);
+}
+
+TEST_F(EngineTransaction, AnotherProcessHoldingTheFileGivesFileInUseUntilItCommits)
+{
+    QProcess child;
+    QProcessEnvironment env = QProcessEnvironment::systemEnvironment();
+    env.insert(QString::fromLatin1(ChildFileVariable), path);
+    child.setProcessEnvironment(env);
+    child.setProcessChannelMode(QProcess::ForwardedErrorChannel);
+    child.start(QCoreApplication::applicationFilePath(),
+                {QStringLiteral("--gtest_filter=EngineChildProcess.HoldsATransactionUntilTold")});
+    ASSERT_TRUE(child.waitForStarted(10000));
+    QByteArray output;
+    while (!output.contains("\nlocked\n")) {
+        ASSERT_TRUE(child.waitForReadyRead(20000)) << output.constData();
+        output += child.readAllStandardOutput();
+    }
+
+    Handle file(*engine, path);
+    ASSERT_EQ(file.openStatus, 0);
+    EXPECT_EQ(file.insert(row("parent")), StatusFileInUse);
+    EXPECT_EQ(transaction(*engine, OpBeginTransaction), StatusFileInUse);
+    // Reading goes on, without the other process's uncommitted record.
+    EXPECT_EQ(file.get(OpGetEqual, 0, "child"), StatusKeyNotFound);
+
+    child.write("commit\n");
+    child.closeWriteChannel();
+    ASSERT_TRUE(child.waitForFinished(20000));
+    output += child.readAllStandardOutput();
+    EXPECT_EQ(child.exitCode(), 0) << output.constData();
+
+    EXPECT_EQ(file.get(OpGetEqual, 0, "child"), 0);
+    EXPECT_EQ(file.insert(row("parent")), 0);
+}
+
+} // namespace
+} // namespace nvx::test
