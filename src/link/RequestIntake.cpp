@@ -128,8 +128,16 @@ void RequestIntake::SocketWrenchUDPIn_OnError(int index, int code, const QString
 
 void RequestIntake::SocketWrenchUDPIn_OnRead(int index)
 {
-    if (flags_.PbBFermetureApplication || index < 0 || index >= kSockets)
+    if (index < 0 || index >= kSockets)
         return;
+    if (flags_.PbBFermetureApplication) {
+        // Nothing is queued any more, but what waits is taken off the socket so that the
+        // read event does not fire again and again until the socket closes.
+        QString ignored;
+        while (socket(index).handle() != -1 && socket(index).Read(ignored, UdpSocket::kMaxRead) > 0) {
+        }
+        return;
+    }
     trap(reporter_, QStringLiteral("Frm_MainBis:SocketWrenchUDPIn_OnRead"), [&] {
         UdpSocket& s = socket(index);
         // Everything that waits is taken now: a burst must not wait for one event per datagram.
