@@ -1,0 +1,86 @@
+// Codes turned into texts for the schedule export: artists and categories.
+#include "common/AppFlags.h"
+#include "common/ErrorTrap.h"
+#include "common/TextHelpers.h"
+#include "common/TraceLog.h"
+#include "db/Pervasive.h"
+
+#include <cmath>
+#include <limits>
+
+namespace nvx {
+
+namespace {
+
+constexpr qint16 kFichierArtistes = 20;
+constexpr qint16 kFichierCategories = 21;
+constexpr int kLongueurCodeArtiste = 5;
+constexpr int kLongueurCleCategorie = 10;
+
+qint32 versEntier32(double v)
+{
+    const double arrondi = std::nearbyint(v); // halves to even
+    if (!(arrondi >= double(std::numeric_limits<qint32>::min())))
+        return std::numeric_limits<qint32>::min();
+    if (arrondi > double(std::numeric_limits<qint32>::max()))
+        return std::numeric_limits<qint32>::max();
+    return qint32(arrondi);
+}
+
+} // namespace
+
+QString Pervasive::NomArtiste(qint16 station, const QString& codeArtiste1, const QString& codeArtiste2)
+{
+    QString resultat;
+    const QString appelant = QStringLiteral("Lib_Data_Pervasive:NomArtiste");
+    trap(trace_, appelant, [&] {
+        // The name of the artist found, or its code when the name is blank; nothing when the
+        // artist cannot be read.
+        const auto lire = [&](const QString& code, QString& nom) {
+            QString cle = code.leftJustified(kLongueurCodeArtiste);
+            if (BTRieve(flags_.BaseCourante, OpEgal, cle, 0, kFichierArtistes, station, appelant) != 0)
+                return false;
+            const Record& r = enregistrement(kFichierArtistes);
+            nom = vbTrim(r.text(u"Nom"));
+            if (nom.isEmpty())
+                nom = QStringLiteral("Artiste: ") + r.text(u"CodeArtiste");
+            return true;
+        };
+        QString nom;
+        if (!vbTrim(codeArtiste1).isEmpty() && lire(codeArtiste1, nom))
+            resultat = nom;
+        if (!vbTrim(codeArtiste2).isEmpty() && lire(codeArtiste2, nom)) {
+            if (vbTrim(resultat).isEmpty())
+                resultat = nom;
+            else
+                resultat += QStringLiteral(" + ") + nom;
+        }
+    });
+    return resultat;
+}
+
+QString Pervasive::LibCategorie(qint16 station, const QString& codeCategorie, qint32& couleur)
+{
+    if (memoireCategorie_ && memoireCategorie_->station == station &&
+        memoireCategorie_->code == codeCategorie) {
+        couleur = memoireCategorie_->couleur;
+        return memoireCategorie_->libelle;
+    }
+    QString libelle = QStringLiteral("Catégorie: ") + codeCategorie;
+    couleur = 0;
+    const QString appelant = QStringLiteral("Lib_Data_Pervasive:LibCategorie");
+    trap(trace_, appelant, [&] {
+        QString cle = QString(QStringLiteral("CATEG") + codeCategorie).leftJustified(kLongueurCleCategorie);
+        if (BTRieve(flags_.BaseCourante, OpEgal, cle, 0, kFichierCategories, station, appelant) != 0)
+            return;
+        const Record& r = enregistrement(kFichierCategories);
+        const QString lu = vbTrim(r.text(u"Libelle"));
+        if (!lu.isEmpty())
+            libelle = lu;
+        couleur = versEntier32(vbVal(r.text(u"Couleur")));
+    });
+    memoireCategorie_ = MemoireCategorie{station, codeCategorie, libelle, couleur};
+    return libelle;
+}
+
+} // namespace nvx
