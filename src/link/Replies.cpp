@@ -31,6 +31,16 @@ Replies::Replies(AppFlags& flags, Reporter& reporter, Clock& clock, Host& host, 
     for (int i = 0; i < kSockets; ++i) {
         auto* s = new UdpSocket(this);
         SocketWrenchUDPOut[size_t(i)] = s;
+        // The socket's events are only traced, one line each.
+        const auto event = [this, i](const char16_t* name) {
+            return [this, i, name] {
+                reporter_.trace(QStringLiteral("UDP: SocketWrenchUDPOut_") + QString::fromUtf16(name) +
+                                QStringLiteral(": Index: ") + QString::number(i));
+            };
+        };
+        connect(s, &UdpSocket::OnConnect, this, event(u"OnConnect"));
+        connect(s, &UdpSocket::OnWrite, this, event(u"OnWrite"));
+        connect(s, &UdpSocket::OnDisconnect, this, event(u"OnDisconnect"));
         connect(s, &UdpSocket::OnError, this, [this, i](int code, const QString& description) {
             reporter_.trace(QStringLiteral("Err: UDP: SocketWrenchUDPOut_OnError: Index: ") +
                             QString::number(i) + QStringLiteral(" ErrorCode: ") + QString::number(code) +

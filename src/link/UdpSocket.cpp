@@ -253,6 +253,7 @@ int UdpSocket::Write(const QString& data, int length)
     } while (n == -1 && errno == EINTR);
     if (n == -1)
         return failErrno(errno);
+    emit OnWrite();
     return int(n);
 }
 
@@ -295,6 +296,7 @@ int UdpSocket::Connect(int protocol)
         }
         return result;
     }
+    emit OnConnect();
     return 0;
 }
 
@@ -313,6 +315,7 @@ int UdpSocket::Disconnect()
     // The descriptor is released even when close reports an error, so it is not retried.
     if (::close(fd) != 0 && errno != EINTR)
         return failErrno(errno);
+    emit OnDisconnect();
     return 0;
 }
 

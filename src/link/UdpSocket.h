@@ -52,6 +52,10 @@ public:
 signals:
     void OnRead();
     void OnError(int code, const QString& description);
+    // A connect, a write or a disconnect went through.
+    void OnConnect();
+    void OnWrite();
+    void OnDisconnect();
 
 private:
     int fail(int code, const QString& text = {});

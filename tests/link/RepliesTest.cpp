@@ -67,6 +67,9 @@ TEST_F(RepliesTest, EveryLineReachesTheSchedulerIncludingClear)
     EXPECT_TRUE(got[2].startsWith(QStringLiteral("14:05:09 xxx")));
     EXPECT_TRUE(owners.traced(QStringLiteral("UDP: SocketWrenchUDPOut.Write: Data Sent to: 127.0.0.2:") +
                               QString::number(port)));
+    EXPECT_TRUE(owners.traced(QStringLiteral("UDP: SocketWrenchUDPOut_OnWrite: Index: 0")));
+    EXPECT_TRUE(owners.traced(QStringLiteral("UDP: SocketWrenchUDPOut_OnDisconnect: Index: 0")))
+        << "the socket is closed before every send";
     EXPECT_EQ(replies.dernierAddress[0], QStringLiteral("127.0.0.2"));
     EXPECT_EQ(replies.dernierPort[0], port);
 }
