@@ -147,7 +147,10 @@ qint16 Pervasive::appelGenerique(quint16 operation, QString& cle, qint16 noCle, 
         cle.replace(QChar(0xFF), u'z');
     if (station < 1)
         station = 1;
-    BTrieveTestCle(operation, cle, noCle, fichier, appelant);
+    // An empty key buffer is handed over as 100 blanks (below), which is long enough for
+    // every key: only a key the caller gave can be too short.
+    if (!cle.isEmpty())
+        BTrieveTestCle(operation, cle, noCle, fichier, appelant);
 
     const qint16 absent = operation == OpEgal ? 4 : 9;
     if (station > kMaxStations) {

@@ -1,8 +1,5 @@
 #include "db/Catalogue.h"
 
-#include "db/engine/EngineStatus.h"
-#include "db/engine/FileSpec.h"
-
 #include <gtest/gtest.h>
 
 #include <set>
@@ -110,24 +107,4 @@ TEST(Catalogue, CreateBufferIsReadBackByTheEngine)
               SegmentCle::Doublons | SegmentCle::Modifiable | SegmentCle::SansCasse | SegmentCle::Segmente);
     EXPECT_EQ(u16(b, 48), 11);
     EXPECT_EQ(c.specCreation(8), QByteArray());
-
-    // The engine accepts the structure of every table as it stands in the catalogue.
-    for (int i = 0; i < Catalogue::kNbFichiers; ++i) {
-        const EntreeCatalogue& e = c.entree(i);
-        if (!e.existe())
-            continue;
-        const QByteArray spec = c.specCreation(i);
-        engine::FileSpec lu;
-        ASSERT_EQ(engine::FileSpec::parse(reinterpret_cast<const uint8_t*>(spec.constData()),
-                                          size_t(spec.size()), &lu),
-                  engine::StatusOk)
-            << i;
-        EXPECT_EQ(lu.recordLength, e.longueurEnregistrement) << i;
-        ASSERT_EQ(int(lu.keys.size()), e.nbCles) << i;
-        for (int k = 0; k < e.nbCles; ++k) {
-            EXPECT_EQ(lu.keys[size_t(k)].length, e.longueurCle(k)) << i << " key " << k;
-            EXPECT_EQ(lu.keys[size_t(k)].duplicates(),
-                      bool(e.segmentsCle(k)[0].flags & SegmentCle::Doublons));
-        }
-    }
 }

@@ -93,6 +93,7 @@ public:
                 return 5;
             put(f, r);
             o.current = r.left(f.keyLength);
+            std::memcpy(key, o.current.constData(), size_t(f.keyLength));
             return 0;
         }
         case 5:

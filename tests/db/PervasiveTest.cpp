@@ -167,6 +167,12 @@ TEST(PervasiveCall, KeysGoOutAndComeBackInWindows1252)
               QStringLiteral(
                   "Clé trop courte: Fichier: 20 NoCle: 0 Lng: 5 OP: 5\nKey:Céd\n Sub: Frm_MainBis:Test"));
     EXPECT_EQ(o.fake.calls.size(), 2);
+    // An empty key buffer goes out as blanks, which no key is longer than.
+    QString sortie;
+    o.pervasive.enregistrement(20).setText(u"CodeArtiste", QStringLiteral("B"));
+    EXPECT_EQ(o.pervasive.BTRieve(0, 2, sortie, 0, 20, 1, kAppelant), 0);
+    EXPECT_EQ(o.fake.calls.last().key.left(100), QByteArray(100, ' '));
+    EXPECT_EQ(sortie.left(5), QStringLiteral("B    "));
     // Transactions carry no key and are not checked.
     QString vide;
     EXPECT_EQ(o.pervasive.BTRieve(0, 19, vide, 0, 20, 1, kAppelant), 0);
