@@ -71,16 +71,16 @@ struct Stores {
     void fillEngine(const std::vector<int>& order)
     {
         // Header: record length, page size, one key; one segment: bytes 1-16, unique string.
-        uint8_t spec[32] = {};
-        spec[0] = RecordLength;
-        spec[3] = 4096 >> 8;
-        spec[4] = 1;
-        spec[16] = 1;
-        spec[18] = KeyLength;
+        uint8_t desc[32] = {};
+        desc[0] = RecordLength;
+        desc[3] = 4096 >> 8;
+        desc[4] = 1;
+        desc[16] = 1;
+        desc[18] = KeyLength;
         char pos[128] = {};
         std::string key = pathKey(enginePath);
-        uint32_t len = sizeof spec;
-        check(engine->BTRCALL(OpCreate, pos, spec, &len, key.data(), 255, 0));
+        uint32_t len = sizeof desc;
+        check(engine->BTRCALL(OpCreate, pos, desc, &len, key.data(), 255, 0));
         check(engine->BTRCALL(OpOpen, pos, nullptr, &len, key.data(), 255, 0));
         check(engine->BTRCALL(OpBeginTransaction, nullptr, nullptr, &len, key.data(), 255, 0));
         for (int i : order) {

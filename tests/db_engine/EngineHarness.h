@@ -3,7 +3,7 @@
 // Small wrappers over the raw call so that the tests read as the record manager's callers.
 #include "db/engine/BtrieveEngine.h"
 #include "db/engine/EngineStatus.h"
-#include "db/engine/FileSpec.h"
+#include "db/engine/FileDescription.h"
 
 #include <QTemporaryDir>
 
@@ -22,8 +22,9 @@ struct Segment {
 };
 
 // A create buffer: the 16-byte header and one 16-byte block per segment.
-inline std::vector<uint8_t> fileSpec(uint16_t recordLength, const std::vector<std::vector<Segment>>& keys,
-                                     uint16_t pageSize = 1024, uint16_t fileFlags = 0)
+inline std::vector<uint8_t> fileDescription(uint16_t recordLength,
+                                            const std::vector<std::vector<Segment>>& keys,
+                                            uint16_t pageSize = 1024, uint16_t fileFlags = 0)
 {
     std::vector<uint8_t> buf(16, 0);
     auto put16 = [&buf](size_t at, uint16_t v) {
@@ -59,13 +60,13 @@ inline std::string pathKey(const QString& path)
     return key;
 }
 
-inline int16_t createFile(BtrieveEngine& engine, const QString& path, std::vector<uint8_t> spec,
+inline int16_t createFile(BtrieveEngine& engine, const QString& path, std::vector<uint8_t> desc,
                           int8_t mode = 0)
 {
     char pos[128] = {};
     std::string key = pathKey(path);
-    uint32_t len = uint32_t(spec.size());
-    return engine.BTRCALL(engine::OpCreate, pos, spec.data(), &len, key.data(), 255, mode);
+    uint32_t len = uint32_t(desc.size());
+    return engine.BTRCALL(engine::OpCreate, pos, desc.data(), &len, key.data(), 255, mode);
 }
 
 // One open of a file: its position block, the last record and key read.
@@ -121,13 +122,6 @@ public:
         uint32_t len = 0;
         return engine_.BTRCALL(engine::OpDelete, pos, nullptr, &len, keyBuf.data(), 255, 0);
     }
-    int16_t op(uint16_t operation, int8_t keyNum = 0)
-    {
-        keyBuf.assign(255, ' ');
-        uint32_t len = 0;
-        return engine_.BTRCALL(operation, pos, nullptr, &len, keyBuf.data(), 255, keyNum);
-    }
-
     std::string record() const { return buffer.substr(0, dataLen); }
     std::string key(size_t length) const { return keyBuf.substr(0, length); }
 

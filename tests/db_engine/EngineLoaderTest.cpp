@@ -21,8 +21,8 @@ TEST(EngineLoader, TheSharedEngineCreatesAndReadsFiles)
 
     QTemporaryDir dir;
     const QString path = dir.filePath(QStringLiteral("FRAD031.bt6"));
-    ASSERT_EQ(createFile(*loaded, path, fileSpec(12, {{{1, 4, KeyFlag::Duplicates}}})), 0);
-    EXPECT_EQ(createFile(*loaded, path, fileSpec(12, {{{1, 4}}}), -1), StatusFileExists);
+    ASSERT_EQ(createFile(*loaded, path, fileDescription(12, {{{1, 4, KeyFlag::Duplicates}}})), 0);
+    EXPECT_EQ(createFile(*loaded, path, fileDescription(12, {{{1, 4}}}), -1), StatusFileExists);
     {
         Handle file(*loaded, path);
         ASSERT_EQ(file.openStatus, 0);

@@ -27,15 +27,15 @@ protected:
     {
         ASSERT_TRUE(dir.isValid());
         path = dir.filePath(QStringLiteral("FRADA53.bt6"));
-        ASSERT_EQ(createFile(*engine, path, spec()), 0);
+        ASSERT_EQ(createFile(*engine, path, desc()), 0);
         file = std::make_unique<Handle>(*engine, path);
         ASSERT_EQ(file->openStatus, 0);
     }
-    static std::vector<uint8_t> spec()
+    static std::vector<uint8_t> desc()
     {
-        return fileSpec(RecordLength,
-                        {{{1, 6, KeyFlag::Modifiable}}, {{7, 4, KeyFlag::Duplicates | KeyFlag::Modifiable}}},
-                        1536);
+        return fileDescription(
+            RecordLength,
+            {{{1, 6, KeyFlag::Modifiable}}, {{7, 4, KeyFlag::Duplicates | KeyFlag::Modifiable}}}, 1536);
     }
 
     QTemporaryDir dir;
@@ -69,30 +69,30 @@ TEST_F(EngineStatus, OpeningAndCreatingFiles)
 
     // Mode -1 refuses an existing file; mode 0 replaces one that no open holds.
     ASSERT_EQ(file->insert(row("A00001", "G1")), 0);
-    EXPECT_EQ(createFile(*engine, path, spec(), -1), StatusFileExists);
-    EXPECT_EQ(createFile(*engine, path, spec(), 0), StatusFileInUse);
+    EXPECT_EQ(createFile(*engine, path, desc(), -1), StatusFileExists);
+    EXPECT_EQ(createFile(*engine, path, desc(), 0), StatusFileInUse);
     file->close();
-    EXPECT_EQ(createFile(*engine, path, spec(), -1), StatusFileExists);
-    ASSERT_EQ(createFile(*engine, path, spec(), 0), 0);
+    EXPECT_EQ(createFile(*engine, path, desc(), -1), StatusFileExists);
+    ASSERT_EQ(createFile(*engine, path, desc(), 0), 0);
     Handle reopened(*engine, path);
     ASSERT_EQ(reopened.openStatus, 0);
     EXPECT_EQ(reopened.get(OpGetFirst, 0), StatusEndOfFile);
 
-    EXPECT_EQ(createFile(*engine, dir.filePath(QStringLiteral("no/such/folder.bt6")), spec()),
+    EXPECT_EQ(createFile(*engine, dir.filePath(QStringLiteral("no/such/folder.bt6")), desc()),
               StatusFileNotFound);
 }
 
 TEST_F(EngineStatus, CreateRefusesInconsistentDescriptions)
 {
     const QString other = dir.filePath(QStringLiteral("other.bt6"));
-    EXPECT_EQ(createFile(*engine, other, fileSpec(20, {{{15, 8}}})), StatusInvalidKeyPosition);
-    EXPECT_EQ(createFile(*engine, other, fileSpec(20, {{{1, 3, 0, KeyType::Integer}}})),
+    EXPECT_EQ(createFile(*engine, other, fileDescription(20, {{{15, 8}}})), StatusInvalidKeyPosition);
+    EXPECT_EQ(createFile(*engine, other, fileDescription(20, {{{1, 3, 0, KeyType::Integer}}})),
               StatusInvalidKeyLength);
-    EXPECT_EQ(createFile(*engine, other, fileSpec(20, {{{1, 4}}}, 700)), StatusPageSizeError);
-    EXPECT_EQ(createFile(*engine, other, fileSpec(0, {{{1, 4}}})), StatusInvalidRecordLength);
-    EXPECT_EQ(createFile(*engine, other, fileSpec(20, {})), StatusInvalidKeyCount);
+    EXPECT_EQ(createFile(*engine, other, fileDescription(20, {{{1, 4}}}, 700)), StatusPageSizeError);
+    EXPECT_EQ(createFile(*engine, other, fileDescription(0, {{{1, 4}}})), StatusInvalidRecordLength);
+    EXPECT_EQ(createFile(*engine, other, fileDescription(20, {})), StatusInvalidKeyCount);
     // A header announcing two keys with the segments of one.
-    std::vector<uint8_t> truncated = fileSpec(20, {{{1, 4}}});
+    std::vector<uint8_t> truncated = fileDescription(20, {{{1, 4}}});
     truncated[4] = 2;
     EXPECT_EQ(createFile(*engine, other, truncated), StatusDataBufferTooShort);
     EXPECT_FALSE(QFile::exists(other));
@@ -106,7 +106,7 @@ TEST_F(EngineStatus, StatGivesTheDescriptionBackWithTheRecordCount)
     uint32_t len = uint32_t(buf.size());
     char key[255] = {};
     ASSERT_EQ(engine->BTRCALL(OpStat, file->pos, buf.data(), &len, key, 255, 0), 0);
-    std::vector<uint8_t> expected = spec();
+    std::vector<uint8_t> expected = desc();
     expected[6] = 2; // record count
     ASSERT_EQ(len, expected.size());
     EXPECT_EQ(std::vector<uint8_t>(buf.begin(), buf.begin() + len), expected);
@@ -125,7 +125,7 @@ TEST_F(EngineStatus, CallsOnAFileThatIsNotOpen)
     std::memcpy(file->pos, saved, sizeof saved);
     EXPECT_EQ(file->get(OpGetFirst, 0), StatusFileNotOpen);
     EXPECT_EQ(file->insert(row("A00002", "G1")), StatusFileNotOpen);
-    EXPECT_EQ(file->op(99), StatusInvalidOperation);
+    EXPECT_EQ(file->get(99, 0), StatusInvalidOperation);
 }
 
 TEST_F(EngineStatus, PositionAndKeyNumberRules)
@@ -207,7 +207,7 @@ TEST_F(EngineStatus, UpdateMovesTheRecordInKeyOrderUnlessTheKeyIsFixed)
     EXPECT_EQ(file->record(), row("A00003", "G1", "changed"));
 
     const QString fixed = dir.filePath(QStringLiteral("fixed.bt6"));
-    ASSERT_EQ(createFile(*engine, fixed, fileSpec(RecordLength, {{{1, 6}}})), 0);
+    ASSERT_EQ(createFile(*engine, fixed, fileDescription(RecordLength, {{{1, 6}}})), 0);
     Handle f(*engine, fixed);
     ASSERT_EQ(f.insert(row("B00001", "G1")), 0);
     EXPECT_EQ(f.update(row("B00002", "G1"), 0), StatusKeyNotModifiable);

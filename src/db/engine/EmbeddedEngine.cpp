@@ -228,11 +228,11 @@ int16_t EmbeddedEngine::create(const uint8_t* dataBuf, const uint32_t* dataLen, 
         if (known != files_.end() && !known->second.expired())
             return StatusFileInUse;
     }
-    FileSpec spec;
-    const int16_t status = FileSpec::parse(dataBuf, *dataLen, &spec);
+    FileDescription desc;
+    const int16_t status = FileDescription::parse(dataBuf, *dataLen, &desc);
     if (status != StatusOk)
         return status;
-    return RecordFile::create(path, spec);
+    return RecordFile::create(path, desc);
 }
 
 int16_t EmbeddedEngine::stat(Open& o, uint8_t* dataBuf, uint32_t* dataLen)
@@ -246,7 +246,8 @@ int16_t EmbeddedEngine::stat(Open& o, uint8_t* dataBuf, uint32_t* dataLen)
     sqlite3_reset(st);
     if (rc != SQLITE_ROW)
         return RecordFile::statusOf(rc, false);
-    const std::vector<uint8_t> body = file.spec().encode(uint32_t(std::min<int64_t>(count, UINT32_MAX)));
+    const std::vector<uint8_t> body =
+        file.description().encode(uint32_t(std::min<int64_t>(count, UINT32_MAX)));
     if (*dataLen < body.size())
         return StatusDataBufferTooShort;
     std::memcpy(dataBuf, body.data(), body.size());

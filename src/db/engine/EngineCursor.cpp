@@ -11,10 +11,10 @@ int16_t EmbeddedEngine::get(Open& o, uint16_t op, uint8_t* dataBuf, uint32_t* da
                             uint8_t keyLen, int keyNum)
 {
     RecordFile& file = *o.file;
-    const std::vector<KeySpec>& keys = file.spec().keys;
+    const std::vector<KeyDescription>& keys = file.description().keys;
     if (keyNum < 0 || size_t(keyNum) >= keys.size())
         return StatusInvalidKeyNumber;
-    const KeySpec& key = keys[size_t(keyNum)];
+    const KeyDescription& key = keys[size_t(keyNum)];
     if (keyLen < key.length)
         return StatusKeyBufferTooShort;
 
@@ -97,9 +97,9 @@ int16_t EmbeddedEngine::step(Open& o, sqlite3_stmt* st, int keyNum, uint8_t* dat
     }
     const auto* data = static_cast<const uint8_t*>(sqlite3_column_blob(st, 1));
     const auto size = uint32_t(sqlite3_column_bytes(st, 1));
-    const FileSpec& spec = o.file->spec();
+    const FileDescription& desc = o.file->description();
     int16_t status = StatusOk;
-    if (size < spec.recordLength)
+    if (size < desc.recordLength)
         status = StatusIoError;
     else if (size > *dataLen)
         status = StatusDataBufferTooShort; // nothing copied, position unchanged
@@ -109,7 +109,7 @@ int16_t EmbeddedEngine::step(Open& o, sqlite3_stmt* st, int keyNum, uint8_t* dat
     }
     std::memcpy(dataBuf, data, size);
     *dataLen = size;
-    spec.keys[size_t(keyNum)].copyFromRecord(dataBuf, keyBuf);
+    desc.keys[size_t(keyNum)].copyFromRecord(dataBuf, keyBuf);
     o.seq = sqlite3_column_int64(st, 0);
     o.key.assign(static_cast<const char*>(sqlite3_column_blob(st, 2)), size_t(sqlite3_column_bytes(st, 2)));
     o.keyNum = keyNum;
@@ -123,7 +123,7 @@ int16_t EmbeddedEngine::step(Open& o, sqlite3_stmt* st, int keyNum, uint8_t* dat
 void EmbeddedEngine::bindRecord(sqlite3_stmt* st, const RecordFile& file, const uint8_t* record,
                                 uint32_t size)
 {
-    const std::vector<KeySpec>& keys = file.spec().keys;
+    const std::vector<KeyDescription>& keys = file.description().keys;
     recordKeys_.resize(keys.size());
     sqlite3_bind_blob(st, 1, record, int(size), SQLITE_STATIC);
     for (size_t k = 0; k < keys.size(); ++k) {
@@ -138,15 +138,15 @@ int16_t EmbeddedEngine::insert(Open& o, const uint8_t* dataBuf, const uint32_t* 
     if (o.readOnly)
         return StatusAccessDenied;
     RecordFile& file = *o.file;
-    const FileSpec& spec = file.spec();
+    const FileDescription& desc = file.description();
     // A negative key number inserts without moving the position.
-    if (keyNum >= int(spec.keys.size()))
+    if (keyNum >= int(desc.keys.size()))
         return StatusInvalidKeyNumber;
-    if (keyNum >= 0 && keyLen < spec.keys[size_t(keyNum)].length)
+    if (keyNum >= 0 && keyLen < desc.keys[size_t(keyNum)].length)
         return StatusKeyBufferTooShort;
-    if (*dataLen < spec.recordLength)
+    if (*dataLen < desc.recordLength)
         return StatusDataBufferTooShort;
-    const uint32_t size = spec.variableLength() ? *dataLen : spec.recordLength;
+    const uint32_t size = desc.variableLength() ? *dataLen : desc.recordLength;
 
     sqlite3_stmt* st = file.statement(RecordFile::InsertRecord);
     if (!st)
@@ -162,7 +162,7 @@ int16_t EmbeddedEngine::insert(Open& o, const uint8_t* dataBuf, const uint32_t* 
         o.keyNum = keyNum;
         o.positioned = true;
         o.onRecord = true;
-        spec.keys[size_t(keyNum)].copyFromRecord(dataBuf, keyBuf);
+        desc.keys[size_t(keyNum)].copyFromRecord(dataBuf, keyBuf);
     }
     return StatusOk;
 }
@@ -174,18 +174,18 @@ int16_t EmbeddedEngine::update(Open& o, const uint8_t* dataBuf, const uint32_t* 
     if (!o.positioned || !o.onRecord)
         return StatusInvalidPositioning;
     RecordFile& file = *o.file;
-    const FileSpec& spec = file.spec();
-    if (keyNum < 0 || size_t(keyNum) >= spec.keys.size())
+    const FileDescription& desc = file.description();
+    if (keyNum < 0 || size_t(keyNum) >= desc.keys.size())
         return StatusInvalidKeyNumber;
     if (keyNum != o.keyNum)
         return StatusDifferentKeyNumber;
-    if (*dataLen < spec.recordLength)
+    if (*dataLen < desc.recordLength)
         return StatusDataBufferTooShort;
-    const uint32_t size = spec.variableLength() ? *dataLen : spec.recordLength;
+    const uint32_t size = desc.variableLength() ? *dataLen : desc.recordLength;
 
     // A key declared not modifiable keeps its value for the life of the record.
     bool anyFixed = false;
-    for (const KeySpec& key : spec.keys)
+    for (const KeyDescription& key : desc.keys)
         anyFixed = anyFixed || !key.modifiable();
     if (anyFixed) {
         sqlite3_stmt* st = file.statement(RecordFile::SelectBySeq);
@@ -196,12 +196,12 @@ int16_t EmbeddedEngine::update(Open& o, const uint8_t* dataBuf, const uint32_t* 
         int16_t status = rc == SQLITE_ROW    ? int16_t(StatusOk)
                          : rc == SQLITE_DONE ? int16_t(StatusInvalidPositioning)
                                              : RecordFile::statusOf(rc, false);
-        if (status == StatusOk && uint32_t(sqlite3_column_bytes(st, 1)) < spec.recordLength)
+        if (status == StatusOk && uint32_t(sqlite3_column_bytes(st, 1)) < desc.recordLength)
             status = StatusIoError;
         if (status == StatusOk) {
             const auto* old = static_cast<const uint8_t*>(sqlite3_column_blob(st, 1));
             std::string before, after;
-            for (const KeySpec& key : spec.keys) {
+            for (const KeyDescription& key : desc.keys) {
                 if (key.modifiable())
                     continue;
                 key.comparisonFormOfRecord(old, before);
@@ -221,7 +221,7 @@ int16_t EmbeddedEngine::update(Open& o, const uint8_t* dataBuf, const uint32_t* 
     if (!st)
         return StatusIoError;
     bindRecord(st, file, dataBuf, size);
-    sqlite3_bind_int64(st, int(spec.keys.size() + 2), o.seq);
+    sqlite3_bind_int64(st, int(desc.keys.size() + 2), o.seq);
     const int rc = sqlite3_step(st);
     sqlite3_reset(st);
     if (rc != SQLITE_DONE)

@@ -44,7 +44,7 @@ void configure(sqlite3* db)
     sqlite3_exec(db, "PRAGMA synchronous=NORMAL", nullptr, nullptr, nullptr);
 }
 
-int16_t readSpec(sqlite3* db, FileSpec* spec)
+int16_t readDescription(sqlite3* db, FileDescription* desc)
 {
     sqlite3_stmt* st = nullptr;
     int rc = sqlite3_prepare_v2(db, "PRAGMA application_id", -1, &st, nullptr);
@@ -58,7 +58,7 @@ int16_t readSpec(sqlite3* db, FileSpec* spec)
     if (appId != ApplicationId)
         return StatusNotAnEngineFile;
 
-    rc = sqlite3_prepare_v2(db, "SELECT body FROM spec", -1, &st, nullptr);
+    rc = sqlite3_prepare_v2(db, "SELECT body FROM description", -1, &st, nullptr);
     if (rc != SQLITE_OK)
         return StatusNotAnEngineFile;
     rc = sqlite3_step(st);
@@ -66,7 +66,7 @@ int16_t readSpec(sqlite3* db, FileSpec* spec)
     if (rc == SQLITE_ROW) {
         const auto* body = static_cast<const uint8_t*>(sqlite3_column_blob(st, 0));
         const int size = sqlite3_column_bytes(st, 0);
-        if (body && FileSpec::parse(body, size_t(size), spec) == StatusOk)
+        if (body && FileDescription::parse(body, size_t(size), desc) == StatusOk)
             status = StatusOk;
     } else if (rc != SQLITE_DONE) {
         status = RecordFile::statusOf(rc, false);
@@ -75,20 +75,20 @@ int16_t readSpec(sqlite3* db, FileSpec* spec)
     return status;
 }
 
-std::string schemaSql(const FileSpec& spec)
+std::string schemaSql(const FileDescription& desc)
 {
     std::string sql = "PRAGMA application_id=" + std::to_string(ApplicationId) +
                       ";PRAGMA user_version=" + std::to_string(FormatVersion) +
-                      ";CREATE TABLE spec(body BLOB NOT NULL)"
+                      ";CREATE TABLE description(body BLOB NOT NULL)"
                       ";CREATE TABLE records(seq INTEGER PRIMARY KEY, data BLOB NOT NULL";
-    for (size_t k = 0; k < spec.keys.size(); ++k)
+    for (size_t k = 0; k < desc.keys.size(); ++k)
         sql += ", " + column(int(k)) + " BLOB NOT NULL";
     sql += ");";
-    for (size_t k = 0; k < spec.keys.size(); ++k) {
+    for (size_t k = 0; k < desc.keys.size(); ++k) {
         // A unique key's value alone orders its records; a duplicate key's records follow
         // their insertion sequence within a value.
         const std::string c = column(int(k));
-        if (spec.keys[k].duplicates())
+        if (desc.keys[k].duplicates())
             sql += "CREATE INDEX key" + std::to_string(k) + " ON records(" + c + ", seq);";
         else
             sql += "CREATE UNIQUE INDEX key" + std::to_string(k) + " ON records(" + c + ");";
@@ -98,8 +98,8 @@ std::string schemaSql(const FileSpec& spec)
 
 } // namespace
 
-RecordFile::RecordFile(sqlite3* db, std::string path, FileSpec spec)
-    : db_(db), path_(std::move(path)), spec_(std::move(spec)), keyStatements_(spec_.keys.size())
+RecordFile::RecordFile(sqlite3* db, std::string path, FileDescription desc)
+    : db_(db), path_(std::move(path)), description_(std::move(desc)), keyStatements_(description_.keys.size())
 {
     for (auto& row : keyStatements_)
         row.fill(nullptr);
@@ -154,18 +154,18 @@ int16_t RecordFile::open(const std::string& path, std::shared_ptr<RecordFile>* o
         return statusOf(rc, false);
     }
     configure(db);
-    FileSpec spec;
-    const int16_t status = readSpec(db, &spec);
+    FileDescription desc;
+    const int16_t status = readDescription(db, &desc);
     if (status != StatusOk) {
         sqlite3_close_v2(db);
         // The file is there: what cannot be opened is its log beside it.
         return status == StatusFileNotFound ? int16_t(StatusAccessDenied) : status;
     }
-    out->reset(new RecordFile(db, path, std::move(spec)));
+    out->reset(new RecordFile(db, path, std::move(desc)));
     return StatusOk;
 }
 
-int16_t RecordFile::create(const std::string& path, const FileSpec& spec)
+int16_t RecordFile::create(const std::string& path, const FileDescription& desc)
 {
     // Creating over an existing file replaces it; its journal goes with it so that a stale
     // one is never played back into the new file.
@@ -188,12 +188,12 @@ int16_t RecordFile::create(const std::string& path, const FileSpec& spec)
     // One transaction: a file is either complete or refused at open, never half made.
     rc = sqlite3_exec(db, "BEGIN IMMEDIATE", nullptr, nullptr, nullptr);
     if (rc == SQLITE_OK)
-        rc = sqlite3_exec(db, schemaSql(spec).c_str(), nullptr, nullptr, nullptr);
+        rc = sqlite3_exec(db, schemaSql(desc).c_str(), nullptr, nullptr, nullptr);
     if (rc == SQLITE_OK) {
         sqlite3_stmt* st = nullptr;
-        rc = sqlite3_prepare_v2(db, "INSERT INTO spec(body) VALUES (?1)", -1, &st, nullptr);
+        rc = sqlite3_prepare_v2(db, "INSERT INTO description(body) VALUES (?1)", -1, &st, nullptr);
         if (rc == SQLITE_OK) {
-            const std::vector<uint8_t> body = spec.encode();
+            const std::vector<uint8_t> body = desc.encode();
             sqlite3_bind_blob(st, 1, body.data(), int(body.size()), SQLITE_TRANSIENT);
             rc = sqlite3_step(st);
             rc = rc == SQLITE_DONE ? SQLITE_OK : rc;
@@ -270,7 +270,7 @@ sqlite3_stmt* RecordFile::statement(FileStatement which)
     sqlite3_stmt*& st = fileStatements_[which];
     if (st)
         return st;
-    const size_t keys = spec_.keys.size();
+    const size_t keys = description_.keys.size();
     std::string sql;
     switch (which) {
     case SelectBySeq:

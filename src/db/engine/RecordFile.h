@@ -1,6 +1,6 @@
 #pragma once
 
-#include "db/engine/FileSpec.h"
+#include "db/engine/FileDescription.h"
 
 #include <array>
 #include <cstdint>
@@ -49,9 +49,9 @@ public:
     // file, 84/85 locked by another process).
     static int16_t open(const std::string& path, std::shared_ptr<RecordFile>* out);
     // Creates (or replaces) a file with the given description.
-    static int16_t create(const std::string& path, const FileSpec& spec);
+    static int16_t create(const std::string& path, const FileDescription& desc);
 
-    const FileSpec& spec() const { return spec_; }
+    const FileDescription& description() const { return description_; }
     const std::string& path() const { return path_; }
     sqlite3* db() const { return db_; }
 
@@ -70,12 +70,12 @@ public:
     static int16_t statusOf(int rc, bool writing);
 
 private:
-    RecordFile(sqlite3* db, std::string path, FileSpec spec);
+    RecordFile(sqlite3* db, std::string path, FileDescription desc);
     int16_t exec(const char* sql, bool writing);
 
     sqlite3* db_;
     std::string path_;
-    FileSpec spec_;
+    FileDescription description_;
     bool inTransaction_ = false;
     std::vector<std::array<sqlite3_stmt*, KeyStatementCount>> keyStatements_;
     std::array<sqlite3_stmt*, FileStatementCount> fileStatements_{};

@@ -65,7 +65,7 @@ struct KeySegment {
     uint8_t type() const { return (flags & KeyFlag::ExtendedType) ? extendedType : KeyType::String; }
 };
 
-struct KeySpec {
+struct KeyDescription {
     std::vector<KeySegment> segments;
     uint16_t length = 0; // sum of the segment lengths: the key as the caller sees it
 
@@ -81,7 +81,7 @@ struct KeySpec {
     void comparisonFormOfRecord(const uint8_t* record, std::string& out) const;
 };
 
-struct FileSpec {
+struct FileDescription {
     static constexpr size_t HeaderSize = 16;
     static constexpr size_t SegmentSize = 16;
     static constexpr uint16_t MaxKeys = 119;
@@ -90,14 +90,14 @@ struct FileSpec {
     uint16_t recordLength = 0;
     uint16_t pageSize = 0;
     uint16_t flags = 0;
-    std::vector<KeySpec> keys;
+    std::vector<KeyDescription> keys;
 
     bool variableLength() const { return flags & FileFlag::VariableLength; }
     size_t segmentCount() const;
     size_t encodedSize() const { return HeaderSize + SegmentSize * segmentCount(); }
 
     // Reads and checks a description; returns 0 or the status that refuses it.
-    static int16_t parse(const uint8_t* data, size_t size, FileSpec* out);
+    static int16_t parse(const uint8_t* data, size_t size, FileDescription* out);
     // The description in the layout above, with the record count in the header.
     std::vector<uint8_t> encode(uint32_t recordCount = 0) const;
 };

@@ -1,4 +1,4 @@
-#include "db/engine/FileSpec.h"
+#include "db/engine/FileDescription.h"
 
 #include "db/engine/EngineStatus.h"
 
@@ -76,7 +76,7 @@ void appendSegment(const KeySegment& seg, const uint8_t* src, std::string& out)
 
 } // namespace
 
-void KeySpec::copyFromRecord(const uint8_t* record, uint8_t* out) const
+void KeyDescription::copyFromRecord(const uint8_t* record, uint8_t* out) const
 {
     for (const KeySegment& seg : segments) {
         std::copy_n(record + seg.position - 1, seg.length, out);
@@ -84,7 +84,7 @@ void KeySpec::copyFromRecord(const uint8_t* record, uint8_t* out) const
     }
 }
 
-void KeySpec::comparisonForm(const uint8_t* key, std::string& out) const
+void KeyDescription::comparisonForm(const uint8_t* key, std::string& out) const
 {
     out.clear();
     for (const KeySegment& seg : segments) {
@@ -93,40 +93,40 @@ void KeySpec::comparisonForm(const uint8_t* key, std::string& out) const
     }
 }
 
-void KeySpec::comparisonFormOfRecord(const uint8_t* record, std::string& out) const
+void KeyDescription::comparisonFormOfRecord(const uint8_t* record, std::string& out) const
 {
     out.clear();
     for (const KeySegment& seg : segments)
         appendSegment(seg, record + seg.position - 1, out);
 }
 
-size_t FileSpec::segmentCount() const
+size_t FileDescription::segmentCount() const
 {
     size_t n = 0;
-    for (const KeySpec& key : keys)
+    for (const KeyDescription& key : keys)
         n += key.segments.size();
     return n;
 }
 
-int16_t FileSpec::parse(const uint8_t* data, size_t size, FileSpec* out)
+int16_t FileDescription::parse(const uint8_t* data, size_t size, FileDescription* out)
 {
     if (size < HeaderSize)
         return StatusDataBufferTooShort;
-    FileSpec spec;
-    spec.recordLength = readU16(data);
-    spec.pageSize = readU16(data + 2);
+    FileDescription desc;
+    desc.recordLength = readU16(data);
+    desc.pageSize = readU16(data + 2);
     const uint16_t keyCount = readU16(data + 4);
-    spec.flags = readU16(data + 10);
-    if (spec.recordLength == 0)
+    desc.flags = readU16(data + 10);
+    if (desc.recordLength == 0)
         return StatusInvalidRecordLength;
-    if (spec.pageSize < 512 || spec.pageSize > 16384 || spec.pageSize % 512 != 0)
+    if (desc.pageSize < 512 || desc.pageSize > 16384 || desc.pageSize % 512 != 0)
         return StatusPageSizeError;
     if (keyCount == 0 || keyCount > MaxKeys)
         return StatusInvalidKeyCount;
 
     size_t offset = HeaderSize;
     for (uint16_t k = 0; k < keyCount; ++k) {
-        KeySpec key;
+        KeyDescription key;
         bool more = true;
         while (more) {
             if (offset + SegmentSize > size)
@@ -146,20 +146,20 @@ int16_t FileSpec::parse(const uint8_t* data, size_t size, FileSpec* out)
             if (isIntegerType(seg.type()) && seg.length != 1 && seg.length != 2 && seg.length != 4 &&
                 seg.length != 8)
                 return StatusInvalidKeyLength;
-            if (seg.position == 0 || seg.position - 1 + seg.length > spec.recordLength)
+            if (seg.position == 0 || seg.position - 1 + seg.length > desc.recordLength)
                 return StatusInvalidKeyPosition;
             if (key.length + seg.length > MaxKeyLength)
                 return StatusInvalidKeyLength;
             key.length = static_cast<uint16_t>(key.length + seg.length);
             key.segments.push_back(seg);
         }
-        spec.keys.push_back(std::move(key));
+        desc.keys.push_back(std::move(key));
     }
-    *out = std::move(spec);
+    *out = std::move(desc);
     return StatusOk;
 }
 
-std::vector<uint8_t> FileSpec::encode(uint32_t recordCount) const
+std::vector<uint8_t> FileDescription::encode(uint32_t recordCount) const
 {
     std::vector<uint8_t> buf(encodedSize(), 0);
     writeU16(buf.data(), recordLength);
@@ -168,7 +168,7 @@ std::vector<uint8_t> FileSpec::encode(uint32_t recordCount) const
     writeU32(buf.data() + 6, recordCount);
     writeU16(buf.data() + 10, flags);
     uint8_t* p = buf.data() + HeaderSize;
-    for (const KeySpec& key : keys) {
+    for (const KeyDescription& key : keys) {
         for (size_t i = 0; i < key.segments.size(); ++i) {
             const KeySegment& seg = key.segments[i];
             uint16_t segFlags = seg.flags & ~KeyFlag::Segmented;
