@@ -1,0 +1,179 @@
+#include "platform/HttpTransport.h"
+
+#include "common/Host.h"
+
+#include <curl/curl.h>
+#include <mutex>
+
+namespace nvx {
+
+namespace {
+
+// How long one wait on the sockets may last before pending events run again.
+constexpr int kPollMs = 20;
+
+void initialiseCurl()
+{
+    static std::once_flag once;
+    std::call_once(once, [] { curl_global_init(CURL_GLOBAL_DEFAULT); });
+}
+
+size_t appendBody(char* data, size_t size, size_t count, void* target)
+{
+    static_cast<QByteArray*>(target)->append(data, qsizetype(size * count));
+    return size * count;
+}
+
+template <class T, void (*Free)(T*)> struct Deleter {
+    void operator()(T* p) const
+    {
+        if (p)
+            Free(p);
+    }
+};
+
+void freeMulti(CURLM* m)
+{
+    curl_multi_cleanup(m);
+}
+
+using Easy = std::unique_ptr<CURL, Deleter<CURL, curl_easy_cleanup>>;
+using Multi = std::unique_ptr<CURLM, Deleter<CURLM, freeMulti>>;
+using Headers = std::unique_ptr<curl_slist, Deleter<curl_slist, curl_slist_free_all>>;
+
+curl_slist* appendHeader(curl_slist* list, const char* header)
+{
+    curl_slist* next = curl_slist_append(list, header);
+    return next ? next : list;
+}
+
+} // namespace
+
+// Connection cache and resolved names shared by every request of this transport.
+struct HttpTransport::Shared {
+    Shared()
+    {
+        handle = curl_share_init();
+        if (handle) {
+            curl_share_setopt(handle, CURLSHOPT_SHARE, CURL_LOCK_DATA_CONNECT);
+            curl_share_setopt(handle, CURLSHOPT_SHARE, CURL_LOCK_DATA_DNS);
+        }
+    }
+    ~Shared()
+    {
+        if (handle)
+            curl_share_cleanup(handle);
+    }
+    CURLSH* handle = nullptr;
+};
+
+HttpTransport::HttpTransport(Host& host) : host_(host)
+{
+    initialiseCurl();
+    shared_ = std::make_unique<Shared>();
+}
+
+HttpTransport::~HttpTransport() = default;
+
+void HttpTransport::setDelais(int connexionSec, int reponseSec)
+{
+    connexionSec_ = connexionSec > 0 ? connexionSec : 15;
+    reponseSec_ = reponseSec > 0 ? reponseSec : 120;
+}
+
+const char* HttpTransport::userAgent()
+{
+    return "Mozilla/4.0 (compatible; Clever Internet Suite)";
+}
+
+HttpAnswer HttpTransport::get(const QString& url)
+{
+    return send(url, nullptr);
+}
+
+HttpAnswer HttpTransport::post(const QString& url, const QByteArray& body)
+{
+    return send(url, &body);
+}
+
+HttpAnswer HttpTransport::send(const QString& url, const QByteArray* body)
+{
+    HttpAnswer answer;
+    const auto failed = [&answer](int code, const QString& text) {
+        answer.body.clear();
+        answer.curlCode = code;
+        answer.erreur = text;
+        return answer;
+    };
+
+    Easy easy(curl_easy_init());
+    Multi multi(curl_multi_init());
+    if (!easy || !multi)
+        return failed(CURLE_FAILED_INIT, QStringLiteral("HTTP client unavailable"));
+
+    const QByteArray urlBytes = url.toUtf8();
+    char errorText[CURL_ERROR_SIZE] = {};
+    CURL* e = easy.get();
+    curl_easy_setopt(e, CURLOPT_URL, urlBytes.constData());
+    curl_easy_setopt(e, CURLOPT_PROTOCOLS_STR, "http,https");
+    curl_easy_setopt(e, CURLOPT_USERAGENT, userAgent());
+    curl_easy_setopt(e, CURLOPT_NOSIGNAL, 1L);
+    curl_easy_setopt(e, CURLOPT_ERRORBUFFER, errorText);
+    curl_easy_setopt(e, CURLOPT_WRITEFUNCTION, appendBody);
+    curl_easy_setopt(e, CURLOPT_WRITEDATA, &answer.body);
+    curl_easy_setopt(e, CURLOPT_CONNECTTIMEOUT, long(connexionSec_));
+    // The answer gets its own allowance on top of the connection's.
+    curl_easy_setopt(e, CURLOPT_TIMEOUT, long(connexionSec_) + long(reponseSec_));
+    if (shared_->handle)
+        curl_easy_setopt(e, CURLOPT_SHARE, shared_->handle);
+
+    curl_slist* list = appendHeader(nullptr, "Accept: */*");
+    if (body) {
+        list = appendHeader(list, "Content-Type: text/xml; charset=UTF-8");
+        // A schedule is sent at once rather than after a round trip asking for permission.
+        list = appendHeader(list, "Expect:");
+        curl_easy_setopt(e, CURLOPT_POST, 1L);
+        curl_easy_setopt(e, CURLOPT_POSTFIELDSIZE_LARGE, curl_off_t(body->size()));
+        curl_easy_setopt(e, CURLOPT_POSTFIELDS, body->constData());
+    }
+    const Headers headers(list);
+    curl_easy_setopt(e, CURLOPT_HTTPHEADER, headers.get());
+
+    if (curl_multi_add_handle(multi.get(), e) != CURLM_OK)
+        return failed(CURLE_FAILED_INIT, QStringLiteral("HTTP client unavailable"));
+
+    CURLcode result = CURLE_OK;
+    bool done = false;
+    while (!done) {
+        int running = 0;
+        const CURLMcode m = curl_multi_perform(multi.get(), &running);
+        if (m != CURLM_OK) {
+            curl_multi_remove_handle(multi.get(), e);
+            return failed(CURLE_FAILED_INIT, QString::fromUtf8(curl_multi_strerror(m)));
+        }
+        int queued = 0;
+        while (CURLMsg* msg = curl_multi_info_read(multi.get(), &queued)) {
+            if (msg->msg == CURLMSG_DONE && msg->easy_handle == e) {
+                result = msg->data.result;
+                done = true;
+            }
+        }
+        if (done || running == 0)
+            break;
+        curl_multi_poll(multi.get(), nullptr, 0, kPollMs, nullptr);
+        host_.pump();
+    }
+    curl_easy_getinfo(e, CURLINFO_RESPONSE_CODE, &answer.status);
+    curl_multi_remove_handle(multi.get(), e);
+
+    if (!done)
+        return failed(CURLE_RECV_ERROR, QStringLiteral("transfer ended without a result"));
+    if (result != CURLE_OK) {
+        const QString detail =
+            errorText[0] ? QString::fromUtf8(errorText) : QString::fromUtf8(curl_easy_strerror(result));
+        return failed(int(result), detail);
+    }
+    return answer;
+}
+
+} // namespace nvx

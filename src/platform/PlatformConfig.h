@@ -1,0 +1,35 @@
+#pragma once
+
+#include <QString>
+
+namespace nvx {
+
+// The FTP account under which the platform fetches the station's sounds (first row of the
+// FTP settings).
+struct PlatformFtpAccount {
+    QString Serveur;
+    QString NoPort;
+    QString User;
+    QString PW;
+    int Cnx = 0; // 0 active, 1 passive; the platform is always told 0
+    QString Dossier = QStringLiteral("/");
+    bool SecureSSL = false;
+    bool SecureSSH = false;
+    bool Retry = false; // the platform is always told 1
+};
+
+// Everything the platform client needs from the settings; the application fills it so that
+// this library does not depend on the configuration subsystem.
+struct PlatformConfig {
+    QString URL;             // scheme, host and optional port; "/vlapi" is appended; empty = not configured
+    QString Cle;             // installation key
+    QString Secret;          // installation secret
+    int DelaiConnexion = 15; // seconds to establish the connection
+    int DelaiReponse = 120;  // seconds for the answer once connected
+    QString DossierXML;      // folder (suite form) where each answer is kept while it is analysed
+    PlatformFtpAccount Ftp;
+    // Title of the "Non connecté" warning of the connect command.
+    QString TitreFenetre = QStringLiteral("Tools NVX");
+};
+
+} // namespace nvx

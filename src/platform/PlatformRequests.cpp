@@ -1,0 +1,131 @@
+#include "platform/PlatformRequests.h"
+
+#include "common/TextHelpers.h"
+#include "common/Win1252.h"
+
+#include <QStringDecoder>
+
+namespace nvx {
+
+namespace {
+
+QString tokenPath(const QString& token)
+{
+    return u'/' + token;
+}
+
+QString radioPath(const QString& token, qint16 noStation)
+{
+    return tokenPath(token) + QStringLiteral("/radio/") + QString::number(noStation);
+}
+
+QString dayPath(const QString& token, qint16 noStation, const QDate& date)
+{
+    return radioPath(token, noStation) + QStringLiteral("/schedule/") +
+           date.toString(QStringLiteral("yyyy-MM-dd"));
+}
+
+QString element(const QString& name, const QString& value)
+{
+    return u'<' + name + u'>' + EchappeXml(value) + QStringLiteral("</") + name + u'>';
+}
+
+} // namespace
+
+QString EchappeXml(const QString& text)
+{
+    QString out;
+    out.reserve(text.size());
+    for (const QChar c : text) {
+        if (c == u'&')
+            out += QStringLiteral("&amp;");
+        else if (c == u'<')
+            out += QStringLiteral("&lt;");
+        else if (c == u'>')
+            out += QStringLiteral("&gt;");
+        else
+            out += c;
+    }
+    return out;
+}
+
+PlatformRequest RequeteAuthCheck(const QString& token)
+{
+    return {kinds::AuthCheck, false, tokenPath(token) + QStringLiteral("/auth/test"), {}};
+}
+
+PlatformRequest RequeteAuth(const QString& cle, const QString& secret)
+{
+    const QString corps = QStringLiteral("<auth>") + element(QStringLiteral("key"), cle) +
+                          element(QStringLiteral("secret"), secret) + QStringLiteral("</auth>");
+    return {kinds::Auth, true, QStringLiteral("/auth"), corps.toUtf8()};
+}
+
+PlatformRequest RequeteFtpCredentials(const QString& token)
+{
+    return {kinds::Auth, false, tokenPath(token) + QStringLiteral("/ftp/credentials"), {}};
+}
+
+PlatformRequest RequeteStatutHeures(const QString& token, qint16 noStation, const QDate& date)
+{
+    return {kinds::GetStatusHours, false, dayPath(token, noStation, date) + QStringLiteral("/status"), {}};
+}
+
+PlatformRequest RequeteFtpSons(const QString& token, const PlatformFtpAccount& compte)
+{
+    return {kinds::FtpSons, true, tokenPath(token) + QStringLiteral("/ftp/credentials"),
+            CorpsFtp(compte).toUtf8()};
+}
+
+PlatformRequest RequeteImportConducteur(const QString& token, qint16 noStation, const QByteArray& corps)
+{
+    return {kinds::ExportSchedule, true, radioPath(token, noStation) + QStringLiteral("/schedule/import"),
+            corps};
+}
+
+PlatformRequest RequeteSetStatutHeure(const QString& token, qint16 noStation, const QDate& date, int heure)
+{
+    return {kinds::SetStatusHour, true,
+            dayPath(token, noStation, date) + u'/' + QString::number(heure) + QStringLiteral("/status"),
+            QByteArrayLiteral("<hour><state>1</state></hour>")};
+}
+
+QString CorpsFtp(const PlatformFtpAccount& compte)
+{
+    const auto flag = [](bool on) { return on ? QStringLiteral("1") : QStringLiteral("0"); };
+    return QStringLiteral("<ftp>") + element(QStringLiteral("url"), vbTrim(compte.Serveur)) +
+           element(QStringLiteral("folder"), compte.Dossier) +
+           element(QStringLiteral("port"), compte.NoPort) +
+           element(QStringLiteral("user"), vbTrim(compte.User)) +
+           element(QStringLiteral("pw"), vbTrim(compte.PW)) + QStringLiteral("<cnx>0</cnx>") +
+           element(QStringLiteral("securessl"), flag(compte.SecureSSL)) +
+           element(QStringLiteral("securessh"), flag(compte.SecureSSH)) +
+           QStringLiteral("<retry>1</retry></ftp>");
+}
+
+QByteArray CorpsConducteur(const QByteArray& contenuFichier)
+{
+    QByteArray contenu = contenuFichier;
+    QStringDecoder utf8(QStringDecoder::Utf8);
+    const QString texte = utf8.decode(contenuFichier);
+    if (utf8.hasError())
+        contenu = fromWindows1252(contenuFichier).toUtf8();
+
+    QByteArray corps;
+    corps.reserve(contenu.size() + contenu.size() / 16 + 2);
+    qsizetype debut = 0;
+    const qsizetype n = contenu.size();
+    while (debut < n) {
+        qsizetype fin = debut;
+        while (fin < n && contenu.at(fin) != '\r' && contenu.at(fin) != '\n')
+            ++fin;
+        corps.append(contenu.constData() + debut, fin - debut);
+        corps.append("\r\n", 2);
+        if (fin < n && contenu.at(fin) == '\r' && fin + 1 < n && contenu.at(fin + 1) == '\n')
+            ++fin;
+        debut = fin + 1;
+    }
+    return corps;
+}
+
+} // namespace nvx

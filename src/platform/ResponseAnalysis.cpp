@@ -1,0 +1,263 @@
+#include "platform/ResponseAnalysis.h"
+
+#include "common/Clock.h"
+#include "common/ErrorTrap.h"
+#include "common/JobSteps.h"
+#include "common/NativePath.h"
+#include "common/TextHelpers.h"
+#include "platform/PlatformRequests.h"
+#include "platform/PlatformValues.h"
+#include "platform/TokenStore.h"
+
+#include <QFile>
+
+#include <cstring>
+#include <functional>
+#include <pugixml.hpp>
+
+namespace nvx {
+
+namespace {
+
+const QString kOrigine = QStringLiteral("Frm_MainBis:UDPDataArrival_99_Analyse_Reponse");
+
+QString nameOf(const pugi::xml_node& node)
+{
+    return QString::fromUtf8(node.name());
+}
+
+bool named(const pugi::xml_node& node, const char* name)
+{
+    return nameOf(node).compare(QLatin1StringView(name), Qt::CaseInsensitive) == 0;
+}
+
+// The text of a node with everything below it, without its outer white space, as a DOM's text
+// property gives it.
+QString textOf(const pugi::xml_node& node)
+{
+    QByteArray text;
+    const std::function<void(const pugi::xml_node&)> collect = [&](const pugi::xml_node& n) {
+        for (const pugi::xml_node& c : n.children()) {
+            if (c.type() == pugi::node_pcdata || c.type() == pugi::node_cdata)
+                text += c.value();
+            else if (c.type() == pugi::node_element)
+                collect(c);
+        }
+    };
+    collect(node);
+    return QString::fromUtf8(text).trimmed();
+}
+
+// Every element of that exact name, the root included, in document order.
+std::vector<pugi::xml_node> elementsNamed(const pugi::xml_document& doc, const char* name)
+{
+    std::vector<pugi::xml_node> found;
+    const std::function<void(const pugi::xml_node&)> walk = [&](const pugi::xml_node& n) {
+        for (pugi::xml_node c = n.first_child(); c; c = c.next_sibling()) {
+            if (c.type() != pugi::node_element)
+                continue;
+            if (std::strcmp(c.name(), name) == 0)
+                found.push_back(c);
+            walk(c);
+        }
+    };
+    walk(doc);
+    return found;
+}
+
+const QString& traceLabel(const QString& kind)
+{
+    static const QString none;
+    static const std::pair<QString, QString> labels[] = {
+        {kinds::Auth, QStringLiteral("XML: Authentification: Message: ")},
+        {kinds::AuthCheck, QStringLiteral("XML: Check authentification: Message: ")},
+        {kinds::GetStatusHours, QStringLiteral("XML: Get Status des heures: Message: ")},
+        {kinds::SetStatusHour, QStringLiteral("XML: Set Status des heures: Message: ")},
+        {kinds::FtpSons, QStringLiteral("XML: FTP des sons: Message: ")},
+        {kinds::ExportSchedule, QStringLiteral("XML: MAJ Conducteur: Message: ")},
+    };
+    for (const auto& [k, label] : labels)
+        if (k == kind)
+            return label;
+    return none;
+}
+
+// Prefix of the progress line of an error code that every kind reports.
+QString errorPrefix(const QString& code)
+{
+    static const std::pair<QString, QString> prefixes[] = {
+        {QStringLiteral("400"), QStringLiteral("Erreur de requête: ")},
+        {QStringLiteral("401"), QStringLiteral("Authentification requise: ")},
+        {QStringLiteral("402"), QStringLiteral("Erreur 402: ")},
+        {QStringLiteral("403"), QStringLiteral("Erreur 403 (Accès interdit): ")},
+        {QStringLiteral("404"), QStringLiteral("Erreur 404 (Non trouvé): ")},
+        {QStringLiteral("405"), QStringLiteral("Erreur 405 (Méthode non autorisée): ")},
+        {QStringLiteral("500"), QStringLiteral("Erreur 500 (Erreur interne (SQL, Librairie,...): ")},
+    };
+    for (const auto& [c, prefix] : prefixes)
+        if (c.compare(code, Qt::CaseInsensitive) == 0)
+            return prefix;
+    return {};
+}
+
+bool isCode(const QString& code, const char* value)
+{
+    return code.compare(QLatin1StringView(value), Qt::CaseInsensitive) == 0;
+}
+
+} // namespace
+
+bool CodeErreur(const QString& code)
+{
+    return !errorPrefix(code.trimmed()).isEmpty();
+}
+
+bool AnalyseResultat::utilisable() const
+{
+    bool code = false;
+    for (const QString& c : codes) {
+        if (CodeErreur(c))
+            return false;
+        code = code || !c.trimmed().isEmpty();
+    }
+    return xml && code;
+}
+
+ResponseAnalysis::ResponseAnalysis(Reporter& reporter, Clock& clock, ProgressLines& lignes,
+                                   PlatformValues& valeurs)
+    : reporter_(reporter), clock_(clock), lignes_(lignes), v_(valeurs)
+{
+}
+
+void ResponseAnalysis::ligne(const QString& texte)
+{
+    trap(reporter_, kOrigine, [&] { lignes_.MsgListeEtScheduler(texte); });
+}
+
+QString ResponseAnalysis::fichierReponse(const QString& kind) const
+{
+    const QDateTime now = clock_.now();
+    return CheckRep(dossierXML_) + QStringLiteral("NVX_ResponseMaster_") + kind + u'_' + D2S(now.date()) +
+           u'_' + now.toString(QStringLiteral("HHmmss")) + QStringLiteral(".xml");
+}
+
+AnalyseResultat ResponseAnalysis::UDPDataArrival_99_Analyse_Reponse(const QByteArray& reponse,
+                                                                    const QString& kind)
+{
+    AnalyseResultat resultat;
+
+    // A copy of the answer stays in the XML folder while it is analysed, for whoever looks at
+    // a stuck job; the analysis itself reads the answer from memory, so a folder that cannot be
+    // written does not make a good answer look like no answer.
+    QString fichier;
+    if (!dossierXML_.trimmed().isEmpty()) {
+        trap(reporter_, kOrigine, [&] {
+            fichier = fichierReponse(kind);
+            reporter_.trace(QStringLiteral("API: FichierMaster: ") + fichier);
+            QFile f(NativePath(fichier));
+            if (!f.open(QIODevice::WriteOnly | QIODevice::Truncate) || f.write(reponse) != reponse.size() ||
+                f.write("\r\n", 2) != 2)
+                Raise(75,
+                      QStringLiteral("Unable to write ") + fichier + QStringLiteral(": ") + f.errorString(),
+                      QStringLiteral("Frm_MainBis"));
+        });
+    }
+
+    trap(reporter_, kOrigine, [&] {
+        pugi::xml_document doc;
+        const pugi::xml_parse_result parsed = doc.load_buffer(reponse.constData(), size_t(reponse.size()));
+        if (!parsed || !doc.document_element())
+            return;
+        resultat.xml = true;
+
+        const QString& label = traceLabel(kind);
+        const bool authKinds = kind == kinds::Auth || kind == kinds::AuthCheck;
+        // Only a refusal in this very answer stops its analysis.
+        bool refuse = false;
+
+        for (const pugi::xml_node& response : elementsNamed(doc, "response")) {
+            for (pugi::xml_node child = response.first_child(); child && !refuse;
+                 child = child.next_sibling()) {
+                if (child.type() != pugi::node_element)
+                    continue;
+                if (named(child, "code")) {
+                    const QString code = textOf(child);
+                    resultat.codes.append(code);
+                    if (isCode(code, "200")) {
+                        if (authKinds) {
+                            v_.PbBErreurAuthentification = false;
+                            v_.PbBTokenValide = true;
+                            ligne(QStringLiteral("Authentification: réussie"));
+                        }
+                    } else if (isCode(code, "204")) {
+                        if (kind == kinds::FtpSons)
+                            ligne(QStringLiteral("FTP sons: réussie: ") + code);
+                    } else if (isCode(code, "300")) {
+                        if (kind == kinds::Auth)
+                            ligne(QStringLiteral("!!!!! Erreur d'authenfification ") + code +
+                                  QStringLiteral(" !!!!!"));
+                    } else if (const QString prefix = errorPrefix(code); !prefix.isEmpty()) {
+                        ligne(prefix + code);
+                        if (isCode(code, "401")) {
+                            v_.PbBErreurAuthentification = true;
+                            refuse = true;
+                        }
+                    }
+                } else if (named(child, "message")) {
+                    if (!label.isEmpty())
+                        reporter_.trace(label + textOf(child));
+                } else if (named(child, "data")) {
+                    const QDateTime now = clock_.now();
+                    if (kind == kinds::Auth && v_.PbBTokenValide) {
+                        for (const pugi::xml_node& e : elementsNamed(doc, "authSucceeded"))
+                            for (const pugi::xml_node& c : e.children())
+                                if (named(c, "token"))
+                                    v_.TokenId = textOf(c);
+                    } else if (kind == kinds::AuthCheck && v_.PbBTokenValide) {
+                        for (const pugi::xml_node& e : elementsNamed(doc, "auth")) {
+                            for (const pugi::xml_node& c : e.children()) {
+                                if (named(c, "token")) {
+                                    v_.TokenId = textOf(c);
+                                } else if (named(c, "tokenCreated")) {
+                                    const QDateTime d = LireDate(textOf(c));
+                                    v_.TokenDateCreation = d.isValid() ? d : now;
+                                } else if (named(c, "tokenExpire")) {
+                                    const QDateTime d = LireDate(textOf(c));
+                                    v_.TokenDateExpiration = d.isValid() ? d : now.addSecs(3600);
+                                } else if (named(c, "userGUID")) {
+                                    v_.PbSCleAPI = textOf(c);
+                                } else if (named(c, "userDescription")) {
+                                    v_.UserDescription = textOf(c);
+                                }
+                            }
+                        }
+                    } else if (kind == kinds::GetStatusHours) {
+                        for (const pugi::xml_node& e : elementsNamed(doc, "day")) {
+                            for (const pugi::xml_node& c : e.children()) {
+                                if (named(c, "date")) {
+                                    const QDateTime d = LireDate(textOf(c));
+                                    v_.DateStatutHeure = d.isValid() ? d : now;
+                                } else if (named(c, "states")) {
+                                    v_.PbSStatutsHeures = textOf(c);
+                                }
+                            }
+                        }
+                    }
+                }
+            }
+            if (refuse)
+                break;
+        }
+    });
+
+    if (!fichier.isEmpty()) {
+        trap(reporter_, kOrigine, [&] {
+            const QString native = NativePath(fichier);
+            if (QFile::exists(native) && !QFile::remove(native))
+                Raise(75, QStringLiteral("Unable to delete ") + fichier, QStringLiteral("Frm_MainBis"));
+        });
+    }
+    return resultat;
+}
+
+} // namespace nvx

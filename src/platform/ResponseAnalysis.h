@@ -1,0 +1,55 @@
+#pragma once
+
+#include <QByteArray>
+#include <QString>
+#include <QStringList>
+
+namespace nvx {
+
+class Clock;
+class ProgressLines;
+class Reporter;
+struct PlatformValues;
+
+// What the analysis of one answer found, for the step that sent the request.
+struct AnalyseResultat {
+    bool xml = false;  // the answer was a well-formed document with a root element
+    QStringList codes; // the codes acted on, in document order
+    // The answer is one the step can build on: a document that carries a code, none of which
+    // is an error code.
+    bool utilisable() const;
+};
+
+// True for the codes the platform uses to refuse a request (400, 401, 402, 403, 404, 405, 500).
+bool CodeErreur(const QString& code);
+
+// Interprets the platform's answers: keeps a copy of the answer in the XML folder while it is
+// analysed, turns each answer's code into a progress line, traces its message and takes the
+// token, identity and hour-state values out of its data.
+class ResponseAnalysis {
+public:
+    ResponseAnalysis(Reporter& reporter, Clock& clock, ProgressLines& lignes, PlatformValues& valeurs);
+
+    // Folder (suite form) of the answer copies; empty keeps no copy.
+    void setDossierXML(const QString& dossier) { dossierXML_ = dossier; }
+
+    AnalyseResultat UDPDataArrival_99_Analyse_Reponse(const QByteArray& reponse, const QString& kind);
+    AnalyseResultat UDPDataArrival_99_Analyse_Reponse(const QString& reponse, const QString& kind)
+    {
+        return UDPDataArrival_99_Analyse_Reponse(reponse.toUtf8(), kind);
+    }
+
+    // Name of the copy written for an answer of this kind at this time.
+    QString fichierReponse(const QString& kind) const;
+
+private:
+    void ligne(const QString& texte);
+
+    Reporter& reporter_;
+    Clock& clock_;
+    ProgressLines& lignes_;
+    PlatformValues& v_;
+    QString dossierXML_;
+};
+
+} // namespace nvx

@@ -1,0 +1,91 @@
+#include "common/Clock.h"
+#include "common/ErrorTrap.h"
+#include "common/NativePath.h"
+#include "platform/HourStates.h"
+#include "platform/PlatformClient.h"
+
+#include <QFile>
+
+namespace nvx {
+
+namespace {
+
+QString origineDe(const QString& procedure)
+{
+    return QStringLiteral("Frm_MainBis:") + procedure;
+}
+
+} // namespace
+
+bool PlatformClient::UDPDataArrival_04_02_Hours_Get_Status(qint16 noStation, const QDate& date, qint16 hhDeb,
+                                                           qint16 hhFin)
+{
+    const QString procedure = QStringLiteral("UDPDataArrival_04_02_Hours_Get_Status");
+    bool ok = false;
+    trap(reporter_, origineDe(procedure), [&] {
+        // The hour-status query opens every job's exchanges.
+        nonConfigureSignale_ = false;
+        v_.DateStatutHeure = clock_.now();
+        v_.StatutHeure.fill(-1);
+        v_.PbSStatutsHeures.clear();
+
+        const AnalyseResultat resultat =
+            echanger(procedure, RequeteStatutHeures(v_.TokenId, noStation, date));
+        // Without an answer nothing is known of the hours, so none may be sent.
+        if (v_.PbBErreurAuthentification || !resultat.xml)
+            return;
+        v_.StatutHeure = DecodeStatutsHeures(v_.PbSStatutsHeures, hhDeb, hhFin);
+        ok = resultat.utilisable();
+    });
+    return ok;
+}
+
+bool PlatformClient::UDPDataArrival_04_03_FTP_Sons(int ligne)
+{
+    const QString procedure = QStringLiteral("UDPDataArrival_04_03_FTP_Sons");
+    bool ok = false;
+    trap(reporter_, origineDe(procedure), [&] {
+        if (ligne != 0)
+            Raise(9,
+                  QStringLiteral("FTP row ") + QString::number(ligne) + QStringLiteral(" is not available"),
+                  QStringLiteral("Frm_MainBis"));
+        ok = echanger(procedure, RequeteFtpSons(v_.TokenId, config_.Ftp)).utilisable();
+    });
+    return ok;
+}
+
+bool PlatformClient::UDPDataArrival_04_04_Conducteur(qint16 noStation, const QString& fichier)
+{
+    const QString procedure = QStringLiteral("UDPDataArrival_04_04_Conducteur");
+    bool ok = false;
+    trap(reporter_, origineDe(procedure), [&] {
+        QFile f(NativePath(fichier));
+        // A schedule that cannot be read is not sent at all rather than sent empty.
+        if (!f.open(QIODevice::ReadOnly))
+            Raise(53, QStringLiteral("Unable to read ") + fichier + QStringLiteral(": ") + f.errorString(),
+                  QStringLiteral("Frm_MainBis"));
+        const QByteArray contenu = f.readAll();
+        ok = echanger(procedure, RequeteImportConducteur(v_.TokenId, noStation, CorpsConducteur(contenu)))
+                 .utilisable();
+    });
+    return ok;
+}
+
+bool PlatformClient::UDPDataArrival_04_05_Hours_Set_Status(qint16 noStation, const QDate& date, int premiere,
+                                                           int derniere)
+{
+    const QString procedure = QStringLiteral("UDPDataArrival_04_05_Hours_Set_Status");
+    bool ok = premiere <= derniere;
+    for (int heure = premiere; heure <= derniere; ++heure) {
+        // A refused hour does not stop the others.
+        bool heureOk = false;
+        trap(reporter_, origineDe(procedure), [&] {
+            heureOk =
+                echanger(procedure, RequeteSetStatutHeure(v_.TokenId, noStation, date, heure)).utilisable();
+        });
+        ok = ok && heureOk;
+    }
+    return ok;
+}
+
+} // namespace nvx
