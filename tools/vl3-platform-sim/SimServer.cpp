@@ -1,0 +1,345 @@
+#include "SimServer.h"
+
+#include <QJsonDocument>
+
+#include <arpa/inet.h>
+#include <cerrno>
+#include <chrono>
+#include <cstring>
+#include <httplib.h>
+#include <netinet/in.h>
+#include <poll.h>
+#include <sys/socket.h>
+#include <unistd.h>
+
+namespace nvx::platformsim {
+
+namespace {
+
+// Set by a request handler that wants its connection closed without any answer; the connection
+// stream then refuses every write and the connection loop closes the socket.
+thread_local bool t_dropConnection = false;
+
+constexpr const char* kXmlType = "application/xml; charset=UTF-8";
+
+int toMs(time_t sec, time_t usec)
+{
+    return int(sec * 1000 + usec / 1000);
+}
+
+bool waitFor(int fd, short events, int timeoutMs)
+{
+    pollfd p{fd, events, 0};
+    int n;
+    do {
+        n = ::poll(&p, 1, timeoutMs);
+    } while (n < 0 && errno == EINTR);
+    return n > 0;
+}
+
+void addressOf(int fd, bool peer, std::string& ip, int& port)
+{
+    sockaddr_storage addr{};
+    socklen_t len = sizeof addr;
+    const int rc = peer ? ::getpeername(fd, reinterpret_cast<sockaddr*>(&addr), &len)
+                        : ::getsockname(fd, reinterpret_cast<sockaddr*>(&addr), &len);
+    if (rc != 0)
+        return;
+    char text[INET6_ADDRSTRLEN] = {};
+    if (addr.ss_family == AF_INET) {
+        const auto* a = reinterpret_cast<const sockaddr_in*>(&addr);
+        ::inet_ntop(AF_INET, &a->sin_addr, text, sizeof text);
+        port = ntohs(a->sin_port);
+    } else if (addr.ss_family == AF_INET6) {
+        const auto* a = reinterpret_cast<const sockaddr_in6*>(&addr);
+        ::inet_ntop(AF_INET6, &a->sin6_addr, text, sizeof text);
+        port = ntohs(a->sin6_port);
+    }
+    ip = text;
+}
+
+// A buffered stream over one accepted connection. The library keeps its own socket stream to itself,
+// and closing a connection without writing a byte needs a stream that can refuse to write.
+class ConnectionStream final : public httplib::Stream {
+public:
+    ConnectionStream(int fd, int readTimeoutMs, int writeTimeoutMs)
+        : fd_(fd), readTimeoutMs_(readTimeoutMs), writeTimeoutMs_(writeTimeoutMs)
+    {
+    }
+
+    bool hasBuffered() const { return begin_ < end_; }
+
+    bool is_readable() const override { return hasBuffered() || waitFor(fd_, POLLIN, readTimeoutMs_); }
+    bool is_writable() const override { return !t_dropConnection && waitFor(fd_, POLLOUT, writeTimeoutMs_); }
+
+    ssize_t read(char* ptr, size_t size) override
+    {
+        if (!hasBuffered()) {
+            if (!waitFor(fd_, POLLIN, readTimeoutMs_))
+                return -1;
+            ssize_t n;
+            do {
+                n = ::recv(fd_, buffer_, sizeof buffer_, 0);
+            } while (n < 0 && errno == EINTR);
+            if (n <= 0)
+                return n;
+            begin_ = 0;
+            end_ = size_t(n);
+        }
+        const size_t n = std::min(size, end_ - begin_);
+        std::memcpy(ptr, buffer_ + begin_, n);
+        begin_ += n;
+        return ssize_t(n);
+    }
+
+    ssize_t write(const char* ptr, size_t size) override
+    {
+        if (!is_writable())
+            return -1;
+        ssize_t n;
+        do {
+            n = ::send(fd_, ptr, size, MSG_NOSIGNAL);
+        } while (n < 0 && errno == EINTR);
+        return n;
+    }
+
+    void get_remote_ip_and_port(std::string& ip, int& port) const override { addressOf(fd_, true, ip, port); }
+    void get_local_ip_and_port(std::string& ip, int& port) const override { addressOf(fd_, false, ip, port); }
+    socket_t socket() const override { return fd_; }
+
+private:
+    int fd_;
+    int readTimeoutMs_;
+    int writeTimeoutMs_;
+    char buffer_[4096];
+    size_t begin_ = 0;
+    size_t end_ = 0;
+};
+
+QString timestamp()
+{
+    return QDateTime::currentDateTime().toString(QStringLiteral("yyyy-MM-ddTHH:mm:ss.zzz"));
+}
+
+} // namespace
+
+// The library's server with its connection loop replaced by one over ConnectionStream (keep-alive
+// as the library does it: a bounded number of requests, an idle time-out, and an early end when the
+// server stops).
+class SimServer::HttpServer final : public httplib::Server {
+private:
+    bool process_and_close_socket(socket_t sock) override
+    {
+        ConnectionStream stream(sock, toMs(read_timeout_sec_, read_timeout_usec_),
+                                toMs(write_timeout_sec_, write_timeout_usec_));
+        bool ok = false;
+        for (size_t left = keep_alive_max_count_; left > 0; --left) {
+            if (!waitForRequest(stream, sock))
+                break;
+            t_dropConnection = false;
+            bool closed = false;
+            ok = process_request(stream, left == 1, closed, [](httplib::Request&) {});
+            if (!ok || closed || t_dropConnection)
+                break;
+        }
+        t_dropConnection = false;
+        ::shutdown(sock, SHUT_RDWR);
+        ::close(sock);
+        return ok;
+    }
+
+    bool waitForRequest(const ConnectionStream& stream, int sock) const
+    {
+        if (stream.hasBuffered())
+            return true;
+        constexpr int kSliceMs = 50;
+        const auto deadline =
+            std::chrono::steady_clock::now() + std::chrono::seconds(keep_alive_timeout_sec_);
+        while (svr_sock_ != INVALID_SOCKET) {
+            if (waitFor(sock, POLLIN, kSliceMs))
+                return true;
+            if (std::chrono::steady_clock::now() >= deadline)
+                return false;
+        }
+        return false;
+    }
+};
+
+SimServer::SimServer(SimConfig config, PlatformState::Clock clock)
+    : config_(std::move(config)), state_(config_.credentials, config_.tokenLifetimeSeconds, std::move(clock))
+{
+    for (const PresetState& p : config_.states)
+        state_.presetState(p);
+}
+
+SimServer::~SimServer()
+{
+    stop();
+}
+
+int SimServer::start()
+{
+    if (http_)
+        return kBindFailed;
+    if (config_.logFile.isEmpty()) {
+        log_ = stdout;
+    } else {
+        log_ = std::fopen(config_.logFile.toLocal8Bit().constData(), "a");
+        if (!log_)
+            return kLogFailed;
+        ownsLog_ = true;
+    }
+
+    http_ = std::make_unique<HttpServer>();
+    const auto handler = [this](const httplib::Request& req, httplib::Response& res) {
+        const std::string& path = req.path;
+        QJsonObject entry{{QStringLiteral("time"), timestamp()},
+                          {QStringLiteral("method"), QString::fromStdString(req.method)},
+                          {QStringLiteral("path"), QString::fromStdString(path)},
+                          {QStringLiteral("bodyLength"), qint64(req.body.size())}};
+        std::string content;
+        std::string type = "text/plain; charset=UTF-8";
+        int status = 404;
+        if (path == "/vlapi" || path.starts_with("/vlapi/")) {
+            serveApi(req.method, path, req.body, status, content, type, entry);
+        } else if (path == "/sim/state" && req.method == "GET") {
+            status = 200;
+            content = QJsonDocument(state_.snapshot()).toJson(QJsonDocument::Indented).toStdString();
+            type = "application/json";
+        } else if (path.starts_with("/sim/imports/") && req.method == "GET") {
+            const QStringList p = QString::fromStdString(path.substr(13)).split(QLatin1Char('/'));
+            const auto station = p.size() == 3 ? parseDecimal(p[0], 0, kMaxStation) : std::nullopt;
+            const auto date = p.size() == 3 ? parseIsoDate(p[1]) : std::nullopt;
+            const auto hour = p.size() == 3 ? parseDecimal(p[2], 0, 23) : std::nullopt;
+            const auto body =
+                station && date && hour ? state_.importedBody({*station, *date, *hour}) : std::nullopt;
+            if (body) {
+                status = 200;
+                content = *body;
+                type = kXmlType;
+            } else {
+                content = "no such import\n";
+            }
+        } else {
+            content = "not found\n";
+        }
+        if (!t_dropConnection) {
+            res.status = status;
+            res.set_content(content, type.c_str());
+        }
+        if (!entry.contains(QStringLiteral("code")))
+            entry.insert(QStringLiteral("code"), status);
+        writeLog(entry);
+    };
+    http_->Get(".*", handler);
+    http_->Post(".*", handler);
+    http_->Put(".*", handler);
+    http_->Delete(".*", handler);
+    http_->Patch(".*", handler);
+    http_->Options(".*", handler);
+
+    const std::string host = config_.bind.toStdString();
+    int port = config_.port;
+    if (port == 0)
+        port = http_->bind_to_any_port(host);
+    else if (!http_->bind_to_port(host, port))
+        port = -1;
+    if (port <= 0) {
+        http_.reset();
+        return kBindFailed;
+    }
+    thread_ = std::thread([this] { http_->listen_after_bind(); });
+    // The library ignores a stop that comes before its accept loop runs, so wait for the loop.
+    for (int i = 0; i < 5000 && !http_->is_running(); ++i)
+        std::this_thread::sleep_for(std::chrono::milliseconds(1));
+    return port;
+}
+
+void SimServer::stop()
+{
+    if (http_) {
+        http_->stop();
+        if (thread_.joinable())
+            thread_.join();
+        http_.reset();
+    }
+    std::lock_guard lock(logMutex_);
+    if (ownsLog_ && log_)
+        std::fclose(log_);
+    log_ = nullptr;
+    ownsLog_ = false;
+}
+
+SimServer::Decision SimServer::decide(const QString& path)
+{
+    std::lock_guard lock(faultMutex_);
+    for (const QRegularExpression& re : config_.close)
+        if (re.match(path).hasMatch())
+            return {Fault::Close, 0};
+    for (const QRegularExpression& re : config_.nonXml)
+        if (re.match(path).hasMatch())
+            return {Fault::NonXml, 0};
+    for (FaultRule& rule : config_.faults)
+        if (rule.remaining > 0 && rule.path.match(path).hasMatch()) {
+            --rule.remaining;
+            return {Fault::Code, rule.code};
+        }
+    return {};
+}
+
+void SimServer::serveApi(const std::string& method, const std::string& path, const std::string& body,
+                         int& status, std::string& content, std::string& type, QJsonObject& entry)
+{
+    if (config_.delayMs > 0)
+        std::this_thread::sleep_for(std::chrono::milliseconds(config_.delayMs));
+
+    const Decision d = decide(QString::fromStdString(path));
+    switch (d.fault) {
+    case Fault::Close:
+        t_dropConnection = true;
+        entry.insert(QStringLiteral("fault"), QStringLiteral("close"));
+        entry.insert(QStringLiteral("code"), QJsonValue());
+        return;
+    case Fault::NonXml:
+        status = 200;
+        content = "Service temporarily unavailable, please retry later.\n";
+        entry.insert(QStringLiteral("fault"), QStringLiteral("non-xml"));
+        return;
+    case Fault::Code:
+    case Fault::None:
+        break;
+    }
+
+    Answer a;
+    if (d.fault == Fault::Code) {
+        a.code = d.code;
+        a.message = QStringLiteral("Erreur simulée ") + QString::number(d.code);
+        entry.insert(QStringLiteral("fault"), QStringLiteral("code"));
+    } else {
+        a = state_.handle(method, path.substr(6), body);
+    }
+    // The answer's own code is the outcome; the status line mirrors it, except that a 204 status
+    // could carry no body.
+    status = a.code == 204 ? 200 : a.code;
+    content = renderAnswer(a);
+    type = kXmlType;
+    entry.insert(QStringLiteral("code"), a.code);
+    if (a.imported) {
+        entry.insert(QStringLiteral("station"), a.imported->station);
+        entry.insert(QStringLiteral("date"), a.imported->date.toString(Qt::ISODate));
+        entry.insert(QStringLiteral("hour"), a.imported->hour);
+        entry.insert(QStringLiteral("items"), a.importedItems);
+    }
+}
+
+void SimServer::writeLog(const QJsonObject& entry)
+{
+    const QByteArray line = QJsonDocument(entry).toJson(QJsonDocument::Compact) + '\n';
+    std::lock_guard lock(logMutex_);
+    if (!log_)
+        return;
+    std::fwrite(line.constData(), 1, size_t(line.size()), log_);
+    std::fflush(log_);
+}
+
+} // namespace nvx::platformsim
