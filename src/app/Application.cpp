@@ -37,6 +37,29 @@ Application::Application(Host& host, Clock& clock)
     });
 }
 
+bool Application::choisirMoteur(const QString& bibliotheque, QString* erreur)
+{
+    std::unique_ptr<BtrieveEngine> choisi = createEngine(bibliotheque, erreur);
+    if (!choisi)
+        return false;
+    pervasive.reset();
+    moteur = std::move(choisi);
+    pervasive = std::make_unique<Pervasive>(flags, trace, clock_, host_, systeme, config, *moteur);
+    pervasive->finProgramme = [this] {
+        if (finImmediate)
+            finImmediate();
+    };
+    pervasive->titreFenetre = [this] { return caption(true); };
+    ouvertureBases = [this](int base, int premiere, int derniere) {
+        pervasive->PervasiveOuvertureFichiers(qint16(base), qint16(premiere), qint16(derniere));
+    };
+    fermetureBases = [this](int base, int premiere, int derniere) {
+        pervasive->PervasiveFermetureFichiers(qint16(base), qint16(premiere), qint16(derniere));
+    };
+    trace.trace(QStringLiteral("Record engine: ") + moteur->description());
+    return true;
+}
+
 void Application::demandeFermeture()
 {
     QuitterConfirme = true;

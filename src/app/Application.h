@@ -10,6 +10,8 @@
 #include "config/Configuration.h"
 #include "config/Ini.h"
 #include "config/Settings.h"
+#include "db/Pervasive.h"
+#include "db/engine/BtrieveEngine.h"
 #include "link/JobDriver.h"
 #include "link/Replies.h"
 #include "link/RequestIntake.h"
@@ -49,6 +51,9 @@ public:
     void Form_Unload();
     // Asks for the unload; while a job runs it takes effect once the job has returned.
     void demandeFermeture();
+    // Chooses the record engine (a vendor library, else $VL3_BTRIEVE_LIBRARY, else the
+    // embedded one); false with *erreur when the library cannot be loaded.
+    bool choisirMoteur(const QString& bibliotheque, QString* erreur);
     // Runs one request through the job driver, as the scheduler would have sent it.
     void executerRequete(const QString& texte);
 
@@ -59,6 +64,8 @@ public:
     std::function<void(int base, int premiereStation, int derniereStation)> fermetureBases;
     // Ends the event loop once the unload is done.
     std::function<void()> finProcessus;
+    // Ends the process at once (the Abort answer of a database error box).
+    std::function<void()> finImmediate;
     // Folder of the single-copy lock files (native form); the system's temporary folder when empty.
     QString dossierVerrou;
 
@@ -75,6 +82,8 @@ public:
     Replies replies;
     JobDriver driver;
     RequestIntake intake;
+    std::unique_ptr<BtrieveEngine> moteur;
+    std::unique_ptr<Pervasive> pervasive;
 
     QDateTime DateDemarrageApplication;
     QString LigneDeCommande;

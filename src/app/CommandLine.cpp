@@ -81,6 +81,8 @@ OptionsProgramme analyseOptions(const QStringList& arguments)
             value(o.home);
         else if (a == u"--drive-root")
             value(o.driveRoot);
+        else if (a == u"--btrieve-library")
+            value(o.btrieveLibrary);
         else if (a == u"--job")
             value(o.job);
         else

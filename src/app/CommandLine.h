@@ -24,6 +24,7 @@ struct OptionsProgramme {
     bool version = false;
     QString home;            // --home DIR
     QString driveRoot;       // --drive-root DIR
+    QString btrieveLibrary;  // --btrieve-library PATH: the vendor's record engine
     QString job;             // --job "<request text>": run this request, then quit
     QString erreur;          // an option that lacks its value
     QString LigneDeCommande; // what remains: the system's switches

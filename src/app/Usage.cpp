@@ -16,6 +16,8 @@ QString usageText()
         "                     folder when writable, else ~/.local/share/velmora)\n"
         "  --drive-root DIR   folder that holds the drives of the suite's paths (C: is DIR/c;\n"
         "                     default: $VL3_DRIVE_ROOT, else ~/.local/share/velmora/drives)\n"
+        "  --btrieve-library PATH  use this record engine library (its BTRCALL) instead of the\n"
+        "                     embedded engine (default: $VL3_BTRIEVE_LIBRARY, else embedded)\n"
         "  --job TEXT         start, run this scheduler request (\"<NoStation:1><HHDeb:07>...\"),\n"
         "                     then shut down and exit 0\n"
         "  --version          print the version (year.MMDD.HHMM) and exit\n"

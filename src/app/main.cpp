@@ -11,6 +11,8 @@
 #include <QDir>
 #include <QTextStream>
 
+#include <cstdlib>
+
 int main(int argc, char** argv)
 {
     QCoreApplication app(argc, argv);
@@ -41,6 +43,13 @@ int main(int argc, char** argv)
     nvx::HeadlessHost host;
     nvx::Application application(host, clock);
     application.finProcessus = [] { QCoreApplication::exit(0); };
+
+    application.finImmediate = [] { std::exit(1); };
+    QString erreurMoteur;
+    if (!application.choisirMoteur(options.btrieveLibrary, &erreurMoteur)) {
+        err << "vl3-tools-nvx: " << erreurMoteur << Qt::endl;
+        return 2;
+    }
 
     const QString executable = QCoreApplication::applicationFilePath();
     application.Form_Initialize(nvx::Application::resolveDossierApplication(options.home, executable),
