@@ -335,7 +335,7 @@ void Application::Form_Unload()
             clock_.sleep(10);
         }
     });
-    step([&] { settings.Form_Unload(); });
+    // The record files close while the trace log still writes, so their last line is kept.
     step([&] {
         const int count = qBound(0, int(config.NbBases), Configuration::kMaxBases);
         for (int i = 0; i < count; ++i) {
@@ -343,6 +343,7 @@ void Application::Form_Unload()
                 fermetureBases(i, 1, config.DossiersBase[size_t(i)].NbStation);
         }
     });
+    step([&] { settings.Form_Unload(); });
     host_.pump();
     ApplicationDemarree = false;
     lock_.reset(); // a new copy may start as soon as this one is done
