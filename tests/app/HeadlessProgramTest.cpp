@@ -67,9 +67,12 @@ TEST_F(HeadlessProgramTest, StartsTracesAndQuitsCleanlyOnSigterm)
               QDate::currentDate().toString(QStringLiteral("yyyyMMdd")) + QStringLiteral(".Log"));
     ASSERT_TRUE(log.open(QIODevice::ReadOnly)) << qPrintable(log.fileName());
     const QString text = QString::fromUtf8(log.readAll());
-    for (const char* line : {"==:==:==:====:=:=:=:App.Version: ", "Command Line: '/Instance=3'",
-                             "Instance: 3", "----- Tools NVX: Init: Fin -----", "----- Init: Duration: ",
-                             "Id Radio: {RADIO-01}", "Frm_Main: Form_Unload: Start"})
+    for (const char* line :
+         {"==:==:==:====:=:=:=:App.Version: ", "Command Line: '/Instance=3'", "Instance: 3",
+          "----- Tools NVX: Init: Fin -----", "----- Init: Duration: ", "Id Radio: {RADIO-01}",
+          "Frm_Main: Form_Unload: Start", "Record engine: embedded", "Pervasive files opened",
+          "Err: 12: The MicroKernel cannot find the specified file (C:\\Data1\\FRADA22.bt6)",
+          "Pervasive files closed"})
         EXPECT_TRUE(text.contains(QString::fromUtf8(line))) << line;
     EXPECT_EQ(nvx::IniFile::read(site.c(QStringLiteral("Site/Config1/QM_PRG.ini")),
                                  QStringLiteral("Data_Backup"), QStringLiteral("Start")),
