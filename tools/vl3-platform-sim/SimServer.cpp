@@ -191,52 +191,26 @@ int SimServer::start()
     }
 
     http_ = std::make_unique<HttpServer>();
-    const auto handler = [this](const httplib::Request& req, httplib::Response& res) {
-        const std::string& path = req.path;
-        QJsonObject entry{{QStringLiteral("time"), timestamp()},
-                          {QStringLiteral("method"), QString::fromStdString(req.method)},
-                          {QStringLiteral("path"), QString::fromStdString(path)},
-                          {QStringLiteral("bodyLength"), qint64(req.body.size())}};
-        std::string content;
-        std::string type = "text/plain; charset=UTF-8";
-        int status = 404;
-        if (path == "/vlapi" || path.starts_with("/vlapi/")) {
-            serveApi(req.method, path, req.body, status, content, type, entry);
-        } else if (path == "/sim/state" && req.method == "GET") {
-            status = 200;
-            content = QJsonDocument(state_.snapshot()).toJson(QJsonDocument::Indented).toStdString();
-            type = "application/json";
-        } else if (path.starts_with("/sim/imports/") && req.method == "GET") {
-            const QStringList p = QString::fromStdString(path.substr(13)).split(QLatin1Char('/'));
-            const auto station = p.size() == 3 ? parseDecimal(p[0], 0, kMaxStation) : std::nullopt;
-            const auto date = p.size() == 3 ? parseIsoDate(p[1]) : std::nullopt;
-            const auto hour = p.size() == 3 ? parseDecimal(p[2], 0, 23) : std::nullopt;
-            const auto body =
-                station && date && hour ? state_.importedBody({*station, *date, *hour}) : std::nullopt;
-            if (body) {
-                status = 200;
-                content = *body;
-                type = kXmlType;
-            } else {
-                content = "no such import\n";
-            }
-        } else {
-            content = "not found\n";
-        }
-        if (!t_dropConnection) {
-            res.status = status;
-            res.set_content(content, type.c_str());
-        }
-        if (!entry.contains(QStringLiteral("code")))
-            entry.insert(QStringLiteral("code"), status);
-        writeLog(entry);
+    const auto withoutBody = [this](const httplib::Request& req, httplib::Response& res) {
+        serve(req, req.body, res);
     };
-    http_->Get(".*", handler);
-    http_->Post(".*", handler);
-    http_->Put(".*", handler);
-    http_->Delete(".*", handler);
-    http_->Patch(".*", handler);
-    http_->Options(".*", handler);
+    // Bodies are read raw: the library would otherwise cut a form-encoded body at 8 KiB, and a
+    // client that leaves its HTTP library's default content type must still get the platform's answer.
+    const auto withBody = [this](const httplib::Request& req, httplib::Response& res,
+                                 const httplib::ContentReader& reader) {
+        std::string body;
+        reader([&body](const char* data, size_t size) {
+            body.append(data, size);
+            return true;
+        });
+        serve(req, body, res);
+    };
+    http_->Get(".*", withoutBody);
+    http_->Options(".*", withoutBody);
+    http_->Post(".*", withBody);
+    http_->Put(".*", withBody);
+    http_->Delete(".*", withBody);
+    http_->Patch(".*", withBody);
 
     const std::string host = config_.bind.toStdString();
     int port = config_.port;
@@ -268,6 +242,48 @@ void SimServer::stop()
         std::fclose(log_);
     log_ = nullptr;
     ownsLog_ = false;
+}
+
+void SimServer::serve(const httplib::Request& req, const std::string& body, httplib::Response& res)
+{
+    const std::string& path = req.path;
+    QJsonObject entry{{QStringLiteral("time"), timestamp()},
+                      {QStringLiteral("method"), QString::fromStdString(req.method)},
+                      {QStringLiteral("path"), QString::fromStdString(path)},
+                      {QStringLiteral("bodyLength"), qint64(body.size())}};
+    std::string content;
+    std::string type = "text/plain; charset=UTF-8";
+    int status = 404;
+    if (path == "/vlapi" || path.starts_with("/vlapi/")) {
+        serveApi(req.method, path, body, status, content, type, entry);
+    } else if (path == "/sim/state" && req.method == "GET") {
+        status = 200;
+        content = QJsonDocument(state_.snapshot()).toJson(QJsonDocument::Indented).toStdString();
+        type = "application/json";
+    } else if (path.starts_with("/sim/imports/") && req.method == "GET") {
+        const QStringList p = QString::fromStdString(path.substr(13)).split(QLatin1Char('/'));
+        const auto station = p.size() == 3 ? parseDecimal(p[0], 0, kMaxStation) : std::nullopt;
+        const auto date = p.size() == 3 ? parseIsoDate(p[1]) : std::nullopt;
+        const auto hour = p.size() == 3 ? parseDecimal(p[2], 0, 23) : std::nullopt;
+        const auto imported =
+            station && date && hour ? state_.importedBody({*station, *date, *hour}) : std::nullopt;
+        if (imported) {
+            status = 200;
+            content = *imported;
+            type = kXmlType;
+        } else {
+            content = "no such import\n";
+        }
+    } else {
+        content = "not found\n";
+    }
+    if (!t_dropConnection) {
+        res.status = status;
+        res.set_content(content, type.c_str());
+    }
+    if (!entry.contains(QStringLiteral("code")))
+        entry.insert(QStringLiteral("code"), status);
+    writeLog(entry);
 }
 
 SimServer::Decision SimServer::decide(const QString& path)

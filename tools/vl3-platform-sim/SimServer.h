@@ -10,6 +10,11 @@
 #include <mutex>
 #include <thread>
 
+namespace httplib {
+struct Request;
+struct Response;
+} // namespace httplib
+
 namespace nvx::platformsim {
 
 // The platform's HTTP front: serves the API under "/vlapi" from a PlatformState, applies the injected
@@ -40,6 +45,7 @@ private:
         Fault fault = Fault::None;
         int code = 0;
     };
+    void serve(const httplib::Request& req, const std::string& body, httplib::Response& res);
     Decision decide(const QString& path);
     void serveApi(const std::string& method, const std::string& path, const std::string& body, int& status,
                   std::string& content, std::string& type, QJsonObject& entry);
