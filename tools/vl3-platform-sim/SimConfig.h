@@ -34,7 +34,7 @@ struct SimConfig {
     QString bind = QStringLiteral("127.0.0.1");
     int port = 0;
     std::vector<Credential> credentials;
-    qint64 tokenLifetimeSeconds = 3600;
+    qint64 tokenLifetimeSeconds = 86400;
     std::vector<PresetState> states;
     std::vector<FaultRule> faults;
     int delayMs = 0;

@@ -64,9 +64,10 @@ int main(int argc, char** argv)
         QStringLiteral("credentials"),
         QStringLiteral("Accepted key and secret, repeatable (default demo-key:demo-secret)."),
         QStringLiteral("KEY:SECRET"));
-    const QCommandLineOption lifetimeOpt(QStringLiteral("token-lifetime"),
-                                         QStringLiteral("Token lifetime in seconds (default 3600)."),
-                                         QStringLiteral("SECONDS"), QStringLiteral("3600"));
+    const QCommandLineOption lifetimeOpt(
+        QStringLiteral("token-lifetime"),
+        QStringLiteral("Token lifetime in seconds (default 86400: a stored token stays usable for a day)."),
+        QStringLiteral("SECONDS"), QStringLiteral("86400"));
     const QCommandLineOption stateOpt(QStringLiteral("state"),
                                       QStringLiteral("Preset hour state, repeatable."),
                                       QStringLiteral("STATION:YYYY-MM-DD:HOUR:STATE"));
