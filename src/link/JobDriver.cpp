@@ -5,10 +5,10 @@
 #include "common/ErrorTrap.h"
 #include "common/Host.h"
 #include "common/HourFiles.h"
+#include "common/JobSteps.h"
 #include "common/Reporter.h"
 #include "common/Systeme.h"
 #include "common/TextHelpers.h"
-#include "common/JobSteps.h"
 
 namespace nvx {
 
@@ -54,7 +54,7 @@ JobDriver::JobDriver(AppFlags& flags, Reporter& reporter, Clock& clock, Host& ho
                      ProgressLines& lignes, ExportStep& exportStep, PlatformSteps& platform,
                      HourFiles& fichiers)
     : flags_(flags), reporter_(reporter), clock_(clock), host_(host), systeme_(systeme), lignes_(lignes),
-      export_(exportStep), platform_(platform), fichiers_(fichiers)
+      export_(&exportStep), platform_(platform), fichiers_(fichiers)
 {
 }
 
@@ -100,6 +100,7 @@ void JobDriver::UDPDataArrival_00(const QString& texte)
         return;
     }
     const JobEnCours garde(enCours_);
+    heuresNonEnvoyees_ = 0;
 
     // Intake. The request is emptied first so that a failed parse never runs the previous one.
     trap(reporter_, origine(), [&] { host_.clearProgressLines(); });
@@ -143,7 +144,7 @@ void JobDriver::UDPDataArrival_00(const QString& texte)
          [&] { dateConstruction = requete.BuilddDate.toString(QStringLiteral("dd/MM/yyyy HH:mm:ss")); });
     for (int heure = requete.HHDeb; heure <= requete.HHFin; ++heure) {
         trap(reporter_, origine(), [&] {
-            export_.UDPDataArrival_03_Create_XML(
+            export_->UDPDataArrival_03_Create_XML(
                 flags_.BaseCourante, requete.NoStation, requete.SchedulerVersion, requete.StationLib,
                 requete.UserId, requete.UserLib, requete.DateConducteur, heure, dateConstruction, fichiers_);
         });
@@ -195,9 +196,13 @@ void JobDriver::transfererHeure(int heure, const QDate& date)
         avecReprise([&] { return platform_.UDPDataArrival_04_04_Conducteur(requete.NoStation, fichier); });
     message(prefixe + QStringLiteral("H: Fin"));
 
-    // An hour whose import got no usable answer keeps its file for a later job.
-    if (platform_.PbBErreurAuthentification() || !importe)
+    // An hour whose import got no usable answer keeps its file for a later job, and the
+    // scheduler is told so.
+    if (platform_.PbBErreurAuthentification() || !importe) {
+        ++heuresNonEnvoyees_;
+        message(prefixe + QStringLiteral("H: non envoyé"));
         return;
+    }
 
     avecReprise([&] {
         return platform_.UDPDataArrival_04_05_Hours_Set_Status(requete.NoStation, date, heure, heure);

@@ -30,6 +30,10 @@ public:
     // The request being run or run last, and its text as shown in the window.
     ScheduleRequest requete;
     QString TexteUDPDonneeRecues;
+    // Hours of the last job that the platform could have taken but did not get.
+    int heuresNonEnvoyees() const { return heuresNonEnvoyees_; }
+    // The export used from the next job on.
+    void setExportStep(ExportStep& exportStep) { export_ = &exportStep; }
     // True while a job runs.
     bool enCours() const { return enCours_; }
 
@@ -47,10 +51,11 @@ private:
     Host& host_;
     Systeme& systeme_;
     ProgressLines& lignes_;
-    ExportStep& export_;
+    ExportStep* export_;
     PlatformSteps& platform_;
     HourFiles& fichiers_;
     bool enCours_ = false;
+    int heuresNonEnvoyees_ = 0;
 };
 
 } // namespace nvx

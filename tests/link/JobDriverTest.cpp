@@ -3,10 +3,10 @@
 #include "common/AppFlags.h"
 #include "common/ErrorTrap.h"
 #include "common/HourFiles.h"
+#include "common/JobSteps.h"
 #include "common/NativePath.h"
 #include "common/Systeme.h"
 #include "common/TraceLog.h"
-#include "common/JobSteps.h"
 #include "link/ScheduleRequest.h"
 #include "support/FakeClock.h"
 #include "support/FakeHost.h"
@@ -206,6 +206,10 @@ QString end(int h)
 {
     return QStringLiteral("Transfert du conducteur de %1H: Fin").arg(h, 2, 10, QLatin1Char('0'));
 }
+QString notSent(int h)
+{
+    return QStringLiteral("Transfert du conducteur de %1H: non envoyé").arg(h, 2, 10, QLatin1Char('0'));
+}
 
 class JobDriverTest : public ::testing::Test {
 protected:
@@ -316,10 +320,10 @@ TEST_F(JobDriverTest, ImportRefusedTwiceKeepsTheHourAndStillTriesTheNextOnes)
     EXPECT_EQ(platform.calls, (QStringList{QStringLiteral("status 1 20200508 6-7"), QStringLiteral("ftp 0"),
                                            FakePlatform::import(6), forced, FakePlatform::import(6),
                                            FakePlatform::import(7), forced, FakePlatform::import(7)}));
-    EXPECT_EQ(
-        lignes.lines.mid(lignes.lines.indexOf(QStringLiteral("Transfert du conducteur"))),
-        (QStringList{QStringLiteral("Transfert du conducteur"), begin(6), end(6), begin(7), end(7), kProblem}
-         << closing()));
+    EXPECT_EQ(lignes.lines.mid(lignes.lines.indexOf(QStringLiteral("Transfert du conducteur"))),
+              (QStringList{QStringLiteral("Transfert du conducteur"), begin(6), end(6), notSent(6), begin(7),
+                           end(7), notSent(7), kProblem}
+               << closing()));
     for (int h : {6, 7}) {
         EXPECT_TRUE(onDisk(hourFile(h)));
         EXPECT_EQ(fichiers.NomFichierXMLHeure[std::size_t(h)], hourFile(h));
@@ -431,7 +435,10 @@ TEST_F(JobDriverTest, ImportWithoutUsableAnswerKeepsTheFileAndSkipsTheStatus)
     EXPECT_TRUE(onDisk(hourFile(10)));
     EXPECT_EQ(fichiers.NomFichierXMLHeure[10], hourFile(10));
     EXPECT_FALSE(onDisk(hourFile(11)));
-    EXPECT_TRUE(lignes.lines.contains(end(10)));
+    EXPECT_EQ(lignes.lines.mid(lignes.lines.indexOf(end(10)), 3),
+              (QStringList{end(10), notSent(10), begin(11)}));
+    EXPECT_FALSE(lignes.lines.contains(notSent(11)));
+    EXPECT_EQ(driver.heuresNonEnvoyees(), 1);
     EXPECT_FALSE(lignes.lines.contains(kProblem));
 }
 
