@@ -6,6 +6,7 @@
 
 #include <arpa/inet.h>
 #include <atomic>
+#include <memory>
 #include <netinet/in.h>
 #include <sys/socket.h>
 #include <unistd.h>
@@ -266,4 +267,28 @@ TEST_F(Steps, WaitingForTheAnswerLetsPendingEventsRun)
     });
     EXPECT_TRUE(client().UDPDataArrival_04_03_FTP_Sons(0));
     EXPECT_GT(host.pumps, 0);
+}
+
+TEST_F(Steps, APlatformThatDoesNotAnswerInTimeIsACommunicationError)
+{
+    config.DelaiConnexion = 1;
+    config.DelaiReponse = 1;
+    client().setConfig(config);
+    // Shared with the platform's thread, which may still be answering after this test's body.
+    const auto release = std::make_shared<std::atomic<bool>>(false);
+    platform.respond([release](const Received&) {
+        QElapsedTimer t;
+        t.start();
+        while (!*release && t.elapsed() < 10000)
+            std::this_thread::yield();
+        return answer("200");
+    });
+    QElapsedTimer waited;
+    waited.start();
+    const bool ok = client().UDPDataArrival_04_02_Hours_Get_Status(1, kDay, 0, 23);
+    *release = true;
+    EXPECT_FALSE(ok);
+    EXPECT_LT(waited.elapsed(), 8000);
+    EXPECT_TRUE(communicationError());
+    EXPECT_EQ(states(), unknownExcept({}));
 }
