@@ -23,10 +23,10 @@ const QString kFormLoad = QStringLiteral("Frm_Main:Form_Load");
 Application::Application(Host& host, Clock& clock)
     : trace(clock, host, flags), systeme(trace, clock, host, flags), ini(trace, systeme),
       config(flags, trace, systeme, ini, host), settings(flags, trace, systeme, host, ini, config),
-      droits(flags, ini, config, systeme, host, clock), exportEnAttente(trace), plateformeEnAttente(trace),
+      droits(flags, ini, config, systeme, host, clock), exportEnAttente(trace),
       replies(flags, trace, clock, host, settings),
-      driver(flags, trace, clock, host, systeme, replies, exportEnAttente, plateformeEnAttente,
-             fichiersHeures),
+      plateforme(PlatformConfig{}, trace, clock, host, systeme, replies),
+      driver(flags, trace, clock, host, systeme, replies, exportEnAttente, plateforme, fichiersHeures),
       intake(flags, trace, host, settings, driver), host_(host), clock_(clock)
 {
     trace.attach(systeme);
@@ -71,11 +71,30 @@ void Application::demandeFermeture()
     Form_Unload();
 }
 
-void Application::executerRequete(const QString& texte)
+int Application::executerRequete(const QString& texte)
 {
     trap(trace, QStringLiteral("Frm_Main:executerRequete"), [&] { driver.UDPDataArrival_00(texte); });
     if (fermetureDemandee)
         Form_Unload();
+    if (plateforme.PbBErreurAuthentification())
+        return 2;
+    return driver.heuresNonEnvoyees() > 0 || !driver.etatsObtenus() ? 3 : 0;
+}
+
+PlatformConfig Application::configPlateforme() const
+{
+    PlatformConfig c;
+    c.URL = settings.Plateforme.URL.trimmed();
+    c.Cle = settings.Plateforme.Cle;
+    c.Secret = settings.Plateforme.Secret;
+    c.DelaiConnexion = settings.Plateforme.DelaiConnexion;
+    c.DelaiReponse = settings.Plateforme.DelaiReponse;
+    c.DossierXML = settings.TexteDossierXML;
+    const ServeurFtp& ftp = settings.ServeursFtp[0];
+    c.Ftp = PlatformFtpAccount{ftp.Serveur, ftp.NoPort,    ftp.User,      ftp.PW,   ftp.Cnx,
+                               ftp.Dossier, ftp.SecureSSL, ftp.SecureSSH, ftp.Retry};
+    c.TitreFenetre = caption(true);
+    return c;
 }
 
 Application::~Application() = default;
@@ -214,6 +233,7 @@ void Application::InitGeneral(bool& stop)
 
     splashStep(QStringLiteral("Tools NVX: Init: General"));
     trap(trace, QStringLiteral("FrmSetup:Form_Load"), [&] { settings.Form_Load(); });
+    plateforme.setConfig(configPlateforme());
 
     trap(trace, QStringLiteral("Frm_Main:InitGeneral"), [&] {
         const int base = qBound(0, int(flags.BaseCourante), Configuration::kMaxBases - 1);
@@ -282,6 +302,9 @@ bool Application::Form_Load(const QString& ligneDeCommande)
 
     flags.PbBInModeLoadingFrmMain = false;
     ChargementTermine = true;
+    // An unattended tool is authenticated again after a restart without anyone connecting it.
+    if (settings.Plateforme.ConnexionAuDemarrage && !settings.Plateforme.Cle.trimmed().isEmpty())
+        trap(trace, QStringLiteral("Frm_Main:Form_Load"), [&] { plateforme.CommandConnecter_Click(); });
     return true;
 }
 

@@ -15,6 +15,7 @@
 #include "link/JobDriver.h"
 #include "link/Replies.h"
 #include "link/RequestIntake.h"
+#include "platform/PlatformClient.h"
 
 #include <QDateTime>
 
@@ -54,8 +55,12 @@ public:
     // Chooses the record engine (a vendor library, else $VL3_BTRIEVE_LIBRARY, else the
     // embedded one); false with *erreur when the library cannot be loaded.
     bool choisirMoteur(const QString& bibliotheque, QString* erreur);
-    // Runs one request through the job driver, as the scheduler would have sent it.
-    void executerRequete(const QString& texte);
+    // Runs one request through the job driver, as the scheduler would have sent it; returns
+    // 0 when every transferable hour was sent, 3 when some hour was not (or the platform gave
+    // no hour states), 2 when the job ended with the authentication problem.
+    int executerRequete(const QString& texte);
+    // The platform client's view of the settings.
+    PlatformConfig configPlateforme() const;
 
     QString caption(bool withRadioId) const;
 
@@ -78,8 +83,8 @@ public:
     UserRights droits;
     HourFiles fichiersHeures;
     ExportNonDisponible exportEnAttente;
-    PlateformeNonDisponible plateformeEnAttente;
     Replies replies;
+    PlatformClient plateforme;
     JobDriver driver;
     RequestIntake intake;
     std::unique_ptr<BtrieveEngine> moteur;

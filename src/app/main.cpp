@@ -65,10 +65,10 @@ int main(int argc, char** argv)
     QObject::connect(&watcher, &nvx::SignalWatcher::terminationRequested,
                      [&](int) { application.demandeFermeture(); });
     if (!options.job.isEmpty()) {
-        application.executerRequete(options.job);
+        const int resultat = application.executerRequete(options.job);
         application.QuitterConfirme = true;
         application.Form_Unload();
-        return 0;
+        return resultat;
     }
     out << "Tools NVX started: " << application.caption(true) << Qt::endl;
     return QCoreApplication::exec();

@@ -101,6 +101,7 @@ void JobDriver::UDPDataArrival_00(const QString& texte)
     }
     const JobEnCours garde(enCours_);
     heuresNonEnvoyees_ = 0;
+    etatsObtenus_ = false;
 
     // Intake. The request is emptied first so that a failed parse never runs the previous one.
     trap(reporter_, origine(), [&] { host_.clearProgressLines(); });
@@ -160,7 +161,7 @@ void JobDriver::UDPDataArrival_00(const QString& texte)
 
     if (!authentificationEnEchec()) {
         message(QStringLiteral("Status des heures"));
-        avecReprise([&] {
+        etatsObtenus_ = avecReprise([&] {
             return platform_.UDPDataArrival_04_02_Hours_Get_Status(requete.NoStation, date, requete.HHDeb,
                                                                    requete.HHFin);
         });

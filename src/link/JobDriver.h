@@ -32,6 +32,8 @@ public:
     QString TexteUDPDonneeRecues;
     // Hours of the last job that the platform could have taken but did not get.
     int heuresNonEnvoyees() const { return heuresNonEnvoyees_; }
+    // Whether the last job got the hour states from the platform.
+    bool etatsObtenus() const { return etatsObtenus_; }
     // The export used from the next job on.
     void setExportStep(ExportStep& exportStep) { export_ = &exportStep; }
     // True while a job runs.
@@ -56,6 +58,7 @@ private:
     HourFiles& fichiers_;
     bool enCours_ = false;
     int heuresNonEnvoyees_ = 0;
+    bool etatsObtenus_ = false;
 };
 
 } // namespace nvx

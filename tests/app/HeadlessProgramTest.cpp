@@ -158,9 +158,11 @@ TEST_F(HeadlessProgramTest, JobOptionRunsOneRequestAndQuits)
           {QStringLiteral("--job"),
            QStringLiteral("<NoStation:1><DateConducteur:20201208><HHDeb:-3><HHFin:30><StationLib:Matin>")});
     ASSERT_TRUE(tool.waitForFinished(60000));
-    EXPECT_EQ(tool.exitCode(), 0) << tool.readAllStandardError().constData();
+    // No platform is configured: the hours could not be sent.
+    EXPECT_EQ(tool.exitCode(), 3) << tool.readAllStandardError().constData();
     const QString out = QString::fromUtf8(tool.readAllStandardOutput());
     EXPECT_TRUE(out.contains(QStringLiteral("Réception: Station: Matin Date: 08/12/2020 de 00H à 23H")));
+    EXPECT_TRUE(out.contains(QStringLiteral("Plateforme non configurée")));
     EXPECT_TRUE(out.contains(QStringLiteral("Fin du traitement")));
     const QString trace = traceFile();
     for (int h = 0; h < 24; ++h)
