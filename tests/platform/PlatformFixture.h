@@ -12,10 +12,6 @@
 #include <QElapsedTimer>
 #include <QTemporaryDir>
 
-// The packaged library is built with these; its header must see the same.
-#define CPPHTTPLIB_OPENSSL_SUPPORT
-#define CPPHTTPLIB_ZLIB_SUPPORT
-#define CPPHTTPLIB_BROTLI_SUPPORT
 #include <gtest/gtest.h>
 
 #include <condition_variable>
