@@ -1,0 +1,159 @@
+#include "export/ScheduleExport.h"
+
+#include "common/AppFlags.h"
+#include "common/Clock.h"
+#include "common/ErrorTrap.h"
+#include "common/HourFiles.h"
+#include "common/NativePath.h"
+#include "common/Reporter.h"
+#include "common/TextHelpers.h"
+#include "common/Win1252.h"
+#include "config/Configuration.h"
+#include "config/Settings.h"
+#include "db/Pervasive.h"
+#include "export/ScheduleDocument.h"
+
+#include <QFile>
+#include <QSaveFile>
+
+namespace nvx {
+
+namespace {
+
+constexpr qint16 kFichierConducteur = 53;
+const QString kProcedure = QStringLiteral("Frm_MainBis:UDPDataArrival_03_Create_XML");
+
+// Statuses the record call passes back without reporting them; any other failure it has
+// reported itself, and one failure makes one report.
+bool nonSignale(qint16 statut)
+{
+    return statut == 4 || statut == 5;
+}
+
+} // namespace
+
+ScheduleExport::ScheduleExport(AppFlags& flags, Reporter& reporter, Clock& clock, Pervasive& pervasive,
+                               Settings& settings, Configuration& config)
+    : flags_(flags), reporter_(reporter), clock_(clock), pervasive_(pervasive), settings_(settings),
+      config_(config), pointeurs_(flags, reporter, pervasive), items_(flags, pervasive, pointeurs_)
+{
+    pointeurs_.quitterConfirme = [this] { return quitterConfirme && quitterConfirme(); };
+}
+
+QString ScheduleExport::NomFichierXML(const QString& dossier, const QString& dateConducteur, int heure,
+                                      qint16 noStation)
+{
+    return CheckRep(dossier) + QStringLiteral("NVX_Upload_") + dateConducteur + u'_' + N2S(heure, 2) +
+           QStringLiteral("_Station_") + N2S(noStation, 2) + QStringLiteral(".xml");
+}
+
+void ScheduleExport::UDPDataArrival_03_Create_XML(qint16 base, qint16 noStation,
+                                                  const QString& schedulerVersion, const QString& stationLib,
+                                                  const QString& userId, const QString& userLib,
+                                                  const QString& dateConducteur, int heure,
+                                                  const QString& buildDate, HourFiles& fichiers)
+{
+    // The database read is the one whose files are open; base only names it for the caller.
+    Q_UNUSED(base);
+    trap(reporter_, kProcedure, [&] {
+        if (heure < 0 || heure >= int(fichiers.NomFichierXMLHeure.size()))
+            Raise(9, QStringLiteral("Heure hors limite: ") + QString::number(heure));
+        QString& entree = fichiers.NomFichierXMLHeure[size_t(heure)];
+        if (vbTrim(settings_.TexteDossierXML).isEmpty()) {
+            entree.clear();
+            Raise(76, QStringLiteral("Dossier XML non défini"));
+        }
+        const QString chemin = NomFichierXML(settings_.TexteDossierXML, dateConducteur, heure, noStation);
+        entree = chemin;
+
+        ScheduleDocument document;
+        ScheduleDocument::Entete e;
+        e.schedulerVersion = schedulerVersion;
+        e.radioId = config_.PbSRadioId();
+        e.radioLib = config_.PbSRadioLib();
+        e.stationId = N2S(noStation, 2);
+        e.stationLib = stationLib;
+        e.userId = userId;
+        e.userLib = userLib;
+        e.date = dateConducteur;
+        e.heure = N2S(heure, 2);
+        const QDateTime construction = dateConstruction(buildDate);
+        e.buildDate = Date2StringEx(construction, QStringLiteral("YYYYMMDD"));
+        e.buildTiming = Date2StringEx(construction, QStringLiteral("HH:MM:SS"));
+        const QDateTime maintenant = clock_.now();
+        e.pubDate = Date2StringEx(maintenant, QStringLiteral("YYYYMMDD"));
+        e.pubTiming = Date2StringEx(maintenant, QStringLiteral("HH:MM:SS"));
+        document.entete(e);
+        lignes(document, noStation, dateConducteur, heure);
+        document.fin();
+        ecrire(chemin, document.utf8());
+    });
+}
+
+void ScheduleExport::lignes(ScheduleDocument& document, qint16 noStation, const QString& dateConducteur,
+                            int heure)
+{
+    const QString debut = dateConducteur + N2S(heure, 2);
+    QString cle = debut + QString(6, QChar(0));
+    const QByteArray cleMax = toWindows1252(debut + QString(6, QChar(0xFF)));
+
+    quint16 operation = Pervasive::OpSuperieurOuEgal;
+    for (;;) {
+        const qint16 statut = pervasive_.BTRieve(flags_.BaseCourante, operation, cle, 0, kFichierConducteur,
+                                                 noStation, kProcedure);
+        if (statut == 9)
+            break;
+        if (statut != 0) {
+            if (nonSignale(statut))
+                pervasive_.ErreurBTrieve(statut, kFichierConducteur, noStation, cle, kProcedure);
+            break;
+        }
+        if (toWindows1252(cle).left(cleMax.size()) > cleMax)
+            break;
+        // The look-ups of the row share the key buffer; get-next starts again from this key.
+        const QString cleLigne = cle;
+        const Record& ligne = pervasive_.enregistrement(kFichierConducteur);
+        ItemValues valeurs;
+        trap(reporter_, kProcedure, [&] { valeurs = items_.valeurs(ligne, noStation, cle, kProcedure); });
+        document.item(ligne, valeurs);
+        cle = cleLigne;
+        operation = Pervasive::OpSuivant;
+    }
+}
+
+QDateTime ScheduleExport::dateConstruction(const QString& texte) const
+{
+    const QString t = texte.trimmed();
+    const QStringList formats = {flags_.FormatDate + QStringLiteral(" HH:mm:ss"),
+                                 QStringLiteral("dd/MM/yyyy HH:mm:ss"), flags_.FormatDate,
+                                 QStringLiteral("dd/MM/yyyy")};
+    for (const QString& f : formats) {
+        const QDateTime d = QDateTime::fromString(t, f);
+        if (d.isValid())
+            return d;
+    }
+    const QDateTime iso = QDateTime::fromString(t, Qt::ISODate);
+    if (!iso.isValid() && !t.isEmpty())
+        reporter_.trace(QStringLiteral("Warning: Date de construction illisible: ") + texte);
+    return iso;
+}
+
+void ScheduleExport::ecrire(const QString& chemin, const QByteArray& contenu)
+{
+    const QString natif = NativePath(chemin);
+    QSaveFile f(natif);
+    QString erreur;
+    if (!f.open(QIODevice::WriteOnly))
+        erreur = f.errorString();
+    else if (f.write(contenu) != contenu.size() || !f.commit())
+        erreur = f.errorString();
+    if (erreur.isEmpty())
+        return;
+    f.cancelWriting();
+    // A file left from an earlier export of the hour would be taken for this one.
+    if (QFile::exists(natif))
+        QFile::remove(natif);
+    Raise(75, QStringLiteral("Ecriture impossible: ") + chemin + QStringLiteral(" (") + erreur + u')');
+}
+
+} // namespace nvx
