@@ -1,5 +1,6 @@
 #pragma once
 
+#include "SimServer.h"
 #include "common/AppFlags.h"
 #include "common/JobSteps.h"
 #include "common/Reporter.h"
@@ -9,42 +10,31 @@
 #include "support/FakeHost.h"
 
 #include <QDir>
-#include <QElapsedTimer>
+#include <QFile>
+#include <QJsonDocument>
+#include <QJsonObject>
 #include <QTemporaryDir>
 
 #include <gtest/gtest.h>
 
-#include <condition_variable>
-#include <functional>
-#include <httplib.h>
-#include <mutex>
+#include <atomic>
+#include <memory>
 #include <optional>
-#include <string>
-#include <thread>
-#include <vector>
 
 namespace nvx::test {
 
 // Keeps every trace line and every reported error.
 struct RecordingReporter final : Reporter {
-    void TraceLog(qint16, qint16, qint16, const QString& texte, bool incident, qint16, bool) override
+    void TraceLog(qint16, qint16, qint16, const QString& texte, bool, qint16, bool) override
     {
         lines.append(texte);
-        if (incident)
-            incidents.append(texte);
     }
-    void GestionDesErreurs(const QString& origine) override
-    {
-        errors.append(origine + QStringLiteral(" | ") + erreur.ErreurDescription);
-    }
+    void GestionDesErreurs(const QString& origine) override { errors.append(origine); }
     bool traced(const QString& text) const
     {
-        for (const QString& l : lines)
-            if (l.contains(text))
-                return true;
-        return false;
+        return std::any_of(lines.begin(), lines.end(), [&](const QString& l) { return l.contains(text); });
     }
-    QStringList lines, incidents, errors;
+    QStringList lines, errors;
 };
 
 struct RecordingLines final : ProgressLines {
@@ -52,122 +42,73 @@ struct RecordingLines final : ProgressLines {
     {
         lines.append(message);
         if (onLine)
-            onLine(message);
+            onLine();
     }
     void resetTarget() override {}
     void setTarget(const QString&, qint32) override {}
     QStringList lines;
-    std::function<void(const QString&)> onLine;
+    std::function<void()> onLine;
 };
 
-// One request as the platform received it.
-struct Received {
-    std::string method, path, body, userAgent, accept, contentType;
-};
-
-// A stand-in platform on 127.0.0.1 at a port chosen by the system, answering from a script.
-class FakePlatform {
-public:
-    using Responder = std::function<std::string(const Received&)>;
-
-    explicit FakePlatform(Responder responder = {}) : responder_(std::move(responder))
-    {
-        const auto handle = [this](const httplib::Request& req, httplib::Response& res) {
-            Received r{req.method,
-                       req.path,
-                       req.body,
-                       req.get_header_value("User-Agent"),
-                       req.get_header_value("Accept"),
-                       req.get_header_value("Content-Type")};
-            Responder responder;
-            {
-                std::lock_guard lock(mutex_);
-                received_.push_back(r);
-                responder = responder_;
-            }
-            const std::string body =
-                responder ? responder(r) : std::string("<response><code>200</code></response>");
-            res.set_content(body, "text/xml");
-        };
-        // Answers leave at once instead of waiting for the client to acknowledge their headers.
-        server_.set_tcp_nodelay(true);
-        server_.Get(".*", handle);
-        server_.Post(".*", handle);
-        port_ = server_.bind_to_any_port("127.0.0.1");
-        thread_ = std::thread([this] { server_.listen_after_bind(); });
-        QElapsedTimer t;
-        t.start();
-        while (!server_.is_running() && t.elapsed() < 5000)
-            std::this_thread::yield();
-    }
-    ~FakePlatform() { stop(); }
-
-    void stop()
-    {
-        server_.stop();
-        if (thread_.joinable())
-            thread_.join();
-    }
-    int port() const { return port_; }
-    QString url() const { return QStringLiteral("http://127.0.0.1:") + QString::number(port_); }
-    void respond(Responder responder)
-    {
-        std::lock_guard lock(mutex_);
-        responder_ = std::move(responder);
-    }
-    std::vector<Received> received() const
-    {
-        std::lock_guard lock(mutex_);
-        return received_;
-    }
-    std::vector<std::string> paths() const
-    {
-        std::vector<std::string> p;
-        for (const Received& r : received())
-            p.push_back(r.method + ' ' + r.path);
-        return p;
-    }
-    void clear()
-    {
-        std::lock_guard lock(mutex_);
-        received_.clear();
-    }
-
-private:
-    httplib::Server server_;
-    std::thread thread_;
-    int port_ = -1;
-    mutable std::mutex mutex_;
-    std::vector<Received> received_;
-    Responder responder_;
-};
-
-// A platform answer with a code and optional message and data content.
-inline std::string answer(const std::string& code, const std::string& message = {},
-                          const std::string& data = {})
-{
-    std::string xml = "<?xml version=\"1.0\" encoding=\"UTF-8\"?><vlapi><response><code>" + code + "</code>";
-    if (!message.empty())
-        xml += "<message>" + message + "</message>";
-    if (!data.empty())
-        xml += "<data>" + data + "</data>";
-    return xml + "</response></vlapi>";
-}
-
-// The owners a platform test needs: a temporary XML folder and registry, a fake clock and host.
+// The owners a platform test needs over a temporary folder (answer copies, token store), and the
+// platform simulator in this process on a loopback port of its choosing, reading the test's clock.
 struct PlatformOwners {
     PlatformOwners() : systeme(reporter, clock, host, flags)
     {
         systeme.setRegistryFolder(dir.path() + QStringLiteral("/"));
         config.DossierXML = dir.path() + QStringLiteral("/xml");
         QDir().mkpath(config.DossierXML);
+        config.Cle = QStringLiteral("cle-sim");
+        config.Secret = QStringLiteral("secret-sim");
+        sim.credentials = {{config.Cle, config.Secret}};
+        sim.logFile = dir.path() + QStringLiteral("/sim.log");
+        now->store(clock.now().toMSecsSinceEpoch());
+    }
+    ~PlatformOwners()
+    {
+        // Clients first: they hold connections the simulator would otherwise wait for.
+        client_.reset();
+        other_.reset();
+        if (server)
+            server->stop();
     }
 
+    void startPlatform()
+    {
+        server = std::make_unique<platformsim::SimServer>(
+            sim, [t = now] { return QDateTime::fromMSecsSinceEpoch(t->load()); });
+        const int port = server->start();
+        ASSERT_GT(port, 0);
+        config.URL = QStringLiteral("http://127.0.0.1:") + QString::number(port);
+    }
+    void advance(qint64 seconds)
+    {
+        clock.advance(seconds * 1000);
+        now->store(clock.now().toMSecsSinceEpoch());
+    }
     PlatformClient& client()
     {
         if (!client_)
             client_.emplace(config, reporter, clock, host, systeme, lignes);
         return *client_;
+    }
+    // Another run of the program on the same machine (same token store), as after a restart.
+    PlatformClient& restarted()
+    {
+        other_.emplace(config, reporter, clock, host, systeme, lignes);
+        return *other_;
+    }
+    // "METHOD path" of every request the simulator received, from its request log.
+    QStringList requests() const
+    {
+        QFile log(sim.logFile);
+        QStringList seen;
+        if (log.open(QIODevice::ReadOnly))
+            for (const QByteArray& line : log.readAll().split('\n'))
+                if (const QJsonObject o = QJsonDocument::fromJson(line).object(); !o.isEmpty())
+                    seen.append(o.value(QStringLiteral("method")).toString() + u' ' +
+                                o.value(QStringLiteral("path")).toString());
+        return seen;
     }
     QStringList xmlFolder() const { return QDir(config.DossierXML).entryList(QDir::Files); }
 
@@ -179,7 +120,11 @@ struct PlatformOwners {
     Systeme systeme;
     RecordingLines lignes;
     PlatformConfig config;
+    platformsim::SimConfig sim;
+    std::shared_ptr<std::atomic<qint64>> now = std::make_shared<std::atomic<qint64>>(0);
+    std::unique_ptr<platformsim::SimServer> server;
     std::optional<PlatformClient> client_;
+    std::optional<PlatformClient> other_;
 };
 
 } // namespace nvx::test
