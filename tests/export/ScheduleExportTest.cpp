@@ -1,0 +1,189 @@
+// The hour files of the test day, compared whole with the expected files and checked row by
+// row against the day's JSON lines, and the ways writing them can fail.
+#include "ExportFixture.h"
+
+#include <QJsonDocument>
+#include <QJsonObject>
+#include <QLocale>
+#include <QStringDecoder>
+#include <QXmlStreamReader>
+
+#include <csignal>
+#include <sys/resource.h>
+
+using namespace nvx;
+using namespace nvx::test;
+
+namespace {
+
+QString nomHeure(int heure)
+{
+    return QStringLiteral("NVX_Upload_20200508_%1_Station_01.xml").arg(heure, 2, 10, QLatin1Char('0'));
+}
+
+// The items of a file as a parser reads them: element path below the item -> text.
+using Item = QMap<QString, QString>;
+QList<Item> items(const QByteArray& xml, QString* erreur)
+{
+    QList<Item> liste;
+    QXmlStreamReader r(xml);
+    QStringList chemin;
+    while (r.readNext() != QXmlStreamReader::Invalid && !r.atEnd()) {
+        if (r.isStartElement()) {
+            chemin.append(r.name().toString());
+            if (chemin.size() == 3 && chemin[1] == u"data")
+                liste.append(Item());
+        } else if (r.isEndElement()) {
+            chemin.removeLast();
+        } else if (r.isCharacters() && chemin.size() > 3) {
+            liste.last()[chemin.mid(3).join(u'/')] += r.text();
+        }
+    }
+    *erreur = r.hasError() ? r.errorString() : QString();
+    return liste;
+}
+
+// The rows of the day's JSON lines in an hour, "HH:MM:SS/order", in schedule order.
+QStringList lignesDuJour(int heure)
+{
+    QStringList lignes;
+    QFile f(dossierDonnees() + QStringLiteral("/file53.jsonl"));
+    EXPECT_TRUE(f.open(QIODevice::ReadOnly));
+    while (!f.atEnd()) {
+        const QJsonObject o = QJsonDocument::fromJson(f.readLine()).object();
+        const auto t = [&o](const char* champ) { return o.value(QLatin1StringView(champ)).toString(); };
+        if (t("Date") == u"20200508" && t("Heure").toInt() == heure)
+            lignes.append(t("Heure") + u':' + t("Minute") + u':' + t("Seconde") + u'/' + t("Ordre"));
+    }
+    lignes.sort();
+    return lignes;
+}
+
+struct JourDeTest : ::testing::Test {
+    void SetUp() override { ASSERT_NO_FATAL_FAILURE(w.construireBase()); }
+    ExportOwners w{true};
+};
+
+} // namespace
+
+TEST_F(JourDeTest, HoursMatchTheExpectedFilesByteForByte)
+{
+    for (int heure : {0, 7, 8}) {
+        const QByteArray obtenu = w.exporterHeure(heure);
+        EXPECT_EQ(w.fichiers.NomFichierXMLHeure[size_t(heure)], u"C:\\VL_Export\\" + nomHeure(heure));
+        const QByteArray attendu = lireFichier(dossierDonnees() + u"/expected/" + nomHeure(heure));
+        if (obtenu == attendu)
+            continue;
+        // Kept for a look at what changed.
+        QFile garde(QDir::temp().filePath(u"obtenu_" + nomHeure(heure)));
+        if (garde.open(QIODevice::WriteOnly))
+            garde.write(obtenu);
+        const QList<QByteArray> a = attendu.split('\n'), b = obtenu.split('\n');
+        qsizetype i = 0;
+        while (i < a.size() && i < b.size() && a[i] == b[i])
+            ++i;
+        ADD_FAILURE() << garde.fileName().toStdString() << " differs at line " << i + 1 << ": expected \""
+                      << a.value(i).toStdString() << "\", got \"" << b.value(i).toStdString() << '"';
+    }
+    EXPECT_TRUE(w.o.trace.ListeIncidents.isEmpty()) << w.o.trace.ListeIncidents.join(u'\n').toStdString();
+}
+
+TEST_F(JourDeTest, EveryHourParsesAndHoldsItsRowsInKeyOrder)
+{
+    qsizetype total = 0;
+    for (int heure = 0; heure < 24; ++heure) {
+        const QByteArray xml = w.exporterHeure(heure);
+        QStringDecoder utf8(QStringDecoder::Utf8);
+        [[maybe_unused]] const QString texte = utf8(xml);
+        EXPECT_FALSE(utf8.hasError()) << heure;
+        QString erreur;
+        const QList<Item> liste = items(xml, &erreur);
+        ASSERT_TRUE(erreur.isEmpty()) << heure << ": " << erreur.toStdString();
+        QStringList lignes;
+        for (const Item& i : liste)
+            lignes.append(i[QStringLiteral("timing")] + u'/' + i[QStringLiteral("timingorder")]);
+        EXPECT_EQ(lignes, lignesDuJour(heure)) << heure;
+        total += liste.size();
+        if (heure == 7) {
+            // What was escaped reads back as stored; labels only lose their ampersands.
+            EXPECT_EQ(liste[0][QStringLiteral("keys/key4")], QStringLiteral("Clé<5>&x     "));
+            EXPECT_EQ(liste[20][QStringLiteral("song/lib")], QStringLiteral("Less <than> More"));
+            EXPECT_EQ(liste[21][QStringLiteral("song/id")], QStringLiteral("CAFÉ0001"));
+        }
+    }
+    // Every row of the day once, the next day's first row in none.
+    EXPECT_EQ(total, 25);
+}
+
+TEST_F(JourDeTest, TheLevelTakesTheSystemDecimalSeparator)
+{
+    struct LocaleC {
+        ~LocaleC() { QLocale::setDefault(QLocale::c()); }
+    } restaure;
+    QLocale::setDefault(QLocale(QLocale::French, QLocale::France));
+    const QByteArray virgule = w.exporterHeure(7);
+    EXPECT_TRUE(virgule.contains("<level>-3,5</level>") && virgule.contains("<level>0,125</level>"));
+    QLocale::setDefault(QLocale(QLocale::English, QLocale::UnitedKingdom));
+    EXPECT_TRUE(w.exporterHeure(7).contains("<level>-3.5</level>"));
+}
+
+TEST_F(JourDeTest, AMissingFolderIsReportedAndNothingIsWritten)
+{
+    w.settings.TexteDossierXML = QStringLiteral("C:\\Absent\\");
+    EXPECT_TRUE(w.exporterHeure(7).isEmpty());
+    EXPECT_EQ(w.fichiers.NomFichierXMLHeure[7], u"C:\\Absent\\" + nomHeure(7));
+    EXPECT_FALSE(QFileInfo::exists(NativePath(QStringLiteral("C:\\Absent"))));
+    ASSERT_EQ(w.o.trace.ListeIncidents.size(), 1);
+    EXPECT_TRUE(w.o.trace.ListeIncidents[0].contains(u"Err: 75"));
+    EXPECT_TRUE(w.o.trace.ListeIncidents[0].contains(u"Source:Frm_MainBis:UDPDataArrival_03_Create_XML"));
+}
+
+TEST_F(JourDeTest, AFailedWriteLeavesNoFileAtTheFinalName)
+{
+    // An earlier export of the hour, which must not be taken for this one.
+    const QByteArray ancien = w.exporterHeure(7);
+    ASSERT_GT(ancien.size(), 4096);
+
+    // A disk that fills up part way: writes past 4 KiB fail.
+    rlimit avant{};
+    ASSERT_EQ(getrlimit(RLIMIT_FSIZE, &avant), 0);
+    const auto signalAvant = std::signal(SIGXFSZ, SIG_IGN);
+    rlimit limite = avant;
+    limite.rlim_cur = 4096;
+    ASSERT_EQ(setrlimit(RLIMIT_FSIZE, &limite), 0);
+    w.exporterHeure(7);
+    setrlimit(RLIMIT_FSIZE, &avant);
+    std::signal(SIGXFSZ, signalAvant);
+
+    EXPECT_TRUE(QDir(ExportOwners::dossierXml()).entryList(QDir::Files | QDir::Hidden).isEmpty());
+    ASSERT_EQ(w.o.trace.ListeIncidents.size(), 1);
+    EXPECT_TRUE(w.o.trace.ListeIncidents[0].contains(u"Err: 75"));
+    EXPECT_EQ(w.exporterHeure(7), ancien);
+}
+
+TEST(ScheduleExportRows, ADatabaseErrorEndsTheHourWithTheRowsReadSoFar)
+{
+    ExportOwners w(false);
+    w.o.ouvrir();
+    for (const char* minute : {"00", "10", "20"}) {
+        Record r(*layoutFichier(53));
+        r.setText(u"Date", QStringLiteral("20200508"));
+        r.setText(u"Heure", QStringLiteral("07"));
+        r.setText(u"Minute", QString::fromLatin1(minute));
+        r.setText(u"Seconde", QStringLiteral("00"));
+        r.setText(u"Nature", QStringLiteral("Rup"));
+        FakeEngine::put(w.o.fichier(53), r.bytes());
+    }
+    int suivants = 0;
+    w.o.fake.impose = [&suivants](uint16_t op) -> int16_t { return op == 6 && ++suivants == 2 ? 2 : -1; };
+
+    const QByteArray xml = w.exporterHeure(7);
+    QString erreur;
+    const QList<Item> liste = items(xml, &erreur);
+    EXPECT_TRUE(erreur.isEmpty()) << erreur.toStdString();
+    ASSERT_EQ(liste.size(), 2);
+    EXPECT_EQ(liste[1][QStringLiteral("timing")], QStringLiteral("07:10:00"));
+    EXPECT_TRUE(xml.endsWith("</item>\r\n</data>\r\n</root>\r\n"));
+    // One failure, one report.
+    EXPECT_EQ(w.o.host.boxes.size(), 1);
+}
