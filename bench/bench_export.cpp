@@ -134,13 +134,13 @@ struct Programme {
         settings.TexteDossierXML = QStringLiteral("C:\\VL_Export");
         QDir().mkpath(NativePath(settings.TexteDossierXML));
         for (qint16 f : Pervasive::kFichiersOuverts) {
-            QByteArray spec = o.pervasive.catalogue().specCreation(f);
+            QByteArray structure = o.pervasive.catalogue().specCreation(f);
             QByteArray cle = QFile::encodeName(test::DbOwners::natif(o.pervasive.NomFichierBTR(f, 0)));
             cle.append('\0');
             QByteArray bloc(128, '\0');
-            quint32 longueur = quint32(spec.size());
-            verifier(engine->BTRCALL(14, bloc.data(), spec.data(), &longueur, cle.data(), quint8(cle.size()),
-                                     -1) == 0,
+            quint32 longueur = quint32(structure.size());
+            verifier(engine->BTRCALL(14, bloc.data(), structure.data(), &longueur, cle.data(),
+                                     quint8(cle.size()), -1) == 0,
                      "create");
         }
         o.pervasive.PervasiveOuvertureFichiers(0, 1, 1);
