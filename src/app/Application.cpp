@@ -23,13 +23,16 @@ const QString kFormLoad = QStringLiteral("Frm_Main:Form_Load");
 Application::Application(Host& host, Clock& clock)
     : trace(clock, host, flags), systeme(trace, clock, host, flags), ini(trace, systeme),
       config(flags, trace, systeme, ini, host), settings(flags, trace, systeme, host, ini, config),
-      droits(flags, ini, config, systeme, host, clock), exportEnAttente(trace),
+      droits(flags, ini, config, systeme, host, clock), moteur(createEmbeddedEngine()),
+      pervasive(std::make_unique<Pervasive>(flags, trace, clock, host, systeme, config, *moteur)),
+      exporteur(std::make_unique<ScheduleExport>(flags, trace, clock, *pervasive, settings, config)),
       replies(flags, trace, clock, host, settings),
       plateforme(PlatformConfig{}, trace, clock, host, systeme, replies),
-      driver(flags, trace, clock, host, systeme, replies, exportEnAttente, plateforme, fichiersHeures),
+      driver(flags, trace, clock, host, systeme, replies, *exporteur, plateforme, fichiersHeures),
       intake(flags, trace, host, settings, driver), host_(host), clock_(clock)
 {
     trace.attach(systeme);
+    brancherBaseDonnees();
     intake.ComputerNameProvider = [this] { return systeme.ComputerName(); };
     QObject::connect(&intake, &RequestIntake::idle, [this] {
         if (fermetureDemandee)
@@ -42,22 +45,32 @@ bool Application::choisirMoteur(const QString& bibliotheque, QString* erreur)
     std::unique_ptr<BtrieveEngine> choisi = createEngine(bibliotheque, erreur);
     if (!choisi)
         return false;
-    pervasive.reset();
+    // The export reads through the access layer, which calls the engine: rebuilt in that order.
+    auto acces = std::make_unique<Pervasive>(flags, trace, clock_, host_, systeme, config, *choisi);
+    auto export_ = std::make_unique<ScheduleExport>(flags, trace, clock_, *acces, settings, config);
+    driver.setExportStep(*export_);
+    exporteur = std::move(export_);
+    pervasive = std::move(acces);
     moteur = std::move(choisi);
-    pervasive = std::make_unique<Pervasive>(flags, trace, clock_, host_, systeme, config, *moteur);
+    brancherBaseDonnees();
+    trace.trace(QStringLiteral("Record engine: ") + moteur->description());
+    return true;
+}
+
+void Application::brancherBaseDonnees()
+{
     pervasive->finProgramme = [this] {
         if (finImmediate)
             finImmediate();
     };
     pervasive->titreFenetre = [this] { return caption(true); };
+    exporteur->quitterConfirme = [this] { return QuitterConfirme; };
     ouvertureBases = [this](int base, int premiere, int derniere) {
         pervasive->PervasiveOuvertureFichiers(qint16(base), qint16(premiere), qint16(derniere));
     };
     fermetureBases = [this](int base, int premiere, int derniere) {
         pervasive->PervasiveFermetureFichiers(qint16(base), qint16(premiere), qint16(derniere));
     };
-    trace.trace(QStringLiteral("Record engine: ") + moteur->description());
-    return true;
 }
 
 void Application::demandeFermeture()

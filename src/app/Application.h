@@ -1,7 +1,6 @@
 #pragma once
 
 #include "app/InstanceLock.h"
-#include "app/PendingSteps.h"
 #include "app/UserRights.h"
 #include "common/AppFlags.h"
 #include "common/HourFiles.h"
@@ -12,6 +11,7 @@
 #include "config/Settings.h"
 #include "db/Pervasive.h"
 #include "db/engine/BtrieveEngine.h"
+#include "export/ScheduleExport.h"
 #include "link/JobDriver.h"
 #include "link/Replies.h"
 #include "link/RequestIntake.h"
@@ -82,13 +82,15 @@ public:
     Settings settings;
     UserRights droits;
     HourFiles fichiersHeures;
-    ExportNonDisponible exportEnAttente;
+    // The record engine (embedded until choisirMoteur names a library), the record access
+    // and the export over them.
+    std::unique_ptr<BtrieveEngine> moteur;
+    std::unique_ptr<Pervasive> pervasive;
+    std::unique_ptr<ScheduleExport> exporteur;
     Replies replies;
     PlatformClient plateforme;
     JobDriver driver;
     RequestIntake intake;
-    std::unique_ptr<BtrieveEngine> moteur;
-    std::unique_ptr<Pervasive> pervasive;
 
     QDateTime DateDemarrageApplication;
     QString LigneDeCommande;
@@ -103,6 +105,8 @@ public:
 
 private:
     void splashStep(const QString& texte);
+    // Builds the record access and the export over the engine in moteur.
+    void brancherBaseDonnees();
     void applyLogFolders();
 
     Host& host_;
