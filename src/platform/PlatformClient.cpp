@@ -20,16 +20,20 @@ PlatformClient::PlatformClient(const PlatformConfig& config, Reporter& reporter,
       analyse_(reporter, clock, lignes, v_), transport_(host)
 {
     setConfig(config);
-    // The key and secret of the installation are known from start-up, so that a job's forced
-    // authentication works (and stores its token) before anyone has pressed "Connecter".
-    v_.PbSCleAPI = config.Cle;
-    v_.PbSSecretAPI = config.Secret;
-    if (!v_.PbSCleAPI.isEmpty())
-        v_.PbSCleRegistreToken = kCleRegistreTokenBase + u'\\' + v_.PbSCleAPI;
 }
 
 void PlatformClient::setConfig(const PlatformConfig& config)
 {
+    // The key and secret of the installation are known from start-up, so that a job's forced
+    // authentication works (and stores its token) before anyone has pressed "Connecter". They
+    // are taken again only when the settings change them: the platform may have replaced the
+    // key with the account's own identifier since.
+    if (config.Cle != config_.Cle || config.Secret != config_.Secret) {
+        v_.PbSCleAPI = config.Cle;
+        v_.PbSSecretAPI = config.Secret;
+        v_.PbSCleRegistreToken =
+            config.Cle.isEmpty() ? QString() : kCleRegistreTokenBase + u'\\' + config.Cle;
+    }
     config_ = config;
     analyse_.setDossierXML(config.DossierXML);
     transport_.setDelais(config.DelaiConnexion, config.DelaiReponse);

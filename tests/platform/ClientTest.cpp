@@ -214,3 +214,16 @@ TEST_F(Client, NoPlatformMeansNoTransferAndOneNoticePerJob)
     EXPECT_FALSE(client().UDPDataArrival_04_02_Hours_Get_Status(1, kDay, 0, 23));
     EXPECT_EQ(lignes.lines.size(), 2) << "the next job says it again";
 }
+
+TEST_F(Client, SettingsLoadedAfterStartUpGiveTheKeyOfAForcedLogin)
+{
+    startPlatform();
+    const PlatformConfig loaded = config;
+    config = PlatformConfig{};
+    client().setConfig(loaded);
+    EXPECT_EQ(client().PbSCleAPI(), loaded.Cle);
+    EXPECT_TRUE(
+        client().UDPDataArrival_04_01_Authentification(client().PbSCleAPI(), client().PbSSecretAPI(), true));
+    config = loaded;
+    EXPECT_EQ(storedToken(), client().TokenId()) << "the token is stored under the installation's key";
+}
