@@ -188,8 +188,14 @@ void JobDriver::UDPDataArrival_00(const QString& texte)
 void JobDriver::transfererHeure(int heure, const QDate& date)
 {
     const QString fichier = fichiers_.NomFichierXMLHeure.at(std::size_t(heure));
-    if (!heureTransferable(platform_.StatutHeure(heure)) || !systeme_.File_Exist(fichier, appelant()))
+    if (!heureTransferable(platform_.StatutHeure(heure)))
         return;
+    if (!systeme_.File_Exist(fichier, appelant())) {
+        // A requested hour the platform would take but whose file could not be written.
+        if (heure >= requete.HHDeb && heure <= requete.HHFin)
+            ++heuresNonEnvoyees_;
+        return;
+    }
 
     const QString prefixe = QStringLiteral("Transfert du conducteur de ") + n2(heure);
     message(prefixe + QStringLiteral("H: Début"));
