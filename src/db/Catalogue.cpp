@@ -185,14 +185,14 @@ QString Catalogue::NomFichierBTR(int fichier, int variant) const
 
 // The create buffer that the engine's create operation (14) reads, little-endian throughout:
 //
-//   file spec, 16 bytes
+//   file header, 16 bytes
 //     0  u16  record length
 //     2  u16  page size
 //     4  u16  number of keys
 //     6  u32  reserved (0)
 //    10  u16  file flags (0)
 //    12  4 bytes reserved (0)
-//   then one key spec of 16 bytes per segment, in key order
+//   then one key segment of 16 bytes per segment, in key order
 //     0  u16  position of the segment in the record, 1-based
 //     2  u16  length of the segment
 //     4  u16  key flags (0x0001 duplicates, 0x0002 modifiable, 0x0010 another segment of the

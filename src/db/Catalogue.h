@@ -45,7 +45,7 @@ class Catalogue {
 public:
     static constexpr int kNbFichiers = 71;
     static constexpr int kMaxSegments = 12;
-    // Length of the file spec and of each key segment spec in the create buffer.
+    // Length of the file header and of each key segment in the create buffer.
     static constexpr int kLongueurSpecFichier = 16;
     static constexpr int kLongueurSpecSegment = 16;
 

@@ -203,17 +203,17 @@ bool Pervasive::CreationStructureVide(qint16 fichier, qint16 station)
     bool cree = false;
     trap(trace_, QStringLiteral("Lib_Data_Pervasive:CreationStructureVide"), [&] {
         catalogue_.InitGeneralData();
-        QByteArray spec = catalogue_.specCreation(fichier);
-        if (spec.isEmpty())
+        QByteArray structureFichier = catalogue_.specCreation(fichier);
+        if (structureFichier.isEmpty())
             return; // no structure to give it: the open that follows reports the file
         const QString chemin = etat(station, fichier).CheminFichierBTR;
         QByteArray cle;
         qint16 statut = cheminVersCle(chemin, cle);
         if (statut == 0) {
             QByteArray bloc(kTailleBlocPosition, '\0');
-            quint32 longueur = quint32(spec.size());
+            quint32 longueur = quint32(structureFichier.size());
             // Key number -1: an existing file is refused, never replaced.
-            statut = engine_.BTRCALL(OpCreer, bloc.data(), spec.data(), &longueur, cle.data(),
+            statut = engine_.BTRCALL(OpCreer, bloc.data(), structureFichier.data(), &longueur, cle.data(),
                                      quint8(kLongueurCle), -1);
         }
         if (statut != 0) {

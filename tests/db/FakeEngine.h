@@ -158,19 +158,19 @@ private:
         return 0;
     }
 
-    int16_t create(const uint8_t* spec, const char* path, int8_t keyNum)
+    int16_t create(const uint8_t* structureFichier, const char* path, int8_t keyNum)
     {
         if (files.count(path) && keyNum == -1)
             return 59;
         const auto u16 = [](const uint8_t* p) { return int(p[0] | (p[1] << 8)); };
         // Key 0: its segments up to the first one without the "more segments" flag.
         int keyLength = 0;
-        for (const uint8_t* s = spec + 16;; s += 16) {
+        for (const uint8_t* s = structureFichier + 16;; s += 16) {
             keyLength += u16(s + 2);
             if (!(u16(s + 4) & 0x10))
                 break;
         }
-        seed(QString::fromUtf8(path), keyLength, u16(spec));
+        seed(QString::fromUtf8(path), keyLength, u16(structureFichier));
         return 0;
     }
 

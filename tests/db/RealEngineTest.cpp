@@ -20,13 +20,14 @@ struct OverEmbeddedEngine : ::testing::Test {
     // Creates the station's file with the catalogue's structure, straight through the engine.
     void creer(int fichier, int station = 1)
     {
-        QByteArray spec = o.pervasive.catalogue().specCreation(fichier);
+        QByteArray structureFichier = o.pervasive.catalogue().specCreation(fichier);
         QByteArray cle = QFile::encodeName(DbOwners::natif(o.pervasive.NomFichierBTR(fichier, station - 1)));
         cle.append('\0');
         QByteArray bloc(128, '\0');
-        quint32 longueur = quint32(spec.size());
-        ASSERT_EQ(
-            engine->BTRCALL(14, bloc.data(), spec.data(), &longueur, cle.data(), quint8(cle.size()), -1), 0)
+        quint32 longueur = quint32(structureFichier.size());
+        ASSERT_EQ(engine->BTRCALL(14, bloc.data(), structureFichier.data(), &longueur, cle.data(),
+                                  quint8(cle.size()), -1),
+                  0)
             << fichier;
     }
     void inserer(int fichier, const std::function<void(Record&)>& remplir)
@@ -148,14 +149,14 @@ TEST_F(OverEmbeddedEngine, EngineKeepsEveryCatalogueStructure)
         ASSERT_EQ(engine->BTRCALL(15, bloc.data(), donnees.data(), &longueur, cle.data(), 255, 0), 0) << i;
         // Stat gives the structure back in the create layout: the same buffer, but for the
         // record count.
-        const QByteArray spec = c.specCreation(i);
-        ASSERT_EQ(int(longueur), spec.size()) << i;
+        const QByteArray structureFichier = c.specCreation(i);
+        ASSERT_EQ(int(longueur), structureFichier.size()) << i;
         EXPECT_EQ(u16(donnees, 0), e.longueurEnregistrement) << i;
         EXPECT_EQ(u16(donnees, 2), e.taillePage) << i;
         EXPECT_EQ(u16(donnees, 4), e.nbCles) << i;
         for (int s = 0; s < e.segments.size(); ++s) {
             const int at = Catalogue::kLongueurSpecFichier + s * Catalogue::kLongueurSpecSegment;
-            EXPECT_EQ(donnees.mid(at, 6), spec.mid(at, 6)) << i << " segment " << s;
+            EXPECT_EQ(donnees.mid(at, 6), structureFichier.mid(at, 6)) << i << " segment " << s;
         }
         engine->BTRCALL(1, bloc.data(), donnees.data(), &longueur, cle.data(), 255, 0);
     }

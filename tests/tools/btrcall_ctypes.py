@@ -66,7 +66,7 @@ def artist(code, name, byte46=b" "):
     return bytes(r)
 
 
-def spec():
+def structureFichier():
     keys = [[(1, 5, MOD)], [(6, 10, DUP | MOD)], [(16, 20, DUP | MOD | NOCASE)],
             [(46, 1, DUP | MOD), (16, 20, DUP | MOD)]]
     body = struct.pack("<HHH10x", RECORD, 1024, len(keys))
@@ -80,8 +80,8 @@ def spec():
 
 def create(mode):
     pos = ctypes.create_string_buffer(128)
-    body = ctypes.create_string_buffer(spec(), len(spec()))
-    length = ctypes.c_uint32(len(spec()))
+    body = ctypes.create_string_buffer(structureFichier(), len(structureFichier()))
+    length = ctypes.c_uint32(len(structureFichier()))
     key = ctypes.create_string_buffer(path, 255)
     return btrcall(CREATE, pos, body, ctypes.byref(length), key, 255, mode)
 

@@ -175,13 +175,13 @@ bool parseKeySpec(const QString& text, QList<SegmentSpec>* segments, QString* er
     return true;
 }
 
-QByteArray encodeFileSpec(const FileSpec& spec)
+QByteArray encodeFileSpec(const FileSpec& structureFichier)
 {
     QByteArray b(kHeader, '\0');
-    put16(b, 0, spec.recordLength);
-    put16(b, 2, spec.pageSize);
-    put16(b, 4, quint16(spec.keys.size()));
-    for (const QList<SegmentSpec>& key : spec.keys) {
+    put16(b, 0, structureFichier.recordLength);
+    put16(b, 2, structureFichier.pageSize);
+    put16(b, 4, quint16(structureFichier.keys.size()));
+    for (const QList<SegmentSpec>& key : structureFichier.keys) {
         for (qsizetype i = 0; i < key.size(); ++i) {
             const SegmentSpec& s = key[i];
             QByteArray seg(kSegment, '\0');
@@ -312,7 +312,7 @@ bool Commands::checkLayout(const QString& path, const Structure& s, const Record
     return false;
 }
 
-int Commands::create(const QString& path, const QByteArray& spec, bool replace)
+int Commands::create(const QString& path, const QByteArray& structureFichier, bool replace)
 {
     const QString what = QStringLiteral("create ") + path;
     QByteArray key;
@@ -320,7 +320,7 @@ int Commands::create(const QString& path, const QByteArray& spec, bool replace)
         return engineError(what, 11, path);
     QDir().mkpath(QFileInfo(path).absolutePath());
     QByteArray pos(kPositionBlock, '\0');
-    QByteArray data = spec;
+    QByteArray data = structureFichier;
     uint32_t len = uint32_t(data.size());
     const int16_t status = engine_.BTRCALL(OpCreate, pos.data(), data.data(), &len, key.data(), kKeyBuffer,
                                            replace ? kModeNormal : kCreateKeepExisting);

@@ -36,7 +36,7 @@ struct FileSpec {
 // words joined by ",": dup, mod, nocase, desc.
 bool parseKeySpec(const QString& text, QList<SegmentSpec>* segments, QString* error);
 // The create buffer: the 16-byte file header and one 16-byte block per segment.
-QByteArray encodeFileSpec(const FileSpec& spec);
+QByteArray encodeFileSpec(const FileSpec& structureFichier);
 
 // Text of an engine status for messages ("The file is not open", ...).
 QString statusText(int16_t status, const QString& path);
@@ -48,7 +48,7 @@ public:
     Commands(BtrieveEngine& engine, QIODevice& out, QIODevice& err) : engine_(engine), out_(out), err_(err) {}
 
     // Creates the file from a create buffer; an existing file is kept unless replace.
-    int create(const QString& path, const QByteArray& spec, bool replace);
+    int create(const QString& path, const QByteArray& structureFichier, bool replace);
     // Inserts one record per JSON line of input, all in one transaction: on the first
     // refused line nothing of the import stays in the file.
     int import(const QString& path, const RecordLayout& layout, QIODevice& input);

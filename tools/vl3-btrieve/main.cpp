@@ -215,17 +215,18 @@ QByteArray createSpec(const Arguments& a, const Target& t, const Catalogue& cata
     }
     if (!a.has(QStringLiteral("record-length")) || !a.has(QStringLiteral("key")))
         throw UsageError{QStringLiteral("create PATH needs --file N, or --record-length and --key")};
-    FileSpec spec;
-    spec.recordLength = quint16(number(a, QStringLiteral("record-length"), 1, 65535, 0));
-    spec.pageSize = quint16(number(a, QStringLiteral("page-size"), 512, 65535, spec.pageSize));
+    FileSpec structureFichier;
+    structureFichier.recordLength = quint16(number(a, QStringLiteral("record-length"), 1, 65535, 0));
+    structureFichier.pageSize =
+        quint16(number(a, QStringLiteral("page-size"), 512, 65535, structureFichier.pageSize));
     for (const QString& text : a.options.value(QStringLiteral("key"))) {
         QList<SegmentSpec> segments;
         QString error;
         if (!parseKeySpec(text, &segments, &error))
             throw UsageError{error};
-        spec.keys << segments;
+        structureFichier.keys << segments;
     }
-    return encodeFileSpec(spec);
+    return encodeFileSpec(structureFichier);
 }
 
 int run(const Arguments& a, QIODevice& out, QIODevice& err)
@@ -236,13 +237,13 @@ int run(const Arguments& a, QIODevice& out, QIODevice& err)
     const Target t = target(a, catalogue, &rest);
 
     // Everything about the command line is settled before the engine is touched.
-    QByteArray spec;
+    QByteArray structureFichier;
     const RecordLayout* layout = nullptr;
     QString input;
     int key = 0;
     if (a.command == u"create") {
         noMore(rest);
-        spec = createSpec(a, t, catalogue);
+        structureFichier = createSpec(a, t, catalogue);
     } else if (a.command == u"import") {
         layout = &layoutOf(t, a.command);
         if (rest.isEmpty())
@@ -265,7 +266,7 @@ int run(const Arguments& a, QIODevice& out, QIODevice& err)
     }
     Commands commands(*engine, out, err);
     if (a.command == u"create")
-        return commands.create(t.path, spec, a.has(QStringLiteral("replace")));
+        return commands.create(t.path, structureFichier, a.has(QStringLiteral("replace")));
     if (a.command == u"import") {
         QFile file;
         const bool opened = input == u"-" ? file.open(stdin, QIODevice::ReadOnly)
