@@ -6,7 +6,10 @@
 #include <QLocale>
 
 #include <algorithm>
+#include <charconv>
 #include <cmath>
+#include <string>
+#include <string_view>
 
 namespace nvx {
 
@@ -47,53 +50,58 @@ QString vbTrim(const QString& text)
 double vbVal(const QString& text)
 {
     // Blanks, tabs and line feeds are skipped wherever they are, as the classic Val() does.
-    QString clean;
-    clean.reserve(text.size());
+    // Only ASCII takes part in a number, so anything else stops the reading like a letter.
+    std::string clean;
+    clean.reserve(size_t(text.size()));
     for (QChar c : text) {
-        if (c != u' ' && c != u'\t' && c != u'\n')
-            clean.append(c);
+        const char16_t u = c.unicode();
+        if (u != u' ' && u != u'\t' && u != u'\n')
+            clean.push_back(u < 0x80 ? char(u) : '\x7f');
     }
 
-    QString number;
-    qsizetype i = 0;
-    const auto isDigit = [&](qsizetype at) {
-        return at < clean.size() && clean[at] >= u'0' && clean[at] <= u'9';
-    };
-    if (i < clean.size() && (clean[i] == u'+' || clean[i] == u'-'))
-        number.append(clean[i++]);
+    std::string number;
+    size_t i = 0;
+    const auto isDigit = [&](size_t at) { return at < clean.size() && clean[at] >= '0' && clean[at] <= '9'; };
+    if (i < clean.size() && (clean[i] == '+' || clean[i] == '-'))
+        number.push_back(clean[i++]);
     bool anyDigit = false;
     while (isDigit(i)) {
-        number.append(clean[i++]);
+        number.push_back(clean[i++]);
         anyDigit = true;
     }
-    if (i < clean.size() && clean[i] == u'.') {
-        number.append(clean[i++]);
+    if (i < clean.size() && clean[i] == '.') {
+        number.push_back(clean[i++]);
         while (isDigit(i)) {
-            number.append(clean[i++]);
+            number.push_back(clean[i++]);
             anyDigit = true;
         }
     }
     if (!anyDigit)
         return 0.0;
     // An exponent counts only when digits follow it ("1E" is 1); "D" is the old double marker.
-    if (i < clean.size() && QStringView(u"eEdD").contains(clean[i])) {
-        qsizetype j = i + 1;
-        QString exponent = QStringLiteral("e");
-        if (j < clean.size() && (clean[j] == u'+' || clean[j] == u'-'))
-            exponent.append(clean[j++]);
+    if (i < clean.size() && std::string_view("eEdD").find(clean[i]) != std::string_view::npos) {
+        size_t j = i + 1;
+        std::string exponent = "e";
+        if (j < clean.size() && (clean[j] == '+' || clean[j] == '-'))
+            exponent.push_back(clean[j++]);
         if (isDigit(j)) {
             while (isDigit(j))
-                exponent.append(clean[j++]);
-            number.append(exponent);
+                exponent.push_back(clean[j++]);
+            number += exponent;
         }
     }
-    if (number.endsWith(u'.'))
-        number.chop(1);
+    if (number.back() == '.')
+        number.pop_back();
+    const char* first = number.data();
+    if (*first == '+')
+        ++first;
+    double value = 0.0;
+    if (std::from_chars(first, number.data() + number.size(), value).ec == std::errc())
+        return value;
+    // Out of range: an overflow reads as an infinity, an underflow as 0.
     bool ok = false;
-    const double value = QLocale::c().toDouble(number, &ok);
-    if (!ok)
-        return std::isinf(value) ? value : 0.0;
-    return value;
+    value = QLocale::c().toDouble(QString::fromLatin1(number.data(), qsizetype(number.size())), &ok);
+    return std::isinf(value) ? value : 0.0;
 }
 
 QString N2S(double value, qint16 width, qint16 decimals, const QString& pad)

@@ -14,7 +14,7 @@ constexpr std::array<char16_t, 32> kHigh = {0x20AC, 0x0081, 0x201A, 0x0192, 0x20
 
 } // namespace
 
-QString fromWindows1252(const QByteArray& bytes)
+QString fromWindows1252(QByteArrayView bytes)
 {
     QString out(bytes.size(), Qt::Uninitialized);
     QChar* d = out.data();

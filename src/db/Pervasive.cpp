@@ -35,6 +35,16 @@ Pervasive::Pervasive(AppFlags& flags, Trace& trace, Clock& clock, Host& host, Sy
 {
 }
 
+Pervasive::GroupeLectures::GroupeLectures(Pervasive& pervasive) : engine_(pervasive.engine_)
+{
+    engine_.beginReads();
+}
+
+Pervasive::GroupeLectures::~GroupeLectures()
+{
+    engine_.endReads();
+}
+
 Pervasive::EtatFichier& Pervasive::etatModifiable(int station, int fichier)
 {
     return etats_.at(size_t(station - 1)).at(size_t(fichier));

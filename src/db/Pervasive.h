@@ -82,6 +82,19 @@ public:
     // 0 success, 4 key not found, 9 end of file; every other failure has been reported.
     qint16 BTRieve(qint16 base, quint16 operation, QString& cle, qint16 noCle, qint16 fichier, qint16 station,
                    const QString& appelant, bool option = false);
+    // While it lives, the reads of each file may share one view of it (one consistent hour
+    // for an export, and no lock taken per call).
+    class GroupeLectures {
+    public:
+        explicit GroupeLectures(Pervasive& pervasive);
+        ~GroupeLectures();
+        GroupeLectures(const GroupeLectures&) = delete;
+        GroupeLectures& operator=(const GroupeLectures&) = delete;
+
+    private:
+        BtrieveEngine& engine_;
+    };
+
     // The raw engine call with the file's record buffer; the key handed over is always
     // kLongueurCle bytes of Windows-1252.
     qint16 BTRieve_Reel(qint16 fichier, quint16 operation, QByteArray& blocPosition, quint32& longueur,

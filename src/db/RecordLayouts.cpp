@@ -211,7 +211,9 @@ void Record::setInteger(QStringView nom, qint64 valeur)
 
 QString Record::text(const QByteArray& bytes, const Champ& champ)
 {
-    return fromWindows1252(bytes.mid(champ.offset, champ.largeur));
+    const qsizetype debut = qMin<qsizetype>(champ.offset, bytes.size());
+    return fromWindows1252(
+        QByteArrayView(bytes).sliced(debut, qMin<qsizetype>(champ.largeur, bytes.size() - debut)));
 }
 
 void Record::setText(QByteArray& bytes, const Champ& champ, const QString& valeur)

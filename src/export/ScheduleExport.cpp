@@ -97,6 +97,7 @@ void ScheduleExport::lignes(ScheduleDocument& document, qint16 noStation, const 
     QString cle = debut + QString(6, QChar(0));
     const QByteArray cleMax = toWindows1252(debut + QString(6, QChar(0xFF)));
 
+    const Pervasive::GroupeLectures groupe(pervasive_);
     quint16 operation = Pervasive::OpSuperieurOuEgal;
     for (;;) {
         const qint16 statut = pervasive_.BTRieve(flags_.BaseCourante, operation, cle, 0, kFichierConducteur,

@@ -5,6 +5,8 @@
 
 #include <gtest/gtest.h>
 
+#include <limits>
+
 using namespace nvx;
 using namespace Qt::StringLiterals;
 
@@ -34,6 +36,10 @@ TEST(TextHelpers, VbValReadsTheNumericStart)
     EXPECT_EQ(vbVal(u".5"_s), 0.5);
     EXPECT_EQ(vbVal(u"ab"_s), 0.0);
     EXPECT_EQ(vbVal(QString()), 0.0);
+    EXPECT_EQ(vbVal(u"+4.d1"_s), 40.0);
+    EXPECT_EQ(vbVal(u"3\u00e9"_s), 3.0);
+    EXPECT_EQ(vbVal(u"-1e999"_s), -std::numeric_limits<double>::infinity());
+    EXPECT_EQ(vbVal(u"1e-999"_s), 0.0);
 }
 
 TEST(TextHelpers, ExtraireBaliseFindsTheValueOfAKey)

@@ -89,6 +89,41 @@ TEST_F(EngineTransaction, AFileClosedOrOpenedInsideATransactionBelongsToIt)
     EXPECT_EQ(file.get(OpGetFirst, 0), StatusEndOfFile);
 }
 
+TEST_F(EngineTransaction, GroupedReadsKeepOneViewAndGiveWayToWrites)
+{
+    Handle file(*engine, path);
+    ASSERT_EQ(file.insert(row("first")), 0);
+    auto other = createEmbeddedEngine();
+    Handle writer(*other, path);
+
+    engine->beginReads();
+    engine->beginReads(); // nested: only the outer end lets the view go
+    ASSERT_EQ(file.get(OpGetFirst, 0), 0);
+    // Another client writes while the view is held, and is not kept waiting.
+    ASSERT_EQ(writer.insert(row("second")), 0);
+    EXPECT_EQ(file.get(OpGetEqual, 0, "second"), StatusKeyNotFound);
+    engine->endReads();
+    EXPECT_EQ(file.get(OpGetEqual, 0, "second"), StatusKeyNotFound);
+
+    // A transaction of this client starts from the file as it is now, not from the view.
+    ASSERT_EQ(writer.insert(row("third")), 0);
+    ASSERT_EQ(transaction(*engine, OpBeginTransaction), 0);
+    EXPECT_EQ(file.get(OpGetEqual, 0, "third"), 0);
+    ASSERT_EQ(file.insert(row("fourth")), 0);
+    ASSERT_EQ(transaction(*engine, OpEndTransaction), 0);
+    // ... and so does a write outside a transaction.
+    ASSERT_EQ(file.get(OpGetFirst, 0), 0);
+    ASSERT_EQ(writer.insert(row("fifth")), 0);
+    ASSERT_EQ(file.insert(row("sixth")), 0);
+    EXPECT_EQ(file.get(OpGetEqual, 0, "fifth"), 0);
+    engine->endReads();
+
+    // Outside any group every read sees the latest commit.
+    ASSERT_EQ(writer.insert(row("seventh")), 0);
+    EXPECT_EQ(file.get(OpGetEqual, 0, "seventh"), 0);
+    EXPECT_EQ(writer.get(OpGetEqual, 0, "sixth"), 0);
+}
+
 TEST(EngineChildProcess, HoldsATransactionUntilTold)
 {
     const QString path = qEnvironmentVariable(ChildFileVariable);

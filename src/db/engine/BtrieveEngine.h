@@ -18,6 +18,13 @@ public:
                             uint8_t keyLen, int8_t keyNum) = 0;
     // Which engine answers ("embedded" or the library's path), for the trace.
     virtual QString description() const = 0;
+
+    // Between beginReads() and endReads() the reads of a file may all see it as it was at the
+    // first of them, which spares the engine a lock per call; a write or a transaction of
+    // this client ends that view first. Nested pairs count. An engine that cannot do this
+    // ignores both.
+    virtual void beginReads() {}
+    virtual void endReads() {}
 };
 
 // The engine built into the program (one SQLite database per record file).

@@ -71,6 +71,7 @@ std::string pathFromKey(const uint8_t* keyBuf, uint8_t keyLen)
 
 EmbeddedEngine::~EmbeddedEngine()
 {
+    endSnapshots();
     for (const auto& file : transactionFiles_)
         file->rollback();
     transactionFiles_.clear();
@@ -94,6 +95,13 @@ int16_t EmbeddedEngine::BTRCALL(uint16_t op, void* posBlock, void* dataBuf, uint
     uint16_t base = op;
     if (op >= 100 && op < 500)
         base = op % 100;
+
+    // A write must see the file as it is now, and a transaction takes the write lock, which a
+    // read view of an older state of the file would refuse.
+    if (!snapshotFiles_.empty() &&
+        (base == OpInsert || base == OpUpdate || base == OpDelete || base == OpCreate ||
+         base == OpBeginTransaction || base == OpBeginConcurrentTransaction))
+        endSnapshots();
 
     switch (base) {
     case OpOpen:
@@ -122,6 +130,10 @@ int16_t EmbeddedEngine::BTRCALL(uint16_t op, void* posBlock, void* dataBuf, uint
     Open* o = findOpen(pos);
     if (!o)
         return StatusFileNotOpen;
+
+    const bool reading = base == OpStat || (base >= OpGetEqual && base <= OpGetLast);
+    if (reading && readsDepth_ > 0 && !inTransaction_)
+        joinSnapshot(*o);
 
     switch (base) {
     case OpClose:
@@ -253,6 +265,33 @@ int16_t EmbeddedEngine::stat(Open& o, uint8_t* dataBuf, uint32_t* dataLen)
     std::memcpy(dataBuf, body.data(), body.size());
     *dataLen = uint32_t(body.size());
     return StatusOk;
+}
+
+void EmbeddedEngine::beginReads()
+{
+    ++readsDepth_;
+}
+
+void EmbeddedEngine::endReads()
+{
+    if (readsDepth_ > 0 && --readsDepth_ == 0)
+        endSnapshots();
+}
+
+void EmbeddedEngine::joinSnapshot(const Open& o)
+{
+    if (o.file->inSnapshot() || o.file->inTransaction())
+        return;
+    o.file->beginSnapshot();
+    if (o.file->inSnapshot())
+        snapshotFiles_.push_back(o.file);
+}
+
+void EmbeddedEngine::endSnapshots()
+{
+    for (const auto& file : snapshotFiles_)
+        file->endSnapshot();
+    snapshotFiles_.clear();
 }
 
 int16_t EmbeddedEngine::beginTransaction()

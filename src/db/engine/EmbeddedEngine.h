@@ -22,6 +22,8 @@ public:
     int16_t BTRCALL(uint16_t op, void* posBlock, void* dataBuf, uint32_t* dataLen, void* keyBuf,
                     uint8_t keyLen, int8_t keyNum) override;
     QString description() const override;
+    void beginReads() override;
+    void endReads() override;
 
 private:
     // One open of a file, named by the handle written into the caller's position block.
@@ -53,6 +55,9 @@ private:
     int16_t beginTransaction();
     int16_t endTransaction();
     int16_t abortTransaction();
+    // Puts the open's file under this client's read view when reads are grouped.
+    void joinSnapshot(const Open& o);
+    void endSnapshots();
 
     int16_t get(Open& o, uint16_t op, uint8_t* dataBuf, uint32_t* dataLen, uint8_t* keyBuf, uint8_t keyLen,
                 int keyNum);
@@ -71,6 +76,9 @@ private:
     bool inTransaction_ = false;
     // Files that joined the transaction stay alive until it ends, even when closed inside it.
     std::vector<std::shared_ptr<RecordFile>> transactionFiles_;
+    // Grouped reads: their depth and the files holding a read view until the group ends.
+    int readsDepth_ = 0;
+    std::vector<std::shared_ptr<RecordFile>> snapshotFiles_;
     std::string keyScratch_;
     std::vector<std::string> recordKeys_;
 };

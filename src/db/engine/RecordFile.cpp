@@ -319,6 +319,7 @@ int16_t RecordFile::begin()
 {
     if (inTransaction_)
         return StatusOk;
+    endSnapshot();
     // The write lock is taken at once: a transaction that could only learn at its first write
     // that another process holds the file would have to be abandoned, not retried.
     const int16_t status = exec(sqlite3_db_readonly(db_, "main") == 1 ? "BEGIN" : "BEGIN IMMEDIATE", true);
@@ -334,6 +335,23 @@ int16_t RecordFile::commit()
     if (status == StatusOk || sqlite3_get_autocommit(db_))
         inTransaction_ = false;
     return status;
+}
+
+void RecordFile::beginSnapshot()
+{
+    if (inTransaction_ || inSnapshot_)
+        return;
+    inSnapshot_ = exec("BEGIN", false) == StatusOk;
+}
+
+void RecordFile::endSnapshot()
+{
+    if (!inSnapshot_)
+        return;
+    // Ending a transaction that only read cannot fail for want of a lock.
+    if (!sqlite3_get_autocommit(db_))
+        exec("COMMIT", false);
+    inSnapshot_ = false;
 }
 
 void RecordFile::rollback()

@@ -65,6 +65,12 @@ public:
     void rollback();
     bool inTransaction() const { return inTransaction_; }
 
+    // A read transaction that keeps one view of the file across several reads; it takes no
+    // lock until the first read and never blocks a writer of another process.
+    void beginSnapshot();
+    void endSnapshot();
+    bool inSnapshot() const { return inSnapshot_; }
+
     // The status that reports an SQLite result code; writing tells a refused write lock
     // (file in use) from a refused read (record in use).
     static int16_t statusOf(int rc, bool writing);
@@ -77,6 +83,7 @@ private:
     std::string path_;
     FileDescription description_;
     bool inTransaction_ = false;
+    bool inSnapshot_ = false;
     std::vector<std::array<sqlite3_stmt*, KeyStatementCount>> keyStatements_;
     std::array<sqlite3_stmt*, FileStatementCount> fileStatements_{};
 };
