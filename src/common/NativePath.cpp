@@ -1,6 +1,7 @@
 #include "common/NativePath.h"
 
 #include <QDir>
+#include <QDirIterator>
 #include <QFileInfo>
 #include <QStringList>
 
@@ -14,34 +15,58 @@ QString& configuredDriveRoot()
     return root;
 }
 
+// The entry of dir whose name matches part case-insensitively; the lowest of several such
+// names, so that the answer does not depend on the order the folder lists them in. Empty when
+// none matches.
+QString matchingEntry(const QString& dir, const QString& part)
+{
+    QString best;
+    QDirIterator it(dir, QDir::AllEntries | QDir::Hidden | QDir::System | QDir::NoDotAndDotDot);
+    while (it.hasNext()) {
+        it.next();
+        const QString name = it.fileName();
+        if (name.compare(part, Qt::CaseInsensitive) == 0 && (best.isEmpty() || name < best))
+            best = name;
+    }
+    return best;
+}
+
+bool plainComponent(const QString& part)
+{
+    return !part.isEmpty() && part != u"." && part != u"..";
+}
+
 // Walks the components below base, matching each case-insensitively when it does not exist
 // as written.
 QString resolveCase(const QString& path)
 {
     if (path.isEmpty() || QFileInfo::exists(path))
         return path;
+    // Most often only the last component is missing (a file about to be written): its folder
+    // is the only one to search.
+    const qsizetype slash = path.lastIndexOf(u'/');
+    if (slash >= 0) {
+        const QString parent = slash == 0 ? QStringLiteral("/") : path.left(slash);
+        const QString last = path.mid(slash + 1);
+        if (QFileInfo::exists(parent)) {
+            if (!plainComponent(last))
+                return path;
+            const QString found = matchingEntry(parent, last);
+            return found.isEmpty() ? path : path.left(slash + 1) + found;
+        }
+    }
     const bool absolute = path.startsWith(u'/');
     const QStringList parts = path.split(u'/', Qt::KeepEmptyParts);
     QString current = absolute ? QStringLiteral("/") : QString();
     bool matching = true;
     for (qsizetype i = absolute ? 1 : 0; i < parts.size(); ++i) {
         QString part = parts[i];
-        if (matching && !part.isEmpty() && part != u"." && part != u"..") {
-            const QString dir = current.isEmpty() ? QStringLiteral(".") : current;
-            if (!QFileInfo::exists(current + part)) {
-                const QStringList entries = QDir(dir).entryList(QDir::AllEntries | QDir::Hidden |
-                                                                QDir::System | QDir::NoDotAndDotDot);
-                bool found = false;
-                for (const QString& e : entries) {
-                    if (e.compare(part, Qt::CaseInsensitive) == 0) {
-                        part = e;
-                        found = true;
-                        break;
-                    }
-                }
-                if (!found)
-                    matching = false;
-            }
+        if (matching && plainComponent(part) && !QFileInfo::exists(current + part)) {
+            const QString found = matchingEntry(current.isEmpty() ? QStringLiteral(".") : current, part);
+            if (found.isEmpty())
+                matching = false;
+            else
+                part = found;
         }
         current += part;
         if (i + 1 < parts.size())

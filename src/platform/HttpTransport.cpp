@@ -4,6 +4,7 @@
 
 #include <curl/curl.h>
 #include <mutex>
+#include <vector>
 
 namespace nvx {
 
@@ -49,7 +50,9 @@ curl_slist* appendHeader(curl_slist* list, const char* header)
 
 } // namespace
 
-// Connection cache and resolved names shared by every request of this transport.
+// Connection cache and resolved names shared by every request of this transport, and the
+// handles of finished requests kept for the next ones (a request made while another waits
+// takes new ones).
 struct HttpTransport::Shared {
     Shared()
     {
@@ -61,10 +64,33 @@ struct HttpTransport::Shared {
     }
     ~Shared()
     {
+        // The handles go before the share they use.
+        idleEasy.clear();
+        idleMulti.clear();
         if (handle)
             curl_share_cleanup(handle);
     }
+    Easy takeEasy()
+    {
+        if (idleEasy.empty())
+            return Easy(curl_easy_init());
+        Easy e = std::move(idleEasy.back());
+        idleEasy.pop_back();
+        curl_easy_reset(e.get());
+        return e;
+    }
+    Multi takeMulti()
+    {
+        if (idleMulti.empty())
+            return Multi(curl_multi_init());
+        Multi m = std::move(idleMulti.back());
+        idleMulti.pop_back();
+        return m;
+    }
+
     CURLSH* handle = nullptr;
+    std::vector<Easy> idleEasy;
+    std::vector<Multi> idleMulti;
 };
 
 HttpTransport::HttpTransport(Host& host) : host_(host)
@@ -106,10 +132,22 @@ HttpAnswer HttpTransport::send(const QString& url, const QByteArray* body)
         return answer;
     };
 
-    Easy easy(curl_easy_init());
-    Multi multi(curl_multi_init());
+    Easy easy = shared_->takeEasy();
+    Multi multi = shared_->takeMulti();
     if (!easy || !multi)
         return failed(CURLE_FAILED_INIT, QStringLiteral("HTTP client unavailable"));
+    // Handed back for the next request however this one ends; the headers are gone by then.
+    struct Retour {
+        Shared& shared;
+        Easy& easy;
+        Multi& multi;
+        ~Retour()
+        {
+            curl_easy_setopt(easy.get(), CURLOPT_HTTPHEADER, nullptr);
+            shared.idleEasy.push_back(std::move(easy));
+            shared.idleMulti.push_back(std::move(multi));
+        }
+    };
 
     const QByteArray urlBytes = url.toUtf8();
     char errorText[CURL_ERROR_SIZE] = {};
@@ -138,6 +176,7 @@ HttpAnswer HttpTransport::send(const QString& url, const QByteArray* body)
     }
     const Headers headers(list);
     curl_easy_setopt(e, CURLOPT_HTTPHEADER, headers.get());
+    const Retour retour{*shared_, easy, multi};
 
     if (curl_multi_add_handle(multi.get(), e) != CURLM_OK)
         return failed(CURLE_FAILED_INIT, QStringLiteral("HTTP client unavailable"));

@@ -3,8 +3,6 @@
 #include "common/TextHelpers.h"
 #include "common/Win1252.h"
 
-#include <QStringDecoder>
-
 namespace nvx {
 
 namespace {
@@ -105,23 +103,20 @@ QString CorpsFtp(const PlatformFtpAccount& compte)
 
 QByteArray CorpsConducteur(const QByteArray& contenuFichier)
 {
-    QByteArray contenu = contenuFichier;
-    QStringDecoder utf8(QStringDecoder::Utf8);
-    const QString texte = utf8.decode(contenuFichier);
-    if (utf8.hasError())
-        contenu = fromWindows1252(contenuFichier).toUtf8();
+    const QByteArray contenu =
+        contenuFichier.isValidUtf8() ? contenuFichier : fromWindows1252(contenuFichier).toUtf8();
 
     QByteArray corps;
     corps.reserve(contenu.size() + contenu.size() / 16 + 2);
-    qsizetype debut = 0;
-    const qsizetype n = contenu.size();
+    const char* debut = contenu.constData();
+    const char* const n = debut + contenu.size();
     while (debut < n) {
-        qsizetype fin = debut;
-        while (fin < n && contenu.at(fin) != '\r' && contenu.at(fin) != '\n')
+        const char* fin = debut;
+        while (fin < n && *fin != '\r' && *fin != '\n')
             ++fin;
-        corps.append(contenu.constData() + debut, fin - debut);
+        corps.append(debut, fin - debut);
         corps.append("\r\n", 2);
-        if (fin < n && contenu.at(fin) == '\r' && fin + 1 < n && contenu.at(fin + 1) == '\n')
+        if (fin < n && *fin == '\r' && fin + 1 < n && fin[1] == '\n')
             ++fin;
         debut = fin + 1;
     }

@@ -150,11 +150,13 @@ AnalyseResultat ResponseAnalysis::UDPDataArrival_99_Analyse_Reponse(const QByteA
     // a stuck job; the analysis itself reads the answer from memory, so a folder that cannot be
     // written does not make a good answer look like no answer.
     QString fichier;
+    QString natif;
     if (!dossierXML_.trimmed().isEmpty()) {
         trap(reporter_, kOrigine, [&] {
             fichier = fichierReponse(kind);
             reporter_.trace(QStringLiteral("API: FichierMaster: ") + fichier);
-            QFile f(NativePath(fichier));
+            natif = NativePath(fichier);
+            QFile f(natif);
             if (!f.open(QIODevice::WriteOnly | QIODevice::Truncate) || f.write(reponse) != reponse.size() ||
                 f.write("\r\n", 2) != 2)
                 Raise(75,
@@ -250,10 +252,9 @@ AnalyseResultat ResponseAnalysis::UDPDataArrival_99_Analyse_Reponse(const QByteA
         }
     });
 
-    if (!fichier.isEmpty()) {
+    if (!natif.isEmpty()) {
         trap(reporter_, kOrigine, [&] {
-            const QString native = NativePath(fichier);
-            if (QFile::exists(native) && !QFile::remove(native))
+            if (QFile::exists(natif) && !QFile::remove(natif))
                 Raise(75, QStringLiteral("Unable to delete ") + fichier, QStringLiteral("Frm_MainBis"));
         });
     }

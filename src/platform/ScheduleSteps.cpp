@@ -6,6 +6,8 @@
 
 #include <QFile>
 
+#include <algorithm>
+
 namespace nvx {
 
 namespace {
@@ -31,8 +33,10 @@ bool PlatformClient::UDPDataArrival_04_02_Hours_Get_Status(qint16 noStation, con
 
         const AnalyseResultat resultat =
             echanger(procedure, RequeteStatutHeures(v_.TokenId, noStation, date));
-        // Without an answer nothing is known of the hours, so none may be sent.
-        if (v_.PbBErreurAuthentification || !resultat.xml)
+        // Without an answer, or with a refusal, nothing is known of the hours, so none may be
+        // sent: an hour taken for free could be one a voice-tracker is working on.
+        if (v_.PbBErreurAuthentification || !resultat.xml ||
+            std::any_of(resultat.codes.cbegin(), resultat.codes.cend(), CodeErreur))
             return;
         v_.StatutHeure = DecodeStatutsHeures(v_.PbSStatutsHeures, hhDeb, hhFin);
         ok = resultat.utilisable();

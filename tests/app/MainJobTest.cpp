@@ -7,6 +7,7 @@
 #include <QJsonDocument>
 #include <QJsonObject>
 #include <QProcess>
+#include <QRegularExpression>
 #include <QTcpSocket>
 #include <QTemporaryDir>
 
@@ -61,11 +62,12 @@ protected:
                  value);
     }
     // Starts the simulator and points the settings at it; returns host:port.
-    QString startPlatform()
+    QString startPlatform(const QStringList& options = {})
     {
         platform.start(kBin + QStringLiteral("/vl3-platform-sim"),
-                       {QStringLiteral("--port"), QStringLiteral("0"), QStringLiteral("--log"),
-                        drives.filePath(QStringLiteral("platform.log"))});
+                       QStringList{QStringLiteral("--port"), QStringLiteral("0"), QStringLiteral("--log"),
+                                   drives.filePath(QStringLiteral("platform.log"))} +
+                           options);
         QByteArray out;
         for (int i = 0; i < 100 && !out.contains('\n'); ++i) {
             platform.waitForReadyRead(100);
@@ -106,6 +108,22 @@ protected:
             reply += s.readAll();
         return QJsonDocument::fromJson(reply.mid(reply.indexOf("\r\n\r\n") + 4)).object();
     }
+    // "METHOD path" of every request the simulator received, with the token left out.
+    QStringList requests() const
+    {
+        QFile log(drives.filePath(QStringLiteral("platform.log")));
+        QStringList seen;
+        if (log.open(QIODevice::ReadOnly))
+            for (const QByteArray& line : log.readAll().split('\n'))
+                if (const QJsonObject o = QJsonDocument::fromJson(line).object(); !o.isEmpty()) {
+                    QString path = o.value(QStringLiteral("path")).toString();
+                    path.replace(QRegularExpression(QStringLiteral("^/vlapi/[0-9a-f]{32}")),
+                                 QStringLiteral("/vlapi/T"));
+                    seen.append(o.value(QStringLiteral("method")).toString() + u' ' + path);
+                }
+        return seen;
+    }
+    static QJsonArray imports(const QJsonObject& st) { return st.value(QStringLiteral("imports")).toArray(); }
     QStringList xmlFiles() const { return QDir(site.c(QStringLiteral("VL_XML"))).entryList(QDir::Files); }
 
     QTemporaryDir drives, home;
@@ -133,6 +151,46 @@ TEST_F(MainJobTest, EveryHourIsImportedMarkedSentAndItsFileRemoved)
     EXPECT_EQ(states[7].toInt(), 1);
     EXPECT_EQ(states[8].toInt(), 1);
     EXPECT_TRUE(xmlFiles().isEmpty()) << xmlFiles().join(u' ').toStdString();
+}
+
+TEST_F(MainJobTest, AnHourTheVoiceTrackersHoldIsLeftAsItIs)
+{
+    // State 2: the hour is being worked on the platform, so the job neither sends nor marks it.
+    const QString address = startPlatform({QStringLiteral("--state"), QStringLiteral("1:2020-05-08:8:2")});
+    QByteArray out;
+    EXPECT_EQ(job(&out), 0) << out.constData();
+    EXPECT_TRUE(out.contains("Transfert du conducteur de 07H: Fin"));
+    EXPECT_FALSE(out.contains("Transfert du conducteur de 08H"));
+
+    const QJsonObject st = state(address);
+    ASSERT_EQ(imports(st).size(), 1) << QJsonDocument(st).toJson().constData();
+    EXPECT_EQ(imports(st)[0].toObject().value(QStringLiteral("hour")).toInt(), 7);
+    const QJsonArray states = st.value(QStringLiteral("hourStates"))
+                                  .toArray()[0]
+                                  .toObject()
+                                  .value(QStringLiteral("states"))
+                                  .toArray();
+    EXPECT_EQ(states[7].toInt(), 1);
+    EXPECT_EQ(states[8].toInt(), 2);
+    EXPECT_EQ(xmlFiles(), QStringList{QStringLiteral("NVX_Upload_20200508_08_Station_01.xml")});
+}
+
+TEST_F(MainJobTest, AnImportRefusedWithA401IsSentAgainAfterOneNewLogin)
+{
+    const QString address =
+        startPlatform({QStringLiteral("--fault"), QStringLiteral("/schedule/import$:401:1")});
+    QByteArray out;
+    EXPECT_EQ(job(&out), 0) << out.constData();
+    EXPECT_FALSE(out.contains("non envoy"));
+    EXPECT_FALSE(out.contains("authentification !"));
+
+    EXPECT_EQ(imports(state(address)).size(), 2);
+    const QStringList seen = requests();
+    EXPECT_EQ(seen.count(QStringLiteral("POST /vlapi/T/radio/1/schedule/import")), 3)
+        << seen.join(u'\n').toStdString();
+    // One login at start-up, one forced by the refused import.
+    EXPECT_EQ(seen.count(QStringLiteral("POST /vlapi/auth")), 2) << seen.join(u'\n').toStdString();
+    EXPECT_TRUE(xmlFiles().isEmpty());
 }
 
 TEST_F(MainJobTest, PlatformDownKeepsTheFilesAndSaysSo)

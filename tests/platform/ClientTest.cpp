@@ -173,6 +173,7 @@ TEST_F(Client, InjectedFaultsAreNeverTakenAsSuccess)
     sim.faults.push_back({QRegularExpression(QStringLiteral("/schedule/import$")), 500, 1});
     sim.nonXml.push_back(QRegularExpression(QStringLiteral("/ftp/credentials$")));
     sim.close.push_back(QRegularExpression(QStringLiteral("/2020-02-20/status$")));
+    sim.faults.push_back({QRegularExpression(QStringLiteral("/2020-02-21/status$")), 500, 1});
     startPlatform();
     // The credential query after the login gets the non-XML fault, which leaves the login granted.
     ASSERT_TRUE(client().UDPDataArrival_04_01_Authentification(config.Cle, config.Secret, true));
@@ -187,6 +188,10 @@ TEST_F(Client, InjectedFaultsAreNeverTakenAsSuccess)
 
     EXPECT_FALSE(client().UDPDataArrival_04_02_Hours_Get_Status(3, kDay, 0, 23));
     EXPECT_TRUE(lignes.lines.last().startsWith(kCommunication));
+    EXPECT_EQ(client().StatutHeure(7), -1);
+    // A status answer with an error code says nothing of the hours either: none may be sent.
+    EXPECT_FALSE(client().UDPDataArrival_04_02_Hours_Get_Status(3, kDay.addDays(1), 0, 23));
+    EXPECT_EQ(lignes.lines.last(), u"Erreur 500 (Erreur interne (SQL, Librairie,...): 500");
     EXPECT_EQ(client().StatutHeure(7), -1);
 
     EXPECT_FALSE(client().UDPDataArrival_04_04_Conducteur(3, path + QStringLiteral(".absent")));

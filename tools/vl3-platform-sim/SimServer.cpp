@@ -8,6 +8,7 @@
 #include <cstring>
 #include <httplib.h>
 #include <netinet/in.h>
+#include <netinet/tcp.h>
 #include <poll.h>
 #include <sys/socket.h>
 #include <unistd.h>
@@ -130,6 +131,10 @@ class SimServer::HttpServer final : public httplib::Server {
 private:
     bool process_and_close_socket(socket_t sock) override
     {
+        // An answer goes out in several writes; without this each exchange would wait for the
+        // client's delayed acknowledgement.
+        const int one = 1;
+        ::setsockopt(sock, IPPROTO_TCP, TCP_NODELAY, &one, sizeof one);
         ConnectionStream stream(sock, toMs(read_timeout_sec_, read_timeout_usec_),
                                 toMs(write_timeout_sec_, write_timeout_usec_));
         bool ok = false;

@@ -1,0 +1,237 @@
+// The whole main job for a full day against the platform simulator on loopback, with no reply
+// address: the 24 hour files written, then the platform phase (the hour states, the sound FTP
+// account, and for every hour its import and its state). For comparison in the same run, the
+// same 50 exchanges made by a plain libcurl loop: one handle, no event pumping, no answer
+// analysis.
+#include "DayFixture.h"
+#include "SimServer.h"
+#include "common/JobSteps.h"
+#include "link/JobDriver.h"
+#include "platform/PlatformClient.h"
+#include "platform/PlatformRequests.h"
+
+#include <QCoreApplication>
+#include <QElapsedTimer>
+
+#include <benchmark/benchmark.h>
+
+#include <curl/curl.h>
+#include <vector>
+
+namespace {
+
+using namespace nvx;
+using namespace nvx::bench;
+
+const QDate kJour(2020, 5, 8);
+const QString kRequete =
+    QStringLiteral("<NoStation:1><DateConducteur:20200508><HHDeb:00><HHFin:23><StationLib:Matin>");
+
+struct NullLines final : ProgressLines {
+    void MsgListeEtScheduler(const QString&) override {}
+    void resetTarget() override {}
+    void setTarget(const QString&, qint32) override {}
+};
+
+// The platform client, with the time spent in its exchanges added up.
+class TimedPlatform final : public PlatformSteps {
+public:
+    explicit TimedPlatform(PlatformClient& client) : client_(client) {}
+
+    bool PbBErreurAuthentification() const override { return client_.PbBErreurAuthentification(); }
+    QString PbSCleAPI() const override { return client_.PbSCleAPI(); }
+    QString PbSSecretAPI() const override { return client_.PbSSecretAPI(); }
+    qint16 StatutHeure(int heure) const override { return client_.StatutHeure(heure); }
+    bool UDPDataArrival_04_01_Authentification(const QString& cle, const QString& secret,
+                                               bool forcer) override
+    {
+        return timed([&] { return client_.UDPDataArrival_04_01_Authentification(cle, secret, forcer); });
+    }
+    bool UDPDataArrival_04_02_Hours_Get_Status(qint16 noStation, const QDate& date, qint16 hhDeb,
+                                               qint16 hhFin) override
+    {
+        return timed(
+            [&] { return client_.UDPDataArrival_04_02_Hours_Get_Status(noStation, date, hhDeb, hhFin); });
+    }
+    bool UDPDataArrival_04_03_FTP_Sons(int ligne) override
+    {
+        return timed([&] { return client_.UDPDataArrival_04_03_FTP_Sons(ligne); });
+    }
+    bool UDPDataArrival_04_04_Conducteur(qint16 noStation, const QString& fichier) override
+    {
+        return timed([&] { return client_.UDPDataArrival_04_04_Conducteur(noStation, fichier); });
+    }
+    bool UDPDataArrival_04_05_Hours_Set_Status(qint16 noStation, const QDate& date, int premiere,
+                                               int derniere) override
+    {
+        return timed([&] {
+            return client_.UDPDataArrival_04_05_Hours_Set_Status(noStation, date, premiere, derniere);
+        });
+    }
+
+    qint64 nanoseconds = 0;
+
+private:
+    template <class F> bool timed(F&& f)
+    {
+        QElapsedTimer t;
+        t.start();
+        const bool ok = f();
+        nanoseconds += t.nsecsElapsed();
+        return ok;
+    }
+    PlatformClient& client_;
+};
+
+struct Banc {
+    Programme programme{jour()};
+    platformsim::SimConfig sim;
+    std::unique_ptr<platformsim::SimServer> server;
+    PlatformConfig config;
+    NullLines lignes;
+    std::unique_ptr<PlatformClient> client;
+    std::unique_ptr<TimedPlatform> timed;
+    std::unique_ptr<JobDriver> driver;
+
+    Banc()
+    {
+        test::DbOwners& o = programme.o;
+        o.systeme.setRegistryFolder(o.drives.path() + QStringLiteral("/"));
+        sim.credentials = {{QStringLiteral("bench-key"), QStringLiteral("bench-secret")}};
+        sim.logFile = o.drives.filePath(QStringLiteral("platform.log"));
+        server = std::make_unique<platformsim::SimServer>(sim, [&o] { return o.clock.now(); });
+        const int port = server->start();
+        verifier(port > 0, "simulator start");
+        config.URL = QStringLiteral("http://127.0.0.1:") + QString::number(port);
+        config.Cle = sim.credentials[0].key;
+        config.Secret = sim.credentials[0].secret;
+        config.DossierXML = programme.settings.TexteDossierXML;
+        config.Ftp.Serveur = QStringLiteral("ftp.example.org");
+        config.Ftp.NoPort = QStringLiteral("21");
+        config.Ftp.User = QStringLiteral("sons");
+        config.Ftp.PW = QStringLiteral("p&w");
+        client = std::make_unique<PlatformClient>(config, o.trace, o.clock, o.host, o.systeme, lignes);
+        timed = std::make_unique<TimedPlatform>(*client);
+        driver = std::make_unique<JobDriver>(o.flags, o.trace, o.clock, o.host, o.systeme, lignes,
+                                             programme.exporter, *timed, programme.fichiers);
+        // Authenticated at start-up, as the program is before its first job.
+        client->CommandConnecter_Click();
+        verifier(client->PbBTokenValide(), "login");
+    }
+    ~Banc()
+    {
+        driver.reset();
+        client.reset();
+        server->stop();
+    }
+
+    // Every hour open again on the platform, so that each job sends the whole day.
+    void rouvrirHeures()
+    {
+        for (int h = 0; h < kHeures; ++h)
+            server->state().presetState({1, kJour, h, 0});
+    }
+    qint64 job()
+    {
+        rouvrirHeures();
+        timed->nanoseconds = 0;
+        driver->UDPDataArrival_00(kRequete);
+        verifier(driver->etatsObtenus() && driver->heuresNonEnvoyees() == 0, "every hour sent");
+        return timed->nanoseconds;
+    }
+};
+
+Banc& banc()
+{
+    static Banc b;
+    return b;
+}
+
+// The plain loop's 50 requests: the ones the job makes, built the same way, with the bodies the
+// platform received from the job.
+std::vector<PlatformRequest> requetesDuJob(Banc& b)
+{
+    const QString token = b.client->TokenId();
+    std::vector<PlatformRequest> r;
+    r.push_back(RequeteStatutHeures(token, 1, kJour));
+    r.push_back(RequeteFtpSons(token, b.config.Ftp));
+    for (int h = 0; h < kHeures; ++h) {
+        const std::optional<std::string> corps = b.server->state().importedBody({1, kJour, h});
+        verifier(corps.has_value(), "imported hour");
+        r.push_back(RequeteImportConducteur(token, 1, QByteArray::fromStdString(*corps)));
+        r.push_back(RequeteSetStatutHeure(token, 1, kJour, h));
+    }
+    return r;
+}
+
+size_t ajouter(char* data, size_t size, size_t count, void* cible)
+{
+    static_cast<std::string*>(cible)->append(data, size * count);
+    return size * count;
+}
+
+void BM_JobDay(benchmark::State& state)
+{
+    Banc& b = banc();
+    b.job(); // the first job also writes the day's files for the first time
+    qint64 plateforme = 0;
+    for (auto _ : state)
+        plateforme += b.job();
+    state.counters["platform_ms"] = benchmark::Counter(double(plateforme) / 1e6 / double(state.iterations()));
+}
+BENCHMARK(BM_JobDay)->Unit(benchmark::kMillisecond)->UseRealTime();
+
+void BM_PlainCurlLoop(benchmark::State& state)
+{
+    Banc& b = banc();
+    b.job();
+    const std::vector<PlatformRequest> requetes = requetesDuJob(b);
+    verifier(requetes.size() == 50, "50 exchanges");
+    const QByteArray base = b.client->urlBase().toUtf8();
+    CURL* e = curl_easy_init();
+    curl_slist* get = curl_slist_append(nullptr, "Accept: */*");
+    curl_slist* post = curl_slist_append(
+        curl_slist_append(curl_slist_append(nullptr, "Accept: */*"), "Content-Type: text/xml; charset=UTF-8"),
+        "Expect:");
+    std::string reponse;
+    curl_easy_setopt(e, CURLOPT_USERAGENT, HttpTransport::userAgent());
+    curl_easy_setopt(e, CURLOPT_NOSIGNAL, 1L);
+    curl_easy_setopt(e, CURLOPT_WRITEFUNCTION, ajouter);
+    curl_easy_setopt(e, CURLOPT_WRITEDATA, &reponse);
+    for (auto _ : state) {
+        b.rouvrirHeures();
+        for (const PlatformRequest& r : requetes) {
+            const QByteArray url = base + r.path.toUtf8();
+            curl_easy_setopt(e, CURLOPT_URL, url.constData());
+            if (r.post) {
+                curl_easy_setopt(e, CURLOPT_POST, 1L);
+                curl_easy_setopt(e, CURLOPT_POSTFIELDSIZE_LARGE, curl_off_t(r.body.size()));
+                curl_easy_setopt(e, CURLOPT_POSTFIELDS, r.body.constData());
+                curl_easy_setopt(e, CURLOPT_HTTPHEADER, post);
+            } else {
+                curl_easy_setopt(e, CURLOPT_HTTPGET, 1L);
+                curl_easy_setopt(e, CURLOPT_HTTPHEADER, get);
+            }
+            reponse.clear();
+            long code = 0;
+            verifier(curl_easy_perform(e) == CURLE_OK, "plain exchange");
+            curl_easy_getinfo(e, CURLINFO_RESPONSE_CODE, &code);
+            verifier(code == 200 && reponse.find("<code>2") != std::string::npos, "plain answer");
+        }
+    }
+    curl_slist_free_all(get);
+    curl_slist_free_all(post);
+    curl_easy_cleanup(e);
+}
+BENCHMARK(BM_PlainCurlLoop)->Unit(benchmark::kMillisecond)->UseRealTime();
+
+} // namespace
+
+int main(int argc, char** argv)
+{
+    QCoreApplication app(argc, argv);
+    benchmark::Initialize(&argc, argv);
+    benchmark::RunSpecifiedBenchmarks();
+    benchmark::Shutdown();
+    return 0;
+}
