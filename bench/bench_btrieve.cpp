@@ -4,7 +4,6 @@
 #include "db/engine/BtrieveEngine.h"
 #include "db/engine/EngineStatus.h"
 
-#include <QCoreApplication>
 #include <QTemporaryDir>
 
 #include <benchmark/benchmark.h>
@@ -237,12 +236,3 @@ void BM_SqliteGetEqual(benchmark::State& state)
 BENCHMARK(BM_SqliteGetEqual);
 
 } // namespace
-
-int main(int argc, char** argv)
-{
-    QCoreApplication app(argc, argv);
-    benchmark::Initialize(&argc, argv);
-    benchmark::RunSpecifiedBenchmarks();
-    benchmark::Shutdown();
-    return 0;
-}

@@ -3,7 +3,6 @@
 // for comparison in the same run, the same rows and look-ups read straight from SQLite.
 #include "DayFixture.h"
 
-#include <QCoreApplication>
 
 #include <benchmark/benchmark.h>
 
@@ -175,12 +174,3 @@ void BM_SqliteDayHourTransactions(benchmark::State& state)
 BENCHMARK(BM_SqliteDayHourTransactions)->Unit(benchmark::kMillisecond);
 
 } // namespace
-
-int main(int argc, char** argv)
-{
-    QCoreApplication app(argc, argv);
-    benchmark::Initialize(&argc, argv);
-    benchmark::RunSpecifiedBenchmarks();
-    benchmark::Shutdown();
-    return 0;
-}

@@ -10,7 +10,6 @@
 #include "platform/PlatformClient.h"
 #include "platform/PlatformRequests.h"
 
-#include <QCoreApplication>
 #include <QElapsedTimer>
 
 #include <benchmark/benchmark.h>
@@ -226,12 +225,3 @@ void BM_PlainCurlLoop(benchmark::State& state)
 BENCHMARK(BM_PlainCurlLoop)->Unit(benchmark::kMillisecond)->UseRealTime();
 
 } // namespace
-
-int main(int argc, char** argv)
-{
-    QCoreApplication app(argc, argv);
-    benchmark::Initialize(&argc, argv);
-    benchmark::RunSpecifiedBenchmarks();
-    benchmark::Shutdown();
-    return 0;
-}

@@ -7,7 +7,6 @@
 #include "common/TraceLog.h"
 #include "support/FakeHost.h"
 
-#include <QCoreApplication>
 #include <QTemporaryDir>
 
 #include <benchmark/benchmark.h>
@@ -39,12 +38,3 @@ void BM_TraceLogToFile(benchmark::State& state)
 BENCHMARK(BM_TraceLogToFile)->Arg(200)->Arg(1000)->Unit(benchmark::kNanosecond);
 
 } // namespace
-
-int main(int argc, char** argv)
-{
-    QCoreApplication app(argc, argv);
-    benchmark::Initialize(&argc, argv);
-    benchmark::RunSpecifiedBenchmarks();
-    benchmark::Shutdown();
-    return 0;
-}
