@@ -1,43 +1,32 @@
 #include "common/TraceLog.h"
 
-#include "common/AppFlags.h"
-#include "common/NativePath.h"
-#include "common/Systeme.h"
-#include "support/FakeClock.h"
-#include "support/FakeHost.h"
+#include "support/Owners.h"
 
 #include <QDir>
 #include <QFile>
-#include <QTemporaryDir>
 
 #include <gtest/gtest.h>
 
 using namespace nvx;
-using nvx::test::FakeClock;
-using nvx::test::FakeHost;
 
 namespace {
 
-class TraceLogTest : public ::testing::Test {
+class TraceLogTest : public ::testing::Test, protected test::TraceOwners {
 protected:
-    TraceLogTest() : trace(clock, host, flags), systeme(trace, clock, host, flags)
+    TraceLogTest()
     {
-        setDriveRoot(tmp.path());
-        flags.DossierApplication = QStringLiteral("C:\\Velmora\\");
         flags.NomExecutable = QStringLiteral("vl3-tools-nvx");
         systeme.setCommandRunner([this](const QString& program, const QStringList& args) {
             commands.append(program + u' ' + args.join(u' '));
             return 0;
         });
-        systeme.setAutostartFolder(tmp.filePath(QStringLiteral("autostart")));
-        trace.attach(systeme);
+        systeme.setAutostartFolder(drives.filePath(QStringLiteral("autostart")));
         trace.setLogFolder(0, QStringLiteral("C:\\Logs\\"));
     }
-    ~TraceLogTest() override { setDriveRoot({}); }
 
     QString logPath(const QString& day = QStringLiteral("20200220")) const
     {
-        return tmp.filePath(QStringLiteral("c/Logs/") + day + QStringLiteral(".Log"));
+        return drives.filePath(QStringLiteral("c/Logs/") + day + QStringLiteral(".Log"));
     }
     QStringList fileLines(const QString& day = QStringLiteral("20200220")) const
     {
@@ -48,12 +37,6 @@ protected:
     }
     void loadSetup() { flags.SetupCharge = true; }
 
-    QTemporaryDir tmp;
-    FakeClock clock;
-    FakeHost host;
-    AppFlags flags;
-    Trace trace;
-    Systeme systeme;
     QStringList commands;
 };
 
@@ -179,7 +162,7 @@ TEST_F(TraceLogTest, UptimeWarningsAppearOncePerRun)
 
 TEST_F(TraceLogTest, PurgeDeletesOnlyDayFilesOlderThan45Days)
 {
-    QDir().mkpath(tmp.filePath(QStringLiteral("c/Logs")));
+    QDir().mkpath(drives.filePath(QStringLiteral("c/Logs")));
     for (const char* n : {"20200101", "20200105", "20200106", "20200219", "Abc"}) {
         QFile f(logPath(QString::fromLatin1(n)));
         ASSERT_TRUE(f.open(QIODevice::WriteOnly));
@@ -203,7 +186,7 @@ TEST_F(TraceLogTest, VanishedLogFolderIsRecreated)
 {
     loadSetup();
     trace.TraceLog(-1, -1, -1, QStringLiteral("before"), true);
-    ASSERT_TRUE(QDir(tmp.filePath(QStringLiteral("c/Logs"))).removeRecursively());
+    ASSERT_TRUE(QDir(drives.filePath(QStringLiteral("c/Logs"))).removeRecursively());
     trace.TraceLog(-1, -1, -1, QStringLiteral("after"), true);
     ASSERT_FALSE(fileLines().isEmpty());
     EXPECT_TRUE(fileLines().last().endsWith(QStringLiteral("after")));
@@ -213,8 +196,8 @@ TEST_F(TraceLogTest, VanishedLogFolderIsRecreated)
 TEST_F(TraceLogTest, UnwritableLogKeepsABoundedListAndReportsOnce)
 {
     // A regular file where the folder should be: neither creation nor writing can succeed.
-    QDir().mkpath(tmp.filePath(QStringLiteral("c")));
-    QFile blocker(tmp.filePath(QStringLiteral("c/Logs")));
+    QDir().mkpath(drives.filePath(QStringLiteral("c")));
+    QFile blocker(drives.filePath(QStringLiteral("c/Logs")));
     ASSERT_TRUE(blocker.open(QIODevice::WriteOnly));
     blocker.close();
     loadSetup();
@@ -232,7 +215,7 @@ TEST_F(TraceLogTest, UnwritableLogKeepsABoundedListAndReportsOnce)
     EXPECT_TRUE(trace.ListeLog.last().endsWith(QStringLiteral("line %1").arg(Trace::kMaxPendingLines + 9)));
 
     // Once the disk is back, everything pending reaches the file.
-    QFile::remove(tmp.filePath(QStringLiteral("c/Logs")));
+    QFile::remove(drives.filePath(QStringLiteral("c/Logs")));
     trace.flush();
     EXPECT_TRUE(trace.ListeLog.isEmpty());
     EXPECT_GT(fileLines().size(), Trace::kMaxPendingLines - 1000);
@@ -291,7 +274,7 @@ TEST_F(TraceLogTest, AutomationDisconnectRestartsTheMachineThroughTheRunner)
         1);
     ASSERT_EQ(commands.size(), 1);
     EXPECT_TRUE(commands[0].contains(QStringLiteral("reboot")));
-    EXPECT_TRUE(QFile::exists(tmp.filePath(QStringLiteral("autostart/Velmora - Tools NVX.desktop"))));
+    EXPECT_TRUE(QFile::exists(drives.filePath(QStringLiteral("autostart/Velmora - Tools NVX.desktop"))));
 }
 
 TEST_F(TraceLogTest, LectureLogFlushesThenOpensTheChosenFile)

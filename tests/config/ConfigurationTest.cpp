@@ -1,24 +1,16 @@
 #include "config/Configuration.h"
 
-#include "common/AppFlags.h"
 #include "common/NativePath.h"
-#include "common/Systeme.h"
-#include "common/TraceLog.h"
-#include "config/Ini.h"
-#include "support/FakeClock.h"
-#include "support/FakeHost.h"
+#include "support/Owners.h"
 
 #include <QDir>
 #include <QFile>
 #include <QFileInfo>
-#include <QTemporaryDir>
 
 #include <gtest/gtest.h>
 
 using namespace nvx;
 using namespace Qt::StringLiterals;
-using nvx::test::FakeClock;
-using nvx::test::FakeHost;
 
 namespace {
 
@@ -26,21 +18,15 @@ const QString kConfigFile = u"C:\\Velmora\\Settings\\VL3_Config.ini"_s;
 const QString kConfig1 = u"C:\\Site\\Config1\\"_s;
 const QString kConfig2 = u"C:\\Site\\Config2\\"_s;
 
-class ConfigurationTest : public ::testing::Test {
+class ConfigurationTest : public ::testing::Test, protected test::Owners {
 protected:
     ConfigurationTest()
-        : trace(clock, host, flags), systeme(trace, clock, host, flags), ini(trace, systeme),
-          config(flags, trace, systeme, ini, host)
     {
-        setDriveRoot(tmp.path());
         // The drives of the machine; folders are made below them, never the drives themselves.
         for (const char* drive : {"c", "d", "e"})
-            QDir(tmp.path()).mkdir(QString::fromLatin1(drive));
-        flags.DossierApplication = u"C:\\Velmora\\"_s;
+            QDir(drives.path()).mkdir(QString::fromLatin1(drive));
         flags.NomExecutable = u"vl3-tools-nvx"_s;
-        trace.attach(systeme);
     }
-    ~ConfigurationTest() override { setDriveRoot({}); }
 
     // No procedure may have failed behind its trap.
     void TearDown() override
@@ -66,6 +52,7 @@ protected:
         f.write("x");
     }
     bool exists(const QString& suitePath) const { return QFileInfo::exists(NativePath(suitePath)); }
+    // A whole message traced before the settings are loaded, not a part of one.
     bool traced(const QString& text) const
     {
         for (const QString& line : trace.ListeBis)
@@ -124,15 +111,6 @@ protected:
         config.InitGeneralPath(all);
         return config.InitGeneralSite(true);
     }
-
-    QTemporaryDir tmp;
-    FakeClock clock;
-    FakeHost host;
-    AppFlags flags;
-    Trace trace;
-    Systeme systeme;
-    IniAccess ini;
-    Configuration config;
 };
 
 TEST_F(ConfigurationTest, SiteResolutionReadsEveryDatabaseValueWithItsDefaults)

@@ -1,35 +1,20 @@
-#include "common/AppFlags.h"
 #include "common/NativePath.h"
-#include "common/Systeme.h"
-#include "common/TraceLog.h"
 #include "config/Ini.h"
-#include "support/FakeClock.h"
-#include "support/FakeHost.h"
+#include "support/Owners.h"
 
 #include <QDir>
 #include <QFile>
 #include <QFileInfo>
-#include <QTemporaryDir>
 
 #include <gtest/gtest.h>
 
 using namespace nvx;
 using namespace Qt::StringLiterals;
-using nvx::test::FakeClock;
-using nvx::test::FakeHost;
 
 namespace {
 
-class IniAccessTest : public ::testing::Test {
+class IniAccessTest : public ::testing::Test, protected test::Owners {
 protected:
-    IniAccessTest() : trace(clock, host, flags), systeme(trace, clock, host, flags), ini(trace, systeme)
-    {
-        setDriveRoot(tmp.path());
-        flags.DossierApplication = u"C:\\Velmora\\"_s;
-        trace.attach(systeme);
-    }
-    ~IniAccessTest() override { setDriveRoot({}); }
-
     void put(const QString& native, const QByteArray& bytes)
     {
         QDir().mkpath(QFileInfo(native).path());
@@ -42,23 +27,15 @@ protected:
         QFile f(native);
         return f.open(QIODevice::ReadOnly) ? f.readAll() : QByteArray();
     }
-
-    QTemporaryDir tmp;
-    FakeClock clock;
-    FakeHost host;
-    AppFlags flags;
-    Trace trace;
-    Systeme systeme;
-    IniAccess ini;
 };
 
 TEST_F(IniAccessTest, InvalidOrBlankNamesNeitherReadNorWrite)
 {
     // A file whose name holds "?" exists on this system, but the suite's names never do.
-    put(tmp.filePath(u"c/Cfg/a?.ini"_s), "[S]\r\nK=present\r\n");
+    put(drives.filePath(u"c/Cfg/a?.ini"_s), "[S]\r\nK=present\r\n");
     EXPECT_EQ(ini.LectureIni(u"C:\\Cfg\\a?.ini"_s, u"S"_s, u"K"_s, u"def"_s), u"def"_s);
     EXPECT_FALSE(ini.EcritureIni(u"C:\\Cfg\\a?.ini"_s, u"S"_s, u"K"_s, u"v"_s));
-    EXPECT_EQ(bytes(tmp.filePath(u"c/Cfg/a?.ini"_s)), QByteArray("[S]\r\nK=present\r\n"));
+    EXPECT_EQ(bytes(drives.filePath(u"c/Cfg/a?.ini"_s)), QByteArray("[S]\r\nK=present\r\n"));
 
     const QString file = u"C:\\Cfg\\b.ini"_s;
     EXPECT_FALSE(ini.EcritureIni(file, u"   "_s, u"K"_s, u"v"_s));
@@ -71,7 +48,7 @@ TEST_F(IniAccessTest, WriteIntoAMissingFolderCreatesIt)
 {
     const QString file = u"C:\\Nouveau\\Sous\\VL3_Systeme.ini"_s;
     ASSERT_TRUE(ini.EcritureIni(file, u"Base_01"_s, u"Lib"_s, u"Radio"_s));
-    EXPECT_EQ(bytes(tmp.filePath(u"c/Nouveau/Sous/VL3_Systeme.ini"_s)),
+    EXPECT_EQ(bytes(drives.filePath(u"c/Nouveau/Sous/VL3_Systeme.ini"_s)),
               QByteArray("[Base_01]\r\nLib=Radio\r\n"));
     EXPECT_EQ(ini.LectureIni(u"c:\\nouveau\\sous\\vl3_systeme.INI"_s, u"base_01"_s, u"LIB"_s), u"Radio"_s)
         << "names match whatever their case";
@@ -80,10 +57,10 @@ TEST_F(IniAccessTest, WriteIntoAMissingFolderCreatesIt)
 TEST_F(IniAccessTest, Windows1252BytesRoundTrip)
 {
     const QString file = u"C:\\Cfg\\accents.ini"_s;
-    put(tmp.filePath(u"c/Cfg/accents.ini"_s), "[Site]\r\nLib=Caf\xE9 \x80\r\n");
+    put(drives.filePath(u"c/Cfg/accents.ini"_s), "[Site]\r\nLib=Caf\xE9 \x80\r\n");
     EXPECT_EQ(ini.LectureIni(file, u"Site"_s, u"Lib"_s), u"Café €"_s);
     ASSERT_TRUE(ini.EcritureIni(file, u"Site"_s, u"Ville"_s, u"Orléans"_s));
-    EXPECT_EQ(bytes(tmp.filePath(u"c/Cfg/accents.ini"_s)),
+    EXPECT_EQ(bytes(drives.filePath(u"c/Cfg/accents.ini"_s)),
               QByteArray("[Site]\r\nLib=Caf\xE9 \x80\r\nVille=Orl\xE9"
                          "ans\r\n"));
 }

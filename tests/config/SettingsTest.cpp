@@ -1,19 +1,12 @@
 #include "config/Settings.h"
 
-#include "common/AppFlags.h"
 #include "common/IniFile.h"
 #include "common/NativePath.h"
-#include "common/Systeme.h"
-#include "common/TraceLog.h"
-#include "config/Configuration.h"
-#include "config/Ini.h"
-#include "support/FakeClock.h"
-#include "support/FakeHost.h"
+#include "support/Owners.h"
 
 #include <QDir>
 #include <QFile>
 #include <QFileInfo>
-#include <QTemporaryDir>
 
 #include <gtest/gtest.h>
 
@@ -21,8 +14,6 @@
 
 using namespace nvx;
 using namespace Qt::Literals::StringLiterals;
-using nvx::test::FakeClock;
-using nvx::test::FakeHost;
 
 namespace {
 
@@ -30,21 +21,15 @@ const QString kNone = u"<none>"_s;
 const QString kLegacy = u"C:\\Windows\\VL3_Tools_NVX.Ini"_s;
 const QString kRecep0 = u"Peripheriques_Reseau_Reception_UDP_0"_s;
 
-class SettingsTest : public ::testing::Test {
+class SettingsTest : public ::testing::Test, protected test::Owners {
 protected:
     SettingsTest()
-        : trace(clock, host, flags), systeme(trace, clock, host, flags), ini(trace, systeme),
-          config(flags, trace, systeme, ini, host)
     {
-        setDriveRoot(tmp.path());
-        flags.DossierApplication = u"C:\\Velmora\\"_s;
-        trace.attach(systeme);
         trace.setLogFolder(0, u"C:\\Logs\\"_s);
         config.CodeVersionOS = 10;
         config.NoInstance = 3;
         settings = fresh();
     }
-    ~SettingsTest() override { setDriveRoot({}); }
 
     std::unique_ptr<Settings> fresh()
     {
@@ -68,21 +53,14 @@ protected:
     {
         ASSERT_TRUE(ini.EcritureIni(fichier.isEmpty() ? file() : fichier, section, key, value));
     }
+    // How many lines hold the fragment.
     qsizetype traced(const QString& fragment) const
     {
-        const QStringList lines = trace.ListeBis + trace.ListeLog;
+        const QStringList lines = lignes();
         return std::count_if(lines.begin(), lines.end(),
                              [&](const QString& l) { return l.contains(fragment); });
     }
 
-    QTemporaryDir tmp;
-    FakeClock clock;
-    FakeHost host;
-    AppFlags flags;
-    Trace trace;
-    Systeme systeme;
-    IniAccess ini;
-    Configuration config;
     std::unique_ptr<Settings> settings;
 };
 
@@ -244,7 +222,7 @@ TEST_F(SettingsTest, UnloadAsksOnlyForModifiedGroupsAndSavesThoseOnYes)
     EXPECT_TRUE(host.boxes.isEmpty());
     EXPECT_FALSE(flags.SetupCharge);
     EXPECT_FALSE(fileExists());
-    QFile log(tmp.filePath(u"c/Logs/20200220.Log"_s));
+    QFile log(drives.filePath(u"c/Logs/20200220.Log"_s));
     ASSERT_TRUE(log.open(QIODevice::ReadOnly));
     EXPECT_TRUE(log.readAll().contains("---------- FrmSetup: Form_Unload: End"));
 

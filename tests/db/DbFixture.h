@@ -1,38 +1,25 @@
 #pragma once
 
 #include "FakeEngine.h"
-#include "common/AppFlags.h"
 #include "common/NativePath.h"
-#include "common/Systeme.h"
-#include "common/TraceLog.h"
-#include "config/Configuration.h"
-#include "config/Ini.h"
 #include "db/Pervasive.h"
-#include "support/FakeClock.h"
-#include "support/FakeHost.h"
+#include "support/Owners.h"
 
 #include <QDir>
-#include <QTemporaryDir>
 
 namespace nvx::test {
 
 // The owners the record access needs, over a temporary drive root whose data folder is
 // C:\VL_Data\, with an in-memory engine unless a test hands its own.
-struct DbOwners {
+struct DbOwners : Owners {
     explicit DbOwners(BtrieveEngine* engine = nullptr)
-        : trace(clock, host, flags), systeme(trace, clock, host, flags), ini(trace, systeme),
-          config(flags, trace, systeme, ini, host),
-          pervasive(flags, trace, clock, host, systeme, config, engine ? *engine : fake)
+        : pervasive(flags, trace, clock, host, systeme, config, engine ? *engine : fake)
     {
-        setDriveRoot(drives.path());
         QDir().mkpath(drives.path() + QStringLiteral("/c/VL_Data"));
-        flags.DossierApplication = QStringLiteral("C:\\Velmora\\");
-        trace.attach(systeme);
         config.DossiersBase[0].DossierData = QStringLiteral("C:\\VL_Data");
         pervasive.finProgramme = [this] { ++finsProgramme; };
         pervasive.catalogue().InitGeneralData();
     }
-    ~DbOwners() { setDriveRoot({}); }
 
     static QString chemin(const QString& nom) { return QStringLiteral("C:\\VL_Data\\") + nom; }
     static QString natif(const QString& nom) { return NativePath(chemin(nom)); }
@@ -53,23 +40,6 @@ struct DbOwners {
         pervasive.PervasiveOuvertureFichiers(0, 1, qint16(stations));
     }
 
-    QStringList lignes() const { return trace.ListeBis + trace.ListeLog; }
-    bool traced(const QString& text) const
-    {
-        for (const QString& l : lignes())
-            if (l.contains(text))
-                return true;
-        return false;
-    }
-
-    QTemporaryDir drives;
-    FakeClock clock;
-    FakeHost host;
-    AppFlags flags;
-    Trace trace;
-    Systeme systeme;
-    IniAccess ini;
-    Configuration config;
     FakeEngine fake;
     Pervasive pervasive;
     int finsProgramme = 0;

@@ -1,53 +1,21 @@
 #pragma once
 
-#include "common/AppFlags.h"
 #include "common/HourFiles.h"
-#include "common/NativePath.h"
-#include "common/Systeme.h"
-#include "common/TraceLog.h"
-#include "config/Configuration.h"
-#include "config/Ini.h"
-#include "config/Settings.h"
 #include "common/JobSteps.h"
-#include "support/FakeClock.h"
-#include "support/FakeHost.h"
+#include "config/Settings.h"
+#include "support/Owners.h"
 
 #include <QCoreApplication>
 #include <QElapsedTimer>
-#include <QTemporaryDir>
 
 #include <functional>
 
 namespace nvx::test {
 
 // The owners a scheduler-link test needs, over a temporary drive root.
-struct LinkOwners {
-    LinkOwners()
-        : trace(clock, host, flags), systeme(trace, clock, host, flags), ini(trace, systeme),
-          config(flags, trace, systeme, ini, host), settings(flags, trace, systeme, host, ini, config)
-    {
-        setDriveRoot(drives.path());
-        flags.DossierApplication = QStringLiteral("C:\\Velmora\\");
-        trace.attach(systeme);
-    }
-    ~LinkOwners() { setDriveRoot({}); }
+struct LinkOwners : Owners {
+    LinkOwners() : settings(flags, trace, systeme, host, ini, config) {}
 
-    bool traced(const QString& text) const
-    {
-        for (const QString& l : trace.ListeBis + trace.ListeLog)
-            if (l.contains(text))
-                return true;
-        return false;
-    }
-
-    QTemporaryDir drives;
-    FakeClock clock;
-    FakeHost host;
-    AppFlags flags;
-    Trace trace;
-    Systeme systeme;
-    IniAccess ini;
-    Configuration config;
     Settings settings;
 };
 

@@ -1,0 +1,57 @@
+#pragma once
+
+#include "common/AppFlags.h"
+#include "common/NativePath.h"
+#include "common/Systeme.h"
+#include "common/TraceLog.h"
+#include "config/Configuration.h"
+#include "config/Ini.h"
+#include "support/FakeClock.h"
+#include "support/FakeHost.h"
+
+#include <QStringList>
+#include <QTemporaryDir>
+
+namespace nvx::test {
+
+// The trace and the system helpers over a temporary drive root, application folder C:\Velmora\.
+// The drive root is process-wide: it is set for the owners' lifetime and cleared when they go.
+// Members are built in declaration order and several take references to earlier ones, so a new
+// member goes after the ones it needs.
+struct TraceOwners {
+    TraceOwners() : trace(clock, host, flags), systeme(trace, clock, host, flags)
+    {
+        setDriveRoot(drives.path());
+        flags.DossierApplication = QStringLiteral("C:\\Velmora\\");
+        trace.attach(systeme);
+    }
+    ~TraceOwners() { setDriveRoot({}); }
+
+    // The lines traced and still held in memory: those from before the settings were loaded, then
+    // those waiting for the log file.
+    QStringList lignes() const { return trace.ListeBis + trace.ListeLog; }
+    bool traced(const QString& text) const
+    {
+        for (const QString& l : lignes())
+            if (l.contains(text))
+                return true;
+        return false;
+    }
+
+    QTemporaryDir drives;
+    FakeClock clock;
+    FakeHost host;
+    AppFlags flags;
+    Trace trace;
+    Systeme systeme;
+};
+
+// The same with the INI access and the configuration, which most subsystems need.
+struct Owners : TraceOwners {
+    Owners() : ini(trace, systeme), config(flags, trace, systeme, ini, host) {}
+
+    IniAccess ini;
+    Configuration config;
+};
+
+} // namespace nvx::test
