@@ -1,22 +1,13 @@
-#include "common/Reporter.h"
 #include "common/TextHelpers.h"
+#include "support/RecordingReporter.h"
 
 #include <gtest/gtest.h>
 
 using namespace nvx;
 using namespace Qt::StringLiterals;
+using nvx::test::RecordingReporter;
 
 namespace {
-
-struct RecordingReporter : Reporter {
-    QStringList lines;
-    QStringList origins;
-    void TraceLog(qint16, qint16, qint16, const QString& texte, bool, qint16, bool) override
-    {
-        lines << texte;
-    }
-    void GestionDesErreurs(const QString& origine) override { origins << origine; }
-};
 
 // Sunday 1 March 2020, 14:05:09.
 const QDateTime kAfternoon(QDate(2020, 3, 1), QTime(14, 5, 9));

@@ -1,9 +1,9 @@
 #include "common/AppFlags.h"
 #include "common/NativePath.h"
-#include "common/Reporter.h"
 #include "common/Systeme.h"
 #include "support/FakeClock.h"
 #include "support/FakeHost.h"
+#include "support/RecordingReporter.h"
 
 #include <QDir>
 #include <QFile>
@@ -20,19 +20,9 @@
 
 using namespace nvx;
 using namespace Qt::StringLiterals;
+using nvx::test::RecordingReporter;
 
 namespace {
-
-class RecordingReporter final : public Reporter {
-public:
-    void TraceLog(qint16, qint16, qint16, const QString& texte, bool, qint16, bool) override
-    {
-        lines.append(texte);
-    }
-    void GestionDesErreurs(const QString& origine) override { errors.append(origine); }
-    QStringList lines;
-    QStringList errors;
-};
 
 // A tick that moves by a fixed step at every reading, as a slow disk would make it.
 class SteppingClock final : public Clock {
@@ -94,7 +84,7 @@ protected:
     void TearDown() override
     {
         setDriveRoot({});
-        EXPECT_TRUE(reporter.errors.isEmpty()) << qPrintable(reporter.errors.join(u'\n'));
+        EXPECT_TRUE(reporter.origins.isEmpty()) << qPrintable(reporter.origins.join(u'\n'));
     }
 
     // Writes a file given in the suite's form; its folders are created.

@@ -1,9 +1,9 @@
 #include "common/AppFlags.h"
 #include "common/NativePath.h"
-#include "common/Reporter.h"
 #include "common/Systeme.h"
 #include "support/FakeClock.h"
 #include "support/FakeHost.h"
+#include "support/RecordingReporter.h"
 
 #include <QDir>
 #include <QFile>
@@ -16,19 +16,9 @@
 
 using namespace nvx;
 using namespace Qt::StringLiterals;
+using nvx::test::RecordingReporter;
 
 namespace {
-
-class RecordingReporter final : public Reporter {
-public:
-    void TraceLog(qint16, qint16, qint16, const QString& texte, bool, qint16, bool) override
-    {
-        lines.append(texte);
-    }
-    void GestionDesErreurs(const QString& origine) override { errors.append(origine); }
-    QStringList lines;
-    QStringList errors;
-};
 
 class FolderHelpers : public ::testing::Test {
 protected:
@@ -42,7 +32,7 @@ protected:
     void TearDown() override
     {
         setDriveRoot({});
-        EXPECT_TRUE(reporter.errors.isEmpty()) << qPrintable(reporter.errors.join(u'\n'));
+        EXPECT_TRUE(reporter.origins.isEmpty()) << qPrintable(reporter.origins.join(u'\n'));
     }
 
     static bool isFolder(const QString& suitePath) { return QFileInfo(NativePath(suitePath)).isDir(); }

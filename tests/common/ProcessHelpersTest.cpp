@@ -1,10 +1,10 @@
 #include "common/AppFlags.h"
 #include "common/Clock.h"
 #include "common/NativePath.h"
-#include "common/Reporter.h"
 #include "common/Systeme.h"
 #include "support/FakeClock.h"
 #include "support/FakeHost.h"
+#include "support/RecordingReporter.h"
 
 #include <QCoreApplication>
 #include <QDir>
@@ -18,23 +18,9 @@
 #include <unistd.h>
 
 using namespace nvx;
+using nvx::test::RecordingReporter;
 
 namespace {
-
-class RecordingReporter final : public Reporter {
-public:
-    void TraceLog(qint16, qint16, qint16, const QString& texte, bool, qint16, bool) override
-    {
-        lines.append(texte);
-    }
-    void GestionDesErreurs(const QString& origine) override
-    {
-        origins.append(origine);
-        errors.append(erreur);
-    }
-    QStringList lines, origins;
-    QList<SavedError> errors;
-};
 
 // A child process that is killed and collected when the test ends, whatever happened.
 struct Child {

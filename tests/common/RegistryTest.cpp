@@ -1,10 +1,10 @@
 #include "common/AppFlags.h"
 #include "common/IniFile.h"
 #include "common/NativePath.h"
-#include "common/Reporter.h"
 #include "common/Systeme.h"
 #include "support/FakeClock.h"
 #include "support/FakeHost.h"
+#include "support/RecordingReporter.h"
 
 #include <QDir>
 #include <QFile>
@@ -14,23 +14,9 @@
 #include <gtest/gtest.h>
 
 using namespace nvx;
+using nvx::test::RecordingReporter;
 
 namespace {
-
-class RecordingReporter final : public Reporter {
-public:
-    void TraceLog(qint16, qint16, qint16, const QString& texte, bool, qint16, bool) override
-    {
-        lines.append(texte);
-    }
-    void GestionDesErreurs(const QString& origine) override
-    {
-        origins.append(origine);
-        errors.append(erreur);
-    }
-    QStringList lines, origins;
-    QList<SavedError> errors;
-};
 
 class RegistryTest : public ::testing::Test {
 protected:

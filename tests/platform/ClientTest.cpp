@@ -97,7 +97,7 @@ TEST_F(Client, AJobsExchangesReachThePlatformWhileEventsKeepRunning)
     EXPECT_TRUE(client().UDPDataArrival_04_05_Hours_Set_Status(3, kDay, 6, 6));
     client().UDPDataArrival_04_02_Hours_Get_Status(3, kDay, 0, 23);
     EXPECT_EQ(client().StatutHeure(6), 1);
-    EXPECT_TRUE(reporter.errors.isEmpty()) << reporter.errors.join(u'\n').toStdString();
+    EXPECT_TRUE(reporter.origins.isEmpty()) << reporter.origins.join(u'\n').toStdString();
 }
 
 TEST_F(Client, AStoredTokenIsReusedAfterARestartUntilItsLastHour)
@@ -207,7 +207,7 @@ TEST_F(Client, NoPlatformMeansNoTransferAndOneNoticePerJob)
     EXPECT_FALSE(client().UDPDataArrival_04_02_Hours_Get_Status(1, kDay, 0, 23));
     EXPECT_TRUE(lignes.lines.last().startsWith(kCommunication)) << lignes.lines.last().toStdString();
     EXPECT_EQ(client().StatutHeure(0), -1);
-    EXPECT_EQ(reporter.errors.value(0), u"Frm_MainBis:UDPDataArrival_04_02_Hours_Get_Status");
+    EXPECT_EQ(reporter.origins.value(0), u"Frm_MainBis:UDPDataArrival_04_02_Hours_Get_Status");
     EXPECT_FALSE(client().PbBErreurAuthentification());
 
     config.URL = QStringLiteral("  ");

@@ -3,11 +3,11 @@
 #include "SimServer.h"
 #include "common/AppFlags.h"
 #include "common/JobSteps.h"
-#include "common/Reporter.h"
 #include "common/Systeme.h"
 #include "platform/PlatformClient.h"
 #include "support/FakeClock.h"
 #include "support/FakeHost.h"
+#include "support/RecordingReporter.h"
 
 #include <QDir>
 #include <QFile>
@@ -22,20 +22,6 @@
 #include <optional>
 
 namespace nvx::test {
-
-// Keeps every trace line and every reported error.
-struct RecordingReporter final : Reporter {
-    void TraceLog(qint16, qint16, qint16, const QString& texte, bool, qint16, bool) override
-    {
-        lines.append(texte);
-    }
-    void GestionDesErreurs(const QString& origine) override { errors.append(origine); }
-    bool traced(const QString& text) const
-    {
-        return std::any_of(lines.begin(), lines.end(), [&](const QString& l) { return l.contains(text); });
-    }
-    QStringList lines, errors;
-};
 
 struct RecordingLines final : ProgressLines {
     void MsgListeEtScheduler(const QString& message) override

@@ -154,5 +154,5 @@ TEST_F(Analysis, TheAnswerIsKeptAsAFileWhileAnalysedThenDeleted)
     // A folder that cannot be written is reported; the answer still counts.
     analyse.setDossierXML(config.DossierXML + QStringLiteral("/absent/plus/loin"));
     EXPECT_TRUE(run(answer(QStringLiteral("200")), kinds::Auth).utilisable());
-    EXPECT_EQ(reporter.errors, QStringList{QStringLiteral("Frm_MainBis:UDPDataArrival_99_Analyse_Reponse")});
+    EXPECT_EQ(reporter.origins, QStringList{QStringLiteral("Frm_MainBis:UDPDataArrival_99_Analyse_Reponse")});
 }
