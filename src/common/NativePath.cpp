@@ -1,9 +1,12 @@
 #include "common/NativePath.h"
 
 #include <QDir>
-#include <QDirIterator>
+#include <QFile>
 #include <QFileInfo>
 #include <QStringList>
+
+#include <cstring>
+#include <dirent.h>
 
 namespace nvx {
 
@@ -17,17 +20,22 @@ QString& configuredDriveRoot()
 
 // The entry of dir whose name matches part case-insensitively; the lowest of several such
 // names, so that the answer does not depend on the order the folder lists them in. Empty when
-// none matches.
+// none matches. Names only are read (no status of each entry), which keeps the search cheap
+// in a folder of many files.
 QString matchingEntry(const QString& dir, const QString& part)
 {
     QString best;
-    QDirIterator it(dir, QDir::AllEntries | QDir::Hidden | QDir::System | QDir::NoDotAndDotDot);
-    while (it.hasNext()) {
-        it.next();
-        const QString name = it.fileName();
+    DIR* d = ::opendir(QFile::encodeName(dir).constData());
+    if (!d)
+        return best;
+    while (const dirent* e = ::readdir(d)) {
+        if (std::strcmp(e->d_name, ".") == 0 || std::strcmp(e->d_name, "..") == 0)
+            continue;
+        const QString name = QFile::decodeName(e->d_name);
         if (name.compare(part, Qt::CaseInsensitive) == 0 && (best.isEmpty() || name < best))
             best = name;
     }
+    ::closedir(d);
     return best;
 }
 

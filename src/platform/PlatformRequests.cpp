@@ -3,6 +3,8 @@
 #include "common/TextHelpers.h"
 #include "common/Win1252.h"
 
+#include <cstring>
+
 namespace nvx {
 
 namespace {
@@ -101,10 +103,34 @@ QString CorpsFtp(const PlatformFtpAccount& compte)
            QStringLiteral("<retry>1</retry></ftp>");
 }
 
+namespace {
+
+// True when every line, the last one included, already ends with CR LF and no other CR or LF
+// appears: the body is then the file itself.
+bool toutEnCrLf(const QByteArray& contenu)
+{
+    if (!contenu.endsWith("\r\n"))
+        return false;
+    const char* p = contenu.constData();
+    const char* const fin = p + contenu.size();
+    while (p < fin) {
+        const auto* cr = static_cast<const char*>(std::memchr(p, '\r', size_t(fin - p)));
+        const auto* lf = static_cast<const char*>(std::memchr(p, '\n', size_t(fin - p)));
+        if (!cr || lf != cr + 1)
+            return false;
+        p = lf + 1;
+    }
+    return true;
+}
+
+} // namespace
+
 QByteArray CorpsConducteur(const QByteArray& contenuFichier)
 {
     const QByteArray contenu =
         contenuFichier.isValidUtf8() ? contenuFichier : fromWindows1252(contenuFichier).toUtf8();
+    if (toutEnCrLf(contenu))
+        return contenu;
 
     QByteArray corps;
     corps.reserve(contenu.size() + contenu.size() / 16 + 2);

@@ -254,7 +254,7 @@ AnalyseResultat ResponseAnalysis::UDPDataArrival_99_Analyse_Reponse(const QByteA
 
     if (!natif.isEmpty()) {
         trap(reporter_, kOrigine, [&] {
-            if (QFile::exists(natif) && !QFile::remove(natif))
+            if (!QFile::remove(natif) && QFile::exists(natif))
                 Raise(75, QStringLiteral("Unable to delete ") + fichier, QStringLiteral("Frm_MainBis"));
         });
     }

@@ -51,6 +51,10 @@ TEST(Requests, EveryScheduleLineEndsWithCrLf)
     const QByteArray crlf = "<h>\xc3\xa9t\xc3\xa9</h>\r\n";
     EXPECT_EQ(CorpsConducteur(crlf), crlf);
     EXPECT_EQ(CorpsConducteur("<h>\xe9t\xe9</h>"), crlf) << "a Windows-1252 file goes as UTF-8";
+    // Files that end in CR LF but break a line some other way on the way.
+    EXPECT_EQ(CorpsConducteur("a\r\nb\nc\r\n"), QByteArray("a\r\nb\r\nc\r\n"));
+    EXPECT_EQ(CorpsConducteur("a\r\r\n"), QByteArray("a\r\n\r\n"));
+    EXPECT_EQ(CorpsConducteur("a\r\n\n\r\n"), QByteArray("a\r\n\r\n\r\n"));
 }
 
 TEST(Requests, StatesTextGivesTheRequestedHours)
