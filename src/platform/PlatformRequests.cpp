@@ -30,6 +30,24 @@ QString element(const QString& name, const QString& value)
     return u'<' + name + u'>' + EchappeXml(value) + QStringLiteral("</") + name + u'>';
 }
 
+// True when every line, the last one included, already ends with CR LF and no other CR or LF
+// appears: the body is then the file itself.
+bool toutEnCrLf(const QByteArray& contenu)
+{
+    if (!contenu.endsWith("\r\n"))
+        return false;
+    const char* p = contenu.constData();
+    const char* const fin = p + contenu.size();
+    while (p < fin) {
+        const auto* cr = static_cast<const char*>(std::memchr(p, '\r', size_t(fin - p)));
+        const auto* lf = static_cast<const char*>(std::memchr(p, '\n', size_t(fin - p)));
+        if (!cr || lf != cr + 1)
+            return false;
+        p = lf + 1;
+    }
+    return true;
+}
+
 } // namespace
 
 QString EchappeXml(const QString& text)
@@ -102,28 +120,6 @@ QString CorpsFtp(const PlatformFtpAccount& compte)
            element(QStringLiteral("securessh"), flag(compte.SecureSSH)) +
            QStringLiteral("<retry>1</retry></ftp>");
 }
-
-namespace {
-
-// True when every line, the last one included, already ends with CR LF and no other CR or LF
-// appears: the body is then the file itself.
-bool toutEnCrLf(const QByteArray& contenu)
-{
-    if (!contenu.endsWith("\r\n"))
-        return false;
-    const char* p = contenu.constData();
-    const char* const fin = p + contenu.size();
-    while (p < fin) {
-        const auto* cr = static_cast<const char*>(std::memchr(p, '\r', size_t(fin - p)));
-        const auto* lf = static_cast<const char*>(std::memchr(p, '\n', size_t(fin - p)));
-        if (!cr || lf != cr + 1)
-            return false;
-        p = lf + 1;
-    }
-    return true;
-}
-
-} // namespace
 
 QByteArray CorpsConducteur(const QByteArray& contenuFichier)
 {
