@@ -76,7 +76,6 @@ struct HttpTransport::Shared {
             return Easy(curl_easy_init());
         Easy e = std::move(idleEasy.back());
         idleEasy.pop_back();
-        curl_easy_reset(e.get());
         return e;
     }
     Multi takeMulti()
@@ -136,14 +135,15 @@ HttpAnswer HttpTransport::send(const QString& url, const QByteArray* body)
     Multi multi = shared_->takeMulti();
     if (!easy || !multi)
         return failed(CURLE_FAILED_INIT, QStringLiteral("HTTP client unavailable"));
-    // Handed back for the next request however this one ends; the headers are gone by then.
+    // Handed back for the next request however this one ends, cleared of every option: the
+    // headers, buffers and error text they point to are gone by then.
     struct Retour {
         Shared& shared;
         Easy& easy;
         Multi& multi;
         ~Retour()
         {
-            curl_easy_setopt(easy.get(), CURLOPT_HTTPHEADER, nullptr);
+            curl_easy_reset(easy.get());
             shared.idleEasy.push_back(std::move(easy));
             shared.idleMulti.push_back(std::move(multi));
         }
