@@ -34,6 +34,9 @@ Application::Application(Host& host, Clock& clock)
     trace.attach(systeme);
     brancherBaseDonnees();
     intake.ComputerNameProvider = [this] { return systeme.ComputerName(); };
+    // A confirmed quit ends the exchange in progress instead of waiting for its time-outs; the
+    // job then keeps the files it could not send.
+    plateforme.quitterConfirme = [this] { return QuitterConfirme; };
     QObject::connect(&intake, &RequestIntake::idle, [this] {
         if (fermetureDemandee)
             Form_Unload();

@@ -13,6 +13,8 @@ namespace {
 // How long one wait on the sockets may last before pending events run again.
 constexpr int kPollMs = 20;
 
+const QString kFermeture = QStringLiteral("fermeture du programme demandée");
+
 void initialiseCurl()
 {
     static std::once_flag once;
@@ -131,6 +133,10 @@ HttpAnswer HttpTransport::send(const QString& url, const QByteArray* body)
         return answer;
     };
 
+    const auto abandonne = [this] { return abandon && abandon(); };
+    if (abandonne())
+        return failed(CURLE_ABORTED_BY_CALLBACK, kFermeture);
+
     Easy easy = shared_->takeEasy();
     Multi multi = shared_->takeMulti();
     if (!easy || !multi)
@@ -201,6 +207,10 @@ HttpAnswer HttpTransport::send(const QString& url, const QByteArray* body)
             break;
         curl_multi_poll(multi.get(), nullptr, 0, kPollMs, nullptr);
         host_.pump();
+        if (abandonne()) {
+            curl_multi_remove_handle(multi.get(), e);
+            return failed(CURLE_ABORTED_BY_CALLBACK, kFermeture);
+        }
     }
     curl_easy_getinfo(e, CURLINFO_RESPONSE_CODE, &answer.status);
     curl_multi_remove_handle(multi.get(), e);

@@ -3,6 +3,7 @@
 #include <QByteArray>
 #include <QString>
 
+#include <functional>
 #include <memory>
 
 namespace nvx {
@@ -32,6 +33,11 @@ public:
 
     // Seconds allowed to connect, then for the answer once connected.
     void setDelais(int connexionSec, int reponseSec);
+
+    // Asked before a request and between waits: once it answers true, the exchange in
+    // progress ends as a failure and no new one starts, so a program asked to close is not
+    // held up by a platform that is slow to answer.
+    std::function<bool()> abandon;
 
     HttpAnswer get(const QString& url);
     // Body sent as "text/xml; charset=UTF-8".

@@ -19,6 +19,7 @@ PlatformClient::PlatformClient(const PlatformConfig& config, Reporter& reporter,
     : reporter_(reporter), clock_(clock), host_(host), systeme_(systeme), lignes_(lignes),
       analyse_(reporter, clock, lignes, v_), transport_(host)
 {
+    transport_.abandon = [this] { return quitterConfirme && quitterConfirme(); };
     setConfig(config);
 }
 

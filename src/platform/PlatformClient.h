@@ -54,6 +54,9 @@ public:
     PlatformValues& valeurs() { return v_; }
     ResponseAnalysis& analyse() { return analyse_; }
 
+    // True once the program has been asked to close: exchanges stop at once.
+    std::function<bool()> quitterConfirme;
+
     // What the main window shows of the connection; the windows set these.
     std::function<void(bool connecte)> afficherConnecte;
     std::function<void()> viderPanneauFtp;

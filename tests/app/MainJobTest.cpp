@@ -2,6 +2,7 @@
 #include "support/SiteBuilder.h"
 
 #include <QDir>
+#include <QElapsedTimer>
 #include <QFile>
 #include <QJsonArray>
 #include <QJsonDocument>
@@ -10,6 +11,7 @@
 #include <QRegularExpression>
 #include <QTcpSocket>
 #include <QTemporaryDir>
+#include <QThread>
 
 #include <gtest/gtest.h>
 
@@ -78,9 +80,9 @@ protected:
         settings(QStringLiteral("Plateforme"), QStringLiteral("URL"), QStringLiteral("http://") + address);
         return address;
     }
-    int job(QByteArray* out = nullptr) const
+    // Starts the tool on one job for hours 07 and 08.
+    void startJob(QProcess& tool) const
     {
-        QProcess tool;
         QProcessEnvironment env = QProcessEnvironment::systemEnvironment();
         env.insert(QStringLiteral("VL3_DRIVE_ROOT"), drives.path());
         env.insert(QStringLiteral("TMPDIR"), drives.path());
@@ -89,6 +91,11 @@ protected:
             kBin + QStringLiteral("/vl3-tools-nvx"),
             {QStringLiteral("--headless"), QStringLiteral("--home"), home.path(), QStringLiteral("--job"),
              QStringLiteral("<NoStation:1><DateConducteur:20200508><HHDeb:07><HHFin:08><StationLib:Matin>")});
+    }
+    int job(QByteArray* out = nullptr) const
+    {
+        QProcess tool;
+        startJob(tool);
         EXPECT_TRUE(tool.waitForFinished(60000));
         if (out)
             *out = tool.readAllStandardOutput();
@@ -191,6 +198,33 @@ TEST_F(MainJobTest, AnImportRefusedWithA401IsSentAgainAfterOneNewLogin)
     // One login at start-up, one forced by the refused import.
     EXPECT_EQ(seen.count(QStringLiteral("POST /vlapi/auth")), 2) << seen.join(u'\n').toStdString();
     EXPECT_TRUE(xmlFiles().isEmpty());
+}
+
+TEST_F(MainJobTest, AQuitDuringASlowExchangeEndsTheJobAtOnceAndKeepsTheFiles)
+{
+    // Every answer takes a minute; without the connect at start-up the job's first exchange is
+    // the one the quit interrupts.
+    startPlatform({QStringLiteral("--delay"), QStringLiteral("60000")});
+    settings(QStringLiteral("Plateforme"), QStringLiteral("ConnexionAuDemarrage"), QStringLiteral("0"));
+    QProcess tool;
+    startJob(tool);
+    // The hour files are written before the first exchange.
+    QElapsedTimer attente;
+    attente.start();
+    while (xmlFiles().size() < 2 && attente.elapsed() < 20000)
+        QThread::msleep(50);
+    ASSERT_EQ(xmlFiles().size(), 2);
+    QThread::msleep(300);
+    QElapsedTimer fin;
+    fin.start();
+    tool.terminate();
+    ASSERT_TRUE(tool.waitForFinished(20000));
+    EXPECT_LT(fin.elapsed(), 10000);
+    const QByteArray out = tool.readAllStandardOutput();
+    EXPECT_EQ(tool.exitStatus(), QProcess::NormalExit);
+    EXPECT_EQ(tool.exitCode(), 3) << out.constData();
+    EXPECT_TRUE(out.contains("fermeture du programme demand")) << out.constData();
+    EXPECT_EQ(xmlFiles().size(), 2) << "the hour files wait for a later job";
 }
 
 TEST_F(MainJobTest, PlatformDownKeepsTheFilesAndSaysSo)

@@ -1,6 +1,7 @@
 #include "PlatformFixture.h"
 #include "platform/TokenStore.h"
 
+#include <QElapsedTimer>
 #include <QJsonArray>
 
 #include <arpa/inet.h>
@@ -197,6 +198,24 @@ TEST_F(Client, InjectedFaultsAreNeverTakenAsSuccess)
     EXPECT_FALSE(client().UDPDataArrival_04_04_Conducteur(3, path + QStringLiteral(".absent")));
     EXPECT_EQ(requests().filter(QStringLiteral("import")).size(), 2)
         << "an unreadable file is not sent empty";
+}
+
+TEST_F(Client, AQuitEndsTheExchangeInProgressAndStartsNoOther)
+{
+    sim.delayMs = 2500; // well within the answer time-out
+    startPlatform();
+    QElapsedTimer attente;
+    client().quitterConfirme = [&] { return attente.isValid() && attente.elapsed() > 300; };
+    attente.start();
+    EXPECT_FALSE(client().UDPDataArrival_04_02_Hours_Get_Status(3, kDay, 0, 23));
+    EXPECT_LT(attente.elapsed(), 1500);
+    EXPECT_EQ(lignes.lines.last(), kCommunication + QStringLiteral("fermeture du programme demandée"));
+    EXPECT_EQ(client().StatutHeure(7), -1);
+
+    const qsizetype recus = requests().size();
+    const QString path = write(QStringLiteral("h09.xml"), schedule(3, 9));
+    EXPECT_FALSE(client().UDPDataArrival_04_04_Conducteur(3, path));
+    EXPECT_EQ(requests().size(), recus) << "nothing more is sent once the quit is confirmed";
 }
 
 TEST_F(Client, NoPlatformMeansNoTransferAndOneNoticePerJob)

@@ -186,6 +186,7 @@ int SimServer::start()
 {
     if (http_)
         return kBindFailed;
+    stopping_ = false;
     if (config_.logFile.isEmpty()) {
         log_ = stdout;
     } else {
@@ -236,6 +237,7 @@ int SimServer::start()
 
 void SimServer::stop()
 {
+    stopping_ = true;
     if (http_) {
         http_->stop();
         if (thread_.joinable())
@@ -311,8 +313,10 @@ SimServer::Decision SimServer::decide(const QString& path)
 void SimServer::serveApi(const std::string& method, const std::string& path, const std::string& body,
                          int& status, std::string& content, std::string& type, QJsonObject& entry)
 {
-    if (config_.delayMs > 0)
-        std::this_thread::sleep_for(std::chrono::milliseconds(config_.delayMs));
+    // The delay is cut short when the server stops, so that stopping never waits for it.
+    const auto finDelai = std::chrono::steady_clock::now() + std::chrono::milliseconds(config_.delayMs);
+    while (std::chrono::steady_clock::now() < finDelai && !stopping_)
+        std::this_thread::sleep_for(std::chrono::milliseconds(10));
 
     const Decision d = decide(QString::fromStdString(path));
     switch (d.fault) {

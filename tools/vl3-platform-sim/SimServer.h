@@ -5,6 +5,7 @@
 
 #include <QJsonObject>
 
+#include <atomic>
 #include <cstdio>
 #include <memory>
 #include <mutex>
@@ -56,6 +57,7 @@ private:
     std::unique_ptr<HttpServer> http_;
     std::thread thread_;
 
+    std::atomic<bool> stopping_{false};
     std::mutex faultMutex_;
     std::mutex logMutex_;
     FILE* log_ = nullptr;
