@@ -214,6 +214,8 @@ QString UTF8_Encode_System(const QString& text)
     QString result = fromWindows1252(text.toUtf8());
     if (isBlank(result))
         result = text;
+    if (!result.contains(u'&'))
+        return result;
     result.replace(QStringLiteral(" & "), QStringLiteral(" et "), Qt::CaseInsensitive);
     result.replace(QStringLiteral("& "), QStringLiteral(" et "), Qt::CaseInsensitive);
     result.replace(QStringLiteral(" &"), QStringLiteral(" et "), Qt::CaseInsensitive);
