@@ -1,12 +1,14 @@
 // The whole main job for a full day against the platform simulator on loopback, with no reply
 // address: the 24 hour files written, then the platform phase (the hour states, the sound FTP
 // account, and for every hour its import and its state). For comparison in the same run, the
-// same 50 exchanges made by a plain libcurl loop: one handle, no event pumping, no answer
-// analysis.
+// same 50 exchanges made by a plain libcurl loop (one handle, no event pumping, no answer
+// analysis), and by the program's transport alone, which tells the transport's share of the
+// difference from the answer handling's.
 #include "DayFixture.h"
 #include "SimServer.h"
 #include "common/JobSteps.h"
 #include "link/JobDriver.h"
+#include "platform/HttpTransport.h"
 #include "platform/PlatformClient.h"
 #include "platform/PlatformRequests.h"
 
@@ -223,5 +225,22 @@ void BM_PlainCurlLoop(benchmark::State& state)
     curl_easy_cleanup(e);
 }
 BENCHMARK(BM_PlainCurlLoop)->Unit(benchmark::kMillisecond)->UseRealTime();
+
+void BM_TransportLoop(benchmark::State& state)
+{
+    Banc& b = banc();
+    b.job();
+    const std::vector<PlatformRequest> requetes = requetesDuJob(b);
+    const QString base = b.client->urlBase();
+    HttpTransport t(b.programme.o.host);
+    for (auto _ : state) {
+        b.rouvrirHeures();
+        for (const PlatformRequest& r : requetes) {
+            const HttpAnswer a = r.post ? t.post(base + r.path, r.body) : t.get(base + r.path);
+            verifier(a.repondu(), "transport");
+        }
+    }
+}
+BENCHMARK(BM_TransportLoop)->Unit(benchmark::kMillisecond)->UseRealTime();
 
 } // namespace
