@@ -11,9 +11,12 @@
 
 #include <QFile>
 
+#include <cerrno>
 #include <cstring>
+#include <fcntl.h>
 #include <functional>
 #include <pugixml.hpp>
+#include <unistd.h>
 
 namespace nvx {
 
@@ -105,6 +108,27 @@ bool isCode(const QString& code, const char* value)
     return code.compare(QLatin1StringView(value), Qt::CaseInsensitive) == 0;
 }
 
+// Writes the whole copy with the system's own calls, which is four of them in all with its
+// removal: the copy is made for every exchange of a job. Returns 0 or the error number.
+int ecrireCopie(const QString& natif, const QByteArray& contenu)
+{
+    const int fd =
+        ::open(QFile::encodeName(natif).constData(), O_WRONLY | O_CREAT | O_TRUNC | O_CLOEXEC, 0666);
+    if (fd < 0)
+        return errno;
+    int erreur = 0;
+    for (qsizetype fait = 0; fait < contenu.size() && erreur == 0;) {
+        const ssize_t n = ::write(fd, contenu.constData() + fait, size_t(contenu.size() - fait));
+        if (n > 0)
+            fait += n;
+        else if (n < 0 && errno != EINTR)
+            erreur = errno;
+    }
+    if (::close(fd) != 0 && erreur == 0 && errno != EINTR)
+        erreur = errno;
+    return erreur;
+}
+
 } // namespace
 
 bool CodeErreur(const QString& code)
@@ -134,11 +158,11 @@ void ResponseAnalysis::ligne(const QString& texte)
     trap(reporter_, kOrigine, [&] { lignes_.MsgListeEtScheduler(texte); });
 }
 
-QString ResponseAnalysis::fichierReponse(const QString& kind) const
+QString ResponseAnalysis::nomReponse(const QString& kind) const
 {
     const QDateTime now = clock_.now();
-    return CheckRep(dossierXML_) + QStringLiteral("NVX_ResponseMaster_") + kind + u'_' + D2S(now.date()) +
-           u'_' + now.toString(QStringLiteral("HHmmss")) + QStringLiteral(".xml");
+    return QStringLiteral("NVX_ResponseMaster_") + kind + u'_' + D2S(now.date()) + u'_' +
+           now.toString(QStringLiteral("HHmmss")) + QStringLiteral(".xml");
 }
 
 AnalyseResultat ResponseAnalysis::UDPDataArrival_99_Analyse_Reponse(const QByteArray& reponse,
@@ -150,18 +174,33 @@ AnalyseResultat ResponseAnalysis::UDPDataArrival_99_Analyse_Reponse(const QByteA
     // a stuck job; the analysis itself reads the answer from memory, so a folder that cannot be
     // written does not make a good answer look like no answer.
     QString fichier;
-    QString natif;
+    QByteArray natif;
     if (!dossierXML_.trimmed().isEmpty()) {
         trap(reporter_, kOrigine, [&] {
-            fichier = fichierReponse(kind);
+            const QString dossier = CheckRep(dossierXML_);
+            const QString nom = nomReponse(kind);
+            fichier = dossier + nom;
             reporter_.trace(QStringLiteral("API: FichierMaster: ") + fichier);
-            natif = NativePath(fichier);
-            QFile f(natif);
-            if (!f.open(QIODevice::WriteOnly | QIODevice::Truncate) || f.write(reponse) != reponse.size() ||
-                f.write("\r\n", 2) != 2)
+            // Only the folder is matched to what is on disk, once: the name is always spelled
+            // as this program spells it, so looking for another spelling of it would find
+            // nothing. A folder renamed since is matched again.
+            const bool connu = !dossierNatif_.isEmpty();
+            if (!connu)
+                dossierNatif_ = NativePath(dossier);
+            const QByteArray copie = reponse + QByteArrayLiteral("\r\n");
+            int erreur = ecrireCopie(dossierNatif_ + nom, copie);
+            if (connu && (erreur == ENOENT || erreur == ENOTDIR)) {
+                dossierNatif_ = NativePath(dossier);
+                erreur = ecrireCopie(dossierNatif_ + nom, copie);
+            }
+            if (erreur != 0) {
+                dossierNatif_.clear();
                 Raise(75,
-                      QStringLiteral("Unable to write ") + fichier + QStringLiteral(": ") + f.errorString(),
+                      QStringLiteral("Unable to write ") + fichier + QStringLiteral(": ") +
+                          qt_error_string(erreur),
                       QStringLiteral("Frm_MainBis"));
+            }
+            natif = QFile::encodeName(dossierNatif_ + nom);
         });
     }
 
@@ -254,8 +293,12 @@ AnalyseResultat ResponseAnalysis::UDPDataArrival_99_Analyse_Reponse(const QByteA
 
     if (!natif.isEmpty()) {
         trap(reporter_, kOrigine, [&] {
-            if (!QFile::remove(natif) && QFile::exists(natif))
-                Raise(75, QStringLiteral("Unable to delete ") + fichier, QStringLiteral("Frm_MainBis"));
+            const int erreur = ::unlink(natif.constData()) == 0 ? 0 : errno;
+            if (erreur != 0 && erreur != ENOENT)
+                Raise(75,
+                      QStringLiteral("Unable to delete ") + fichier + QStringLiteral(": ") +
+                          qt_error_string(erreur),
+                      QStringLiteral("Frm_MainBis"));
         });
     }
     return resultat;

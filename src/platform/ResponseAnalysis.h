@@ -31,7 +31,11 @@ public:
     ResponseAnalysis(Reporter& reporter, Clock& clock, ProgressLines& lignes, PlatformValues& valeurs);
 
     // Folder (suite form) of the answer copies; empty keeps no copy.
-    void setDossierXML(const QString& dossier) { dossierXML_ = dossier; }
+    void setDossierXML(const QString& dossier)
+    {
+        dossierXML_ = dossier;
+        dossierNatif_.clear();
+    }
 
     AnalyseResultat UDPDataArrival_99_Analyse_Reponse(const QByteArray& reponse, const QString& kind);
     AnalyseResultat UDPDataArrival_99_Analyse_Reponse(const QString& reponse, const QString& kind)
@@ -39,10 +43,9 @@ public:
         return UDPDataArrival_99_Analyse_Reponse(reponse.toUtf8(), kind);
     }
 
-    // Name of the copy written for an answer of this kind at this time.
-    QString fichierReponse(const QString& kind) const;
-
 private:
+    // Name of the copy written for an answer of this kind at this time.
+    QString nomReponse(const QString& kind) const;
     void ligne(const QString& texte);
 
     Reporter& reporter_;
@@ -50,6 +53,7 @@ private:
     ProgressLines& lignes_;
     PlatformValues& v_;
     QString dossierXML_;
+    QString dossierNatif_; // the folder as found on disk, once a copy has been written there
 };
 
 } // namespace nvx

@@ -156,3 +156,37 @@ TEST_F(Analysis, TheAnswerIsKeptAsAFileWhileAnalysedThenDeleted)
     EXPECT_TRUE(run(answer(QStringLiteral("200")), kinds::Auth).utilisable());
     EXPECT_EQ(reporter.origins, QStringList{QStringLiteral("Frm_MainBis:UDPDataArrival_99_Analyse_Reponse")});
 }
+
+TEST_F(Analysis, TheCopyFollowsItsFolderWhenItIsRenamedOrComesBack)
+{
+    const QString base = dir.path() + QStringLiteral("/Reponses");
+    ASSERT_TRUE(QDir().mkpath(base));
+    analyse.setDossierXML(base);
+    QString copie;
+    lignes.onLine = [&] {
+        const QStringList vus = QDir(dir.path()).entryList({QStringLiteral("Rep*")}, QDir::Dirs);
+        copie = vus.isEmpty()
+                    ? QString()
+                    : vus[0] + u'/' + QDir(dir.path() + u'/' + vus[0]).entryList(QDir::Files).join(u',');
+    };
+    run(answer(QStringLiteral("200")), kinds::Auth);
+    EXPECT_EQ(copie, u"Reponses/NVX_ResponseMaster_auth_20200220_100000.xml");
+
+    // Renamed in another case between two answers: the same folder, as the suite sees it.
+    ASSERT_TRUE(QDir().rename(base, dir.path() + QStringLiteral("/REPONSES")));
+    copie.clear();
+    run(answer(QStringLiteral("200")), kinds::Auth);
+    EXPECT_EQ(copie, u"REPONSES/NVX_ResponseMaster_auth_20200220_100000.xml");
+    EXPECT_TRUE(reporter.origins.isEmpty());
+
+    // Gone: reported, and found again once it is back.
+    ASSERT_TRUE(QDir(dir.path() + QStringLiteral("/REPONSES")).removeRecursively());
+    copie.clear();
+    EXPECT_TRUE(run(answer(QStringLiteral("200")), kinds::Auth).utilisable());
+    EXPECT_EQ(reporter.origins.size(), 1);
+    ASSERT_TRUE(QDir().mkpath(base));
+    run(answer(QStringLiteral("200")), kinds::Auth);
+    EXPECT_EQ(copie, u"Reponses/NVX_ResponseMaster_auth_20200220_100000.xml");
+    EXPECT_EQ(reporter.origins.size(), 1);
+    EXPECT_TRUE(QDir(base).entryList(QDir::Files).isEmpty());
+}
