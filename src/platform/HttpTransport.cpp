@@ -72,21 +72,14 @@ struct HttpTransport::Shared {
         if (handle)
             curl_share_cleanup(handle);
     }
-    Easy takeEasy()
+    // An idle handle of the kind, or a new one when none is idle.
+    template <class Handle, class Init> static Handle take(std::vector<Handle>& idle, Init init)
     {
-        if (idleEasy.empty())
-            return Easy(curl_easy_init());
-        Easy e = std::move(idleEasy.back());
-        idleEasy.pop_back();
-        return e;
-    }
-    Multi takeMulti()
-    {
-        if (idleMulti.empty())
-            return Multi(curl_multi_init());
-        Multi m = std::move(idleMulti.back());
-        idleMulti.pop_back();
-        return m;
+        if (idle.empty())
+            return Handle(init());
+        Handle h = std::move(idle.back());
+        idle.pop_back();
+        return h;
     }
 
     CURLSH* handle = nullptr;
@@ -137,8 +130,8 @@ HttpAnswer HttpTransport::send(const QString& url, const QByteArray* body)
     if (abandonne())
         return failed(CURLE_ABORTED_BY_CALLBACK, kFermeture);
 
-    Easy easy = shared_->takeEasy();
-    Multi multi = shared_->takeMulti();
+    Easy easy = Shared::take(shared_->idleEasy, curl_easy_init);
+    Multi multi = Shared::take(shared_->idleMulti, curl_multi_init);
     if (!easy || !multi)
         return failed(CURLE_FAILED_INIT, QStringLiteral("HTTP client unavailable"));
     // Handed back for the next request however this one ends, cleared of every option: the
