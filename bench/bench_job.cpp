@@ -7,6 +7,7 @@
 #include "DayFixture.h"
 #include "SimServer.h"
 #include "common/JobSteps.h"
+#include "common/Lifecycle.h"
 #include "link/JobDriver.h"
 #include "platform/HttpTransport.h"
 #include "platform/PlatformClient.h"
@@ -69,6 +70,8 @@ public:
             return client_.UDPDataArrival_04_05_Hours_Set_Status(noStation, date, premiere, derniere);
         });
     }
+    void beginJob() override { client_.beginJob(); }
+    bool unreachable() const override { return client_.unreachable(); }
 
     qint64 nanoseconds = 0;
 
@@ -92,6 +95,7 @@ struct Banc {
     NullLines lignes;
     std::unique_ptr<PlatformClient> client;
     std::unique_ptr<TimedPlatform> timed;
+    Lifecycle lifecycle{programme.o.trace};
     std::unique_ptr<JobDriver> driver;
 
     Banc()
@@ -113,7 +117,7 @@ struct Banc {
         config.Ftp.PW = QStringLiteral("p&w");
         client = std::make_unique<PlatformClient>(config, o.trace, o.clock, o.host, o.systeme, lignes);
         timed = std::make_unique<TimedPlatform>(*client);
-        driver = std::make_unique<JobDriver>(o.flags, o.trace, o.clock, o.host, o.systeme, lignes,
+        driver = std::make_unique<JobDriver>(o.flags, o.trace, o.clock, o.host, o.systeme, lifecycle, lignes,
                                              programme.exporter, *timed, programme.fichiers);
         // Authenticated at start-up, as the program is before its first job.
         client->CommandConnecter_Click();

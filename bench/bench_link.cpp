@@ -39,9 +39,10 @@ void BM_BurstWhileAJobRuns(benchmark::State& state)
         RecordingExport exporter;
         RecordingPlatform platform;
         NullLines lines;
-        JobDriver driver(owners.flags, owners.trace, owners.clock, owners.host, owners.systeme, lines,
-                         exporter, platform, files);
-        RequestIntake intake(owners.flags, owners.trace, owners.host, owners.settings, driver);
+        JobDriver driver(owners.flags, owners.trace, owners.clock, owners.host, owners.systeme,
+                         owners.lifecycle, lines, exporter, platform, files);
+        RequestIntake intake(owners.flags, owners.trace, owners.host, owners.settings, owners.lifecycle,
+                             driver);
         owners.settings.Reception[0] = {QStringLiteral("127.0.0.1"), QStringLiteral("0"), false};
         owners.settings.setReceptionActif(0, true);
         const quint16 port = intake.socket(0).localPort();

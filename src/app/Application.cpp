@@ -21,26 +21,23 @@ const QString kFormLoad = QStringLiteral("Frm_Main:Form_Load");
 } // namespace
 
 Application::Application(Host& host, Clock& clock)
-    : trace(clock, host, flags), systeme(trace, clock, host, flags), ini(trace, systeme),
+    : trace(clock, host, flags), lifecycle(trace), systeme(trace, clock, host, flags), ini(trace, systeme),
       config(flags, trace, systeme, ini, host), settings(flags, trace, systeme, host, ini, config),
       droits(flags, ini, config, systeme, host, clock), moteur(createEmbeddedEngine()),
       pervasive(std::make_unique<Pervasive>(flags, trace, clock, host, systeme, config, *moteur)),
       exporteur(std::make_unique<ScheduleExport>(flags, trace, clock, *pervasive, settings, config)),
       replies(flags, trace, clock, host, settings),
       plateforme(PlatformConfig{}, trace, clock, host, systeme, replies),
-      driver(flags, trace, clock, host, systeme, replies, *exporteur, plateforme, fichiersHeures),
-      intake(flags, trace, host, settings, driver), host_(host), clock_(clock)
+      driver(flags, trace, clock, host, systeme, lifecycle, replies, *exporteur, plateforme, fichiersHeures),
+      intake(flags, trace, host, settings, lifecycle, driver), host_(host), clock_(clock)
 {
     trace.attach(systeme);
     brancherBaseDonnees();
     intake.ComputerNameProvider = [this] { return systeme.ComputerName(); };
     // A confirmed quit ends the exchange in progress instead of waiting for its time-outs; the
     // job then keeps the files it could not send.
-    plateforme.quitterConfirme = [this] { return QuitterConfirme; };
-    QObject::connect(&intake, &RequestIntake::idle, [this] {
-        if (fermetureDemandee)
-            Form_Unload();
-    });
+    plateforme.quitterConfirme = [this] { return lifecycle.quitRequested(); };
+    QObject::connect(&lifecycle, &Lifecycle::unloadDue, [this] { Form_Unload(); });
 }
 
 bool Application::choisirMoteur(const QString& bibliotheque, QString* erreur)
@@ -67,7 +64,7 @@ void Application::brancherBaseDonnees()
             finImmediate();
     };
     pervasive->titreFenetre = [this] { return caption(true); };
-    exporteur->quitterConfirme = [this] { return QuitterConfirme; };
+    exporteur->quitterConfirme = [this] { return lifecycle.quitRequested(); };
     ouvertureBases = [this](int base, int premiere, int derniere) {
         pervasive->PervasiveOuvertureFichiers(qint16(base), qint16(premiere), qint16(derniere));
     };
@@ -76,22 +73,16 @@ void Application::brancherBaseDonnees()
     };
 }
 
-void Application::demandeFermeture()
+void Application::connecter()
 {
-    QuitterConfirme = true;
-    if (intake.occupe() || driver.enCours()) {
-        fermetureDemandee = true;
-        trace.trace(QStringLiteral("Quit requested: it takes effect at the end of the running job"));
-        return;
-    }
-    Form_Unload();
+    const Lifecycle::Activity activite(lifecycle);
+    trap(trace, QStringLiteral("Frm_Main:CommandConnecter_Click"),
+         [&] { plateforme.CommandConnecter_Click(); });
 }
 
 int Application::executerRequete(const QString& texte)
 {
     trap(trace, QStringLiteral("Frm_Main:executerRequete"), [&] { driver.UDPDataArrival_00(texte); });
-    if (fermetureDemandee)
-        Form_Unload();
     if (plateforme.PbBErreurAuthentification())
         return 2;
     return driver.heuresNonEnvoyees() > 0 || !driver.etatsObtenus() ? 3 : 0;
@@ -282,8 +273,12 @@ bool Application::Form_Load(const QString& ligneDeCommande)
 
     bool stop = false;
     InitGeneral(stop);
-    if (stop)
+    // From here on a stop leaves the site as any quit does: settings flushed, each database
+    // marked, record files closed, the single-copy lock given back.
+    if (stop) {
+        Form_Unload();
         return false;
+    }
 
     splashStep(QStringLiteral("Tools NVX: Init: Create Object"));
     splashStep(QStringLiteral("Tools NVX: Init: Display"));
@@ -297,6 +292,25 @@ bool Application::Form_Load(const QString& ligneDeCommande)
                               QString::number(clock_.ChronoMilliSec() - debut) + QStringLiteral(" ms"),
                           QStringLiteral("="), false);
 
+    if (!connexionUtilisateur()) {
+        lifecycle.requestQuit();
+        Form_Unload();
+        return false;
+    }
+
+    flags.PbBInModeLoadingFrmMain = false;
+    ChargementTermine = true;
+    // An unattended tool is authenticated again after a restart without anyone connecting it.
+    if (settings.Plateforme.ConnexionAuDemarrage && !settings.Plateforme.Cle.trimmed().isEmpty() &&
+        !lifecycle.quitRequested())
+        connecter();
+    // A quit asked while starting goes ahead now.
+    lifecycle.startupEnded();
+    return true;
+}
+
+bool Application::connexionUtilisateur()
+{
     bool refuse = false;
     trap(trace, kFormLoad, [&] {
         if (!droits.UserObligatoire())
@@ -306,27 +320,20 @@ bool Application::Form_Load(const QString& ligneDeCommande)
         for (int tour = 0; !droits.GestionDroitsUser(); ++tour) {
             const bool choisi = droits.selectionUtilisateur();
             if (!choisi || droits.userCourant().isEmpty() || tour >= 10) {
-                QuitterConfirme = true;
                 refuse = true;
                 return;
             }
             host_.pump();
         }
     });
-    if (refuse)
-        return false;
-
-    flags.PbBInModeLoadingFrmMain = false;
-    ChargementTermine = true;
-    // An unattended tool is authenticated again after a restart without anyone connecting it.
-    if (settings.Plateforme.ConnexionAuDemarrage && !settings.Plateforme.Cle.trimmed().isEmpty())
-        trap(trace, QStringLiteral("Frm_Main:Form_Load"), [&] { plateforme.CommandConnecter_Click(); });
-    return true;
+    return !refuse;
 }
 
 void Application::Quitter()
 {
-    QuitterConfirme = false;
+    // Already on its way: asking again would only make the person answer twice.
+    if (lifecycle.quitRequested())
+        return;
     const Host::Answer a =
         host_.messageBox(Host::Icon::Question, Host::Buttons::YesNo, caption(true),
                          QStringLiteral("Voulez-vous quitter le programme ?"), Host::Answer::No);
@@ -334,24 +341,26 @@ void Application::Quitter()
         return;
     trace.TraceLogEncadre(-1, -1, -1, QStringLiteral("Application closed by human action (Menu action)"),
                           QStringLiteral("*"), false);
-    QuitterConfirme = true;
-    Form_Unload();
+    lifecycle.requestQuit();
 }
 
 void Application::Form_QueryUnload(bool& cancel, bool fromCloseBox)
 {
-    if (!fromCloseBox)
-        return;
-    Quitter();
-    if (!QuitterConfirme)
+    // The program's own closes are not questioned, but they wait for a running job all the same.
+    if (fromCloseBox)
+        Quitter();
+    else
+        lifecycle.requestQuit();
+    const Lifecycle::State etat = lifecycle.state();
+    if (etat != Lifecycle::State::Closing && etat != Lifecycle::State::Closed)
         cancel = true;
 }
 
 void Application::Form_Unload()
 {
-    if (unloaded)
+    if (lifecycle.state() == Lifecycle::State::Closing || lifecycle.state() == Lifecycle::State::Closed)
         return;
-    unloaded = true;
+    lifecycle.unloadStarted();
     const auto step = [&](const auto& body) { trap(trace, QStringLiteral("Frm_Main:Form_Unload"), body); };
 
     flags.PbBFermetureApplication = true;
@@ -386,6 +395,7 @@ void Application::Form_Unload()
     host_.pump();
     ApplicationDemarree = false;
     lock_.reset(); // a new copy may start as soon as this one is done
+    lifecycle.unloadFinished();
     // Only this process ends; other programs of the suite and other copies are left alone.
     if (finProcessus)
         finProcessus();

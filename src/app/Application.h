@@ -4,6 +4,7 @@
 #include "app/UserRights.h"
 #include "common/AppFlags.h"
 #include "common/HourFiles.h"
+#include "common/Lifecycle.h"
 #include "common/Systeme.h"
 #include "common/TraceLog.h"
 #include "config/Configuration.h"
@@ -45,13 +46,16 @@ public:
     void InitGeneralSysteme();
     void AnalyseChaineCommand(const QString& ligne);
     bool TesterPrevInstance(bool killMode, qint32 attenteMs);
-    // The quit question; a Yes unloads.
+    // The quit question; a Yes asks the lifecycle to quit.
     void Quitter();
-    // fromCloseBox: the close comes from the window's own close command.
+    // fromCloseBox: the close comes from the window's own close command. The close is cancelled
+    // until the unload has run: a quit asked during a job waits for the job.
     void Form_QueryUnload(bool& cancel, bool fromCloseBox);
+    // Run by the lifecycle once a quit may take effect, and by a start-up that stops.
     void Form_Unload();
-    // Asks for the unload; while a job runs it takes effect once the job has returned.
-    void demandeFermeture();
+    // The "Connecter" command. Requests that arrive meanwhile wait in the queue: the connect
+    // holds it as a job does.
+    void connecter();
     // Chooses the record engine (a vendor library, else $VL3_BTRIEVE_LIBRARY, else the
     // embedded one); false with *erreur when the library cannot be loaded.
     bool choisirMoteur(const QString& bibliotheque, QString* erreur);
@@ -76,6 +80,7 @@ public:
 
     AppFlags flags;
     Trace trace;
+    Lifecycle lifecycle;
     Systeme systeme;
     IniAccess ini;
     Configuration config;
@@ -98,12 +103,11 @@ public:
     bool SplashAffiche = false;
     bool ChargementTermine = false;
     bool ApplicationDemarree = false;
-    bool QuitterConfirme = false;
     bool VeilleDemandee = false;
-    bool unloaded = false;
-    bool fermetureDemandee = false;
 
 private:
+    // The user login of the start-up; false when the program must stop.
+    bool connexionUtilisateur();
     void splashStep(const QString& texte);
     // Builds the record access and the export over the engine in moteur.
     void brancherBaseDonnees();

@@ -68,8 +68,8 @@ OptionsProgramme analyseOptions(const QStringList& arguments)
         const auto value = [&](QString& target) {
             if (i + 1 < arguments.size())
                 target = arguments[++i];
-            else
-                o.erreur = a;
+            else if (o.erreur.isEmpty())
+                o.erreur = a + QStringLiteral(" needs a value");
         };
         if (a == u"--headless")
             o.headless = true;
@@ -85,6 +85,10 @@ OptionsProgramme analyseOptions(const QStringList& arguments)
             value(o.btrieveLibrary);
         else if (a == u"--job")
             value(o.job);
+        else if (a.startsWith(u"--") && o.erreur.isEmpty())
+            // The suite's own switches are written /Name=value; a "--" word is ours, and a
+            // mistyped one must not start the program with a default it did not ask for.
+            o.erreur = QStringLiteral("unknown option ") + a;
         else
             rest.append(a);
     }

@@ -26,7 +26,7 @@ struct OptionsProgramme {
     QString driveRoot;       // --drive-root DIR
     QString btrieveLibrary;  // --btrieve-library PATH: the vendor's record engine
     QString job;             // --job "<request text>": run this request, then quit
-    QString erreur;          // an option that lacks its value
+    QString erreur;          // the first option that lacks its value or is unknown, said in full
     QString LigneDeCommande; // what remains: the system's switches
 };
 

@@ -23,7 +23,7 @@ int main(int argc, char** argv)
 
     const nvx::OptionsProgramme options = nvx::analyseOptions(QCoreApplication::arguments().mid(1));
     if (!options.erreur.isEmpty()) {
-        err << "vl3-tools-nvx: " << options.erreur << " needs a value" << Qt::endl << nvx::usageText();
+        err << "vl3-tools-nvx: " << options.erreur << Qt::endl << nvx::usageText();
         return 2;
     }
     if (options.version) {
@@ -51,6 +51,12 @@ int main(int argc, char** argv)
         return 2;
     }
 
+    // The operator's SIGINT or SIGTERM is a confirmed quit, from the first step of the start-up
+    // (which may wait for a slow platform) to the last.
+    nvx::SignalWatcher watcher;
+    QObject::connect(&watcher, &nvx::SignalWatcher::terminationRequested,
+                     [&](int) { application.lifecycle.requestQuit(); });
+
     const QString executable = QCoreApplication::applicationFilePath();
     application.Form_Initialize(nvx::Application::resolveDossierApplication(options.home, executable),
                                 executable);
@@ -59,15 +65,13 @@ int main(int argc, char** argv)
         application.trace.flush();
         return 1;
     }
+    // Quit asked while starting: the unload has run already.
+    if (application.lifecycle.state() == nvx::Lifecycle::State::Closed)
+        return 0;
 
-    // The operator's SIGINT or SIGTERM is a confirmed quit.
-    nvx::SignalWatcher watcher;
-    QObject::connect(&watcher, &nvx::SignalWatcher::terminationRequested,
-                     [&](int) { application.demandeFermeture(); });
     if (!options.job.isEmpty()) {
         const int resultat = application.executerRequete(options.job);
-        application.QuitterConfirme = true;
-        application.Form_Unload();
+        application.lifecycle.requestQuit();
         return resultat;
     }
     out << "Tools NVX started: " << application.caption(true) << Qt::endl;

@@ -21,10 +21,12 @@ bool hasLineBreakOrNul(const QString& s)
     return s.contains(u'\r') || s.contains(u'\n') || s.contains(QChar(0));
 }
 
+// The system's profile reader drops one pair of enclosing quotes, single or double.
 QString unquoted(const QString& value)
 {
-    if (value.size() >= 2 && value.startsWith(u'"') && value.endsWith(u'"'))
-        return value.mid(1, value.size() - 2);
+    for (const char16_t quote : {u'"', u'\''})
+        if (value.size() >= 2 && value.startsWith(quote) && value.endsWith(quote))
+            return value.mid(1, value.size() - 2);
     return value;
 }
 

@@ -24,8 +24,8 @@ public:
     virtual ~ExportStep() = default;
     virtual void UDPDataArrival_03_Create_XML(qint16 base, qint16 noStation, const QString& schedulerVersion,
                                               const QString& stationLib, const QString& userId,
-                                              const QString& userLib, const QString& dateConducteur, int heure,
-                                              const QString& buildDate, HourFiles& fichiers) = 0;
+                                              const QString& userLib, const QString& dateConducteur,
+                                              int heure, const QString& buildDate, HourFiles& fichiers) = 0;
 };
 
 // The exchanges with the voice-tracking platform used by a job. Each step returns true when
@@ -37,7 +37,8 @@ public:
     virtual bool PbBErreurAuthentification() const = 0;
     virtual QString PbSCleAPI() const = 0;
     virtual QString PbSSecretAPI() const = 0;
-    virtual bool UDPDataArrival_04_01_Authentification(const QString& cle, const QString& secret, bool forcer) = 0;
+    virtual bool UDPDataArrival_04_01_Authentification(const QString& cle, const QString& secret,
+                                                       bool forcer) = 0;
     // Fills the states of the hours in range; every other hour reads -1.
     virtual bool UDPDataArrival_04_02_Hours_Get_Status(qint16 noStation, const QDate& date, qint16 hhDeb,
                                                        qint16 hhFin) = 0;
@@ -46,6 +47,11 @@ public:
     virtual bool UDPDataArrival_04_04_Conducteur(qint16 noStation, const QString& fichier) = 0;
     virtual bool UDPDataArrival_04_05_Hours_Set_Status(qint16 noStation, const QDate& date, int premiere,
                                                        int derniere) = 0;
+    // A job's exchanges begin: what was noted of the previous job's exchanges is forgotten.
+    virtual void beginJob() = 0;
+    // An exchange of this job found the platform unreachable (refused, unknown host, time-out):
+    // the job asks nothing more of it and keeps its files for a later job.
+    virtual bool unreachable() const = 0;
 };
 
 } // namespace nvx

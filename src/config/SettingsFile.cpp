@@ -153,7 +153,7 @@ void Settings::InitSettingsPeripheriques()
             if (stations && i < stations->size())
                 libelle = stations->at(i).Lib;
             Emission[i].libelle =
-                libelle.trimmed().isEmpty() ? QStringLiteral("Station ") + QString::number(i + 1) : libelle;
+                libelle.trimmed().isEmpty() ? QStringLiteral("Station ") + N2S(i + 1, 2) : libelle;
 
             const QString name = section(kEmission, i);
             Emission[i].IP = ini_.LectureIni(fichier, name, QStringLiteral("IP"));

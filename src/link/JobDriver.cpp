@@ -6,6 +6,7 @@
 #include "common/Host.h"
 #include "common/HourFiles.h"
 #include "common/JobSteps.h"
+#include "common/Lifecycle.h"
 #include "common/Reporter.h"
 #include "common/Systeme.h"
 #include "common/TextHelpers.h"
@@ -51,10 +52,10 @@ private:
 } // namespace
 
 JobDriver::JobDriver(AppFlags& flags, Reporter& reporter, Clock& clock, Host& host, Systeme& systeme,
-                     ProgressLines& lignes, ExportStep& exportStep, PlatformSteps& platform,
-                     HourFiles& fichiers)
-    : flags_(flags), reporter_(reporter), clock_(clock), host_(host), systeme_(systeme), lignes_(lignes),
-      export_(&exportStep), platform_(platform), fichiers_(fichiers)
+                     Lifecycle& lifecycle, ProgressLines& lignes, ExportStep& exportStep,
+                     PlatformSteps& platform, HourFiles& fichiers)
+    : flags_(flags), reporter_(reporter), clock_(clock), host_(host), systeme_(systeme),
+      lifecycle_(lifecycle), lignes_(lignes), export_(&exportStep), platform_(platform), fichiers_(fichiers)
 {
 }
 
@@ -99,26 +100,19 @@ void JobDriver::UDPDataArrival_00(const QString& texte)
         });
         return;
     }
+    // The activity outlives the job's own guard: a quit that waited for this job may run as soon
+    // as the job is over.
+    const Lifecycle::Activity activite(lifecycle_);
     const JobEnCours garde(enCours_);
     heuresNonEnvoyees_ = 0;
     etatsObtenus_ = false;
+    executer(texte);
+}
 
-    // Intake. The request is emptied first so that a failed parse never runs the previous one.
-    trap(reporter_, origine(), [&] { host_.clearProgressLines(); });
-    trap(reporter_, origine(), [&] {
-        requete = ScheduleRequest{};
-        lignes_.resetTarget();
-        TexteUDPDonneeRecues = texte;
-        requete = parseScheduleRequest(texte, clock_.now());
-        if (!requete.ReponseIP.trimmed().isEmpty())
-            lignes_.setTarget(requete.ReponseIP, requete.ReponsePort);
-    });
-
+void JobDriver::executer(const QString& texte)
+{
+    recevoir(texte);
     const QDate date = requete.dateConducteur();
-    const auto lignesDeFin = [this] {
-        message(QStringLiteral("Fin du traitement"));
-        message(QString(17, u'='));
-    };
 
     message(QStringLiteral("Clear"));
     message(QString(19, u'='));
@@ -133,12 +127,30 @@ void JobDriver::UDPDataArrival_00(const QString& texte)
 
     // The date goes into the hour files' names and into every platform request: without a real
     // date nothing can be written or sent.
-    if (!date.isValid()) {
+    if (!date.isValid())
         message(QStringLiteral("Requête invalide: DateConducteur '") + requete.DateConducteur + u'\'');
-        lignesDeFin();
-        return;
-    }
+    else
+        creerEtEnvoyer(date);
+    message(QStringLiteral("Fin du traitement"));
+    message(QString(17, u'='));
+}
 
+void JobDriver::recevoir(const QString& texte)
+{
+    // The request is emptied first so that a failed parse never runs the previous one.
+    trap(reporter_, origine(), [&] { host_.clearProgressLines(); });
+    trap(reporter_, origine(), [&] {
+        requete = ScheduleRequest{};
+        lignes_.resetTarget();
+        TexteUDPDonneeRecues = texte;
+        requete = parseScheduleRequest(texte, clock_.now());
+        if (!requete.ReponseIP.trimmed().isEmpty())
+            lignes_.setTarget(requete.ReponseIP, requete.ReponsePort);
+    });
+}
+
+void JobDriver::creerEtEnvoyer(const QDate& date)
+{
     message(QStringLiteral("Création des XML"));
     QString dateConstruction;
     trap(reporter_, origine(),
@@ -152,14 +164,11 @@ void JobDriver::UDPDataArrival_00(const QString& texte)
     }
 
     message(QStringLiteral("MAJ des données sur le Net"));
+    trap(reporter_, origine(), [&] { platform_.beginJob(); });
+    if (authentificationEnEchec())
+        reprendreAuthentification();
 
-    const auto authentificationEnEchec = [this] {
-        bool echec = false;
-        trap(reporter_, origine(), [&] { echec = platform_.PbBErreurAuthentification(); });
-        return echec;
-    };
-
-    if (!authentificationEnEchec()) {
+    if (plateformeDisponible()) {
         message(QStringLiteral("Status des heures"));
         etatsObtenus_ = avecReprise([&] {
             return platform_.UDPDataArrival_04_02_Hours_Get_Status(requete.NoStation, date, requete.HHDeb,
@@ -167,12 +176,12 @@ void JobDriver::UDPDataArrival_00(const QString& texte)
         });
     }
 
-    if (!authentificationEnEchec()) {
+    if (plateformeDisponible()) {
         message(QStringLiteral("Infos FTP des sons"));
         avecReprise([&] { return platform_.UDPDataArrival_04_03_FTP_Sons(0); });
     }
 
-    if (!authentificationEnEchec()) {
+    if (plateformeDisponible()) {
         message(QStringLiteral("Transfert du conducteur"));
         for (int heure = 0; heure < 24; ++heure) {
             trap(reporter_, origine(), [&] { transfererHeure(heure, date); });
@@ -182,7 +191,41 @@ void JobDriver::UDPDataArrival_00(const QString& texte)
 
     if (authentificationEnEchec())
         message(QStringLiteral("!!!!! Problème d'authentification !!!!!"));
-    lignesDeFin();
+}
+
+bool JobDriver::authentificationEnEchec()
+{
+    bool echec = false;
+    trap(reporter_, origine(), [&] { echec = platform_.PbBErreurAuthentification(); });
+    return echec;
+}
+
+bool JobDriver::injoignable()
+{
+    bool injoignable = false;
+    trap(reporter_, origine(), [&] { injoignable = platform_.unreachable(); });
+    return injoignable;
+}
+
+bool JobDriver::plateformeDisponible()
+{
+    return !injoignable() && !authentificationEnEchec();
+}
+
+void JobDriver::reprendreAuthentification()
+{
+    // An unattended tool has nobody to press "Connecter": a failure left by the start-up connect
+    // or an earlier job is tried once more, with a new login, before this job gives up on the
+    // platform.
+    trap(reporter_, origine(), [&] {
+        reporter_.trace(
+            QStringLiteral("UDPDataArrival_00: an earlier authentication failed: logging in again"));
+    });
+    trap(reporter_, origine(), [&] { host_.pump(); });
+    trap(reporter_, origine(), [&] {
+        platform_.UDPDataArrival_04_01_Authentification(platform_.PbSCleAPI(), platform_.PbSSecretAPI(),
+                                                        true);
+    });
 }
 
 void JobDriver::transfererHeure(int heure, const QDate& date)
@@ -198,6 +241,12 @@ void JobDriver::transfererHeure(int heure, const QDate& date)
     }
 
     const QString prefixe = QStringLiteral("Transfert du conducteur de ") + n2(heure);
+    // The platform stopped answering earlier in this job: the hour waits for a later one.
+    if (injoignable()) {
+        ++heuresNonEnvoyees_;
+        message(prefixe + QStringLiteral("H: non envoyé"));
+        return;
+    }
     message(prefixe + QStringLiteral("H: Début"));
     const bool importe =
         avecReprise([&] { return platform_.UDPDataArrival_04_04_Conducteur(requete.NoStation, fichier); });
@@ -211,9 +260,16 @@ void JobDriver::transfererHeure(int heure, const QDate& date)
         return;
     }
 
-    avecReprise([&] {
+    const bool marque = avecReprise([&] {
         return platform_.UDPDataArrival_04_05_Hours_Set_Status(requete.NoStation, date, heure, heure);
     });
+    // Imported but not marked as sent: the platform does not count the hour as delivered, so
+    // the file stays for a later job to send and mark it.
+    if (!marque) {
+        ++heuresNonEnvoyees_;
+        message(prefixe + QStringLiteral("H: statut non mis à jour"));
+        return;
+    }
     if (systeme_.File_Exist(fichier, appelant())) {
         systeme_.File_Delete(fichier, appelant());
         fichiers_.NomFichierXMLHeure.at(std::size_t(heure)).clear();

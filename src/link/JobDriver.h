@@ -12,6 +12,7 @@ class Reporter;
 class Clock;
 class Host;
 class Systeme;
+class Lifecycle;
 class ProgressLines;
 class ExportStep;
 class PlatformSteps;
@@ -23,7 +24,8 @@ struct HourFiles;
 class JobDriver {
 public:
     JobDriver(AppFlags& flags, Reporter& reporter, Clock& clock, Host& host, Systeme& systeme,
-              ProgressLines& lignes, ExportStep& exportStep, PlatformSteps& platform, HourFiles& fichiers);
+              Lifecycle& lifecycle, ProgressLines& lignes, ExportStep& exportStep, PlatformSteps& platform,
+              HourFiles& fichiers);
 
     void UDPDataArrival_00(const QString& texte);
 
@@ -40,6 +42,18 @@ public:
     bool enCours() const { return enCours_; }
 
 private:
+    void executer(const QString& texte);
+    // Intake: clears the window, resets the reply target, parses the request.
+    void recevoir(const QString& texte);
+    // The hour files, then the platform steps.
+    void creerEtEnvoyer(const QDate& date);
+    bool authentificationEnEchec();
+    // An exchange of this job found the platform unreachable.
+    bool injoignable();
+    // No authentication failure is recorded and the platform has not been found unreachable.
+    bool plateformeDisponible();
+    // One forced login at the start of the platform steps, when a failure is still recorded.
+    void reprendreAuthentification();
     // Runs a platform step; on an authentication failure authenticates once more and runs it
     // a second time. Returns the step's last result.
     bool avecReprise(const std::function<bool()>& etape);
@@ -52,6 +66,7 @@ private:
     Clock& clock_;
     Host& host_;
     Systeme& systeme_;
+    Lifecycle& lifecycle_;
     ProgressLines& lignes_;
     ExportStep* export_;
     PlatformSteps& platform_;

@@ -3,6 +3,7 @@
 #include "common/AppFlags.h"
 #include "common/ErrorTrap.h"
 #include "common/Host.h"
+#include "common/Lifecycle.h"
 #include "common/Reporter.h"
 #include "common/TextHelpers.h"
 #include "config/Settings.h"
@@ -31,8 +32,9 @@ QString indexTexte(int index)
 } // namespace
 
 RequestIntake::RequestIntake(AppFlags& flags, Reporter& reporter, Host& host, Settings& settings,
-                             JobDriver& driver)
-    : flags_(flags), reporter_(reporter), host_(host), settings_(settings), driver_(driver)
+                             Lifecycle& lifecycle, JobDriver& driver)
+    : flags_(flags), reporter_(reporter), host_(host), settings_(settings), lifecycle_(lifecycle),
+      driver_(driver)
 {
     TimerDataArrival.setInterval(kTimerMs);
     connect(&TimerDataArrival, &QTimer::timeout, this, &RequestIntake::TimerDataArrival_Timer);
@@ -187,9 +189,9 @@ void RequestIntake::SocketWrenchUDPIn_OnRead(int index)
 void RequestIntake::TimerDataArrival_Timer()
 {
     // A tick that comes through a pump of the running job must not start a second drain loop:
-    // the running one takes the next request when the job returns. A job started by hand holds
-    // the queue the same way.
-    if (draining_ || driver_.enCours())
+    // the running one takes the next request when the job returns. A job started by hand, and a
+    // connect to the platform, hold the queue the same way.
+    if (draining_ || lifecycle_.busy())
         return;
     trap(reporter_, QStringLiteral("Frm_MainBis:TimerDataArrival_Timer"), [&] {
         if (flags_.PbBFermetureApplication) {
@@ -207,7 +209,7 @@ void RequestIntake::TimerDataArrival_Timer()
             draining_ = true;
             reporter_.trace(QStringLiteral("TimerDataArrival_Timer: Start"));
             do {
-                if (ListeDataArrival.isEmpty())
+                if (ListeDataArrival.isEmpty() || lifecycle_.quitRequested())
                     break;
                 const QString entree = ListeDataArrival.takeFirst();
                 if (!entree.trimmed().isEmpty())
@@ -219,14 +221,22 @@ void RequestIntake::TimerDataArrival_Timer()
             draining_ = false;
         }
     });
+    if (lifecycle_.quitRequested() || flags_.PbBFermetureApplication)
+        abandonnerFile();
     draining_ = false;
     if (ListeDataArrival.isEmpty())
         TimerDataArrival.stop();
     else if (!TimerDataArrival.isActive())
         TimerDataArrival.start();
     reporter_.trace(QStringLiteral("UDP: TimerDataArrival.Enabled : ") + vrai(TimerDataArrival.isActive()));
-    if (ListeDataArrival.isEmpty())
-        emit idle();
+}
+
+void RequestIntake::abandonnerFile()
+{
+    // The program is closing: what waits is not run, but the trace keeps every request.
+    for (const QString& entree : std::as_const(ListeDataArrival))
+        reporter_.trace(QStringLiteral("Warning: the program is closing, request not run: ") + entree, true);
+    ListeDataArrival.clear();
 }
 
 QString RequestIntake::sampleRequest(const QString& computerName)

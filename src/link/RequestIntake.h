@@ -14,6 +14,7 @@ class Host;
 class Settings;
 class UdpSocket;
 class JobDriver;
+class Lifecycle;
 struct AppFlags;
 
 // The receiving side of the scheduler link: ten UDP endpoints bound from the settings, the
@@ -25,7 +26,8 @@ public:
     static constexpr int kSockets = 10;
     static constexpr int kTimerMs = 100;
 
-    RequestIntake(AppFlags& flags, Reporter& reporter, Host& host, Settings& settings, JobDriver& driver);
+    RequestIntake(AppFlags& flags, Reporter& reporter, Host& host, Settings& settings, Lifecycle& lifecycle,
+                  JobDriver& driver);
     ~RequestIntake() override;
 
     void CheckUDPInActif_Click(int index);
@@ -48,18 +50,17 @@ public:
     // Mail sent by the would-block recovery: recipients, message, source.
     std::function<void(const QString&, const QString&, const QString&)> envoiMail;
 
-signals:
-    // The drain loop has finished and the queue is empty: a quit asked meanwhile may proceed.
-    void idle();
-
 private:
     bool bind(int index);
     void disconnect(int index, bool reportTrue);
+    // Traces and drops the requests still waiting once the program is closing.
+    void abandonnerFile();
 
     AppFlags& flags_;
     Reporter& reporter_;
     Host& host_;
     Settings& settings_;
+    Lifecycle& lifecycle_;
     JobDriver& driver_;
     std::array<UdpSocket*, kSockets> SocketWrenchUDPIn{};
     bool draining_ = false;

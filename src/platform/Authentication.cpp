@@ -75,13 +75,15 @@ void PlatformClient::CommandConnecter_Click()
         if (afficherConnecte)
             afficherConnecte(false);
         v_.PbBErreurAuthentification = true;
-        nonConfigureSignale_ = false;
+        beginJob();
         v_.PbSCleAPI = config_.Cle;
         v_.PbSSecretAPI = config_.Secret;
         v_.PbSCleRegistreToken = kCleRegistreTokenBase + u'\\' + v_.PbSCleAPI;
 
         UDPDataArrival_04_01_Authentification(v_.PbSCleAPI, v_.PbSSecretAPI, false);
-        if (v_.PbBErreurAuthentification) {
+        // A second try is for a refused token; a platform that did not answer would only make
+        // it wait out the same time-out again.
+        if (v_.PbBErreurAuthentification && !unreachable_) {
             host_.pump();
             UDPDataArrival_04_01_Authentification(v_.PbSCleAPI, v_.PbSSecretAPI, true);
         }

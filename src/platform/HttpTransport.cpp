@@ -23,8 +23,62 @@ void initialiseCurl()
 
 size_t appendBody(char* data, size_t size, size_t count, void* target)
 {
-    static_cast<QByteArray*>(target)->append(data, qsizetype(size * count));
-    return size * count;
+    auto* body = static_cast<QByteArray*>(target);
+    const size_t n = size * count;
+    // Returning less than was given ends the transfer with a write error.
+    if (body->size() + qsizetype(n) > HttpTransport::kMaxAnswerBytes)
+        return 0;
+    body->append(data, qsizetype(n));
+    return n;
+}
+
+using Failure = HttpAnswer::Failure;
+
+// The kind of a failed transfer. A time-out before the connection was made is the connection's,
+// any later one the answer's.
+Failure failureOf(CURLcode code, CURL* easy)
+{
+    switch (code) {
+    case CURLE_OPERATION_TIMEDOUT: {
+        curl_off_t connectUs = 0;
+        curl_easy_getinfo(easy, CURLINFO_CONNECT_TIME_T, &connectUs);
+        return connectUs > 0 ? Failure::ResponseTimeout : Failure::ConnectTimeout;
+    }
+    case CURLE_COULDNT_CONNECT:
+        return Failure::Refused;
+    case CURLE_COULDNT_RESOLVE_HOST:
+    case CURLE_COULDNT_RESOLVE_PROXY:
+        return Failure::NotFound;
+    case CURLE_GOT_NOTHING:
+        return Failure::Empty;
+    case CURLE_PARTIAL_FILE:
+    case CURLE_RECV_ERROR:
+    case CURLE_SEND_ERROR:
+    case CURLE_HTTP2:
+    case CURLE_HTTP2_STREAM:
+        return Failure::Interrupted;
+    case CURLE_SSL_CONNECT_ERROR:
+    case CURLE_SSL_ENGINE_NOTFOUND:
+    case CURLE_SSL_ENGINE_SETFAILED:
+    case CURLE_SSL_CERTPROBLEM:
+    case CURLE_SSL_CIPHER:
+    case CURLE_PEER_FAILED_VERIFICATION:
+    case CURLE_SSL_ENGINE_INITFAILED:
+    case CURLE_SSL_CACERT_BADFILE:
+    case CURLE_SSL_SHUTDOWN_FAILED:
+    case CURLE_SSL_CRL_BADFILE:
+    case CURLE_SSL_ISSUER_ERROR:
+    case CURLE_SSL_PINNEDPUBKEYNOTMATCH:
+    case CURLE_SSL_INVALIDCERTSTATUS:
+    case CURLE_SSL_CLIENTCERT:
+        return Failure::Tls;
+    case CURLE_WRITE_ERROR:
+        return Failure::TooLarge;
+    case CURLE_ABORTED_BY_CALLBACK:
+        return Failure::Abandoned;
+    default:
+        return Failure::Other;
+    }
 }
 
 template <class T, void (*Free)(T*)> struct Deleter {
@@ -87,6 +141,21 @@ struct HttpTransport::Shared {
     std::vector<Multi> idleMulti;
 };
 
+bool HttpAnswer::unreachable() const
+{
+    switch (failure) {
+    case Failure::ConnectTimeout:
+    case Failure::ResponseTimeout:
+    case Failure::Refused:
+    case Failure::NotFound:
+    case Failure::Tls:
+    case Failure::Abandoned:
+        return true;
+    default:
+        return false;
+    }
+}
+
 HttpTransport::HttpTransport(Host& host) : host_(host)
 {
     initialiseCurl();
@@ -119,21 +188,22 @@ HttpAnswer HttpTransport::post(const QString& url, const QByteArray& body)
 HttpAnswer HttpTransport::send(const QString& url, const QByteArray* body)
 {
     HttpAnswer answer;
-    const auto failed = [&answer](int code, const QString& text) {
+    const auto failed = [&answer](int code, Failure failure, const QString& text) {
         answer.body.clear();
         answer.curlCode = code;
+        answer.failure = failure;
         answer.erreur = text;
         return answer;
     };
 
     const auto abandonne = [this] { return abandon && abandon(); };
     if (abandonne())
-        return failed(CURLE_ABORTED_BY_CALLBACK, kFermeture);
+        return failed(CURLE_ABORTED_BY_CALLBACK, Failure::Abandoned, kFermeture);
 
     Easy easy = Shared::take(shared_->idleEasy, curl_easy_init);
     Multi multi = Shared::take(shared_->idleMulti, curl_multi_init);
     if (!easy || !multi)
-        return failed(CURLE_FAILED_INIT, QStringLiteral("HTTP client unavailable"));
+        return failed(CURLE_FAILED_INIT, Failure::Other, QStringLiteral("HTTP client unavailable"));
     // Handed back for the next request however this one ends, cleared of every option: the
     // headers, buffers and error text they point to are gone by then.
     struct Retour {
@@ -178,7 +248,7 @@ HttpAnswer HttpTransport::send(const QString& url, const QByteArray* body)
     const Retour retour{*shared_, easy, multi};
 
     if (curl_multi_add_handle(multi.get(), e) != CURLM_OK)
-        return failed(CURLE_FAILED_INIT, QStringLiteral("HTTP client unavailable"));
+        return failed(CURLE_FAILED_INIT, Failure::Other, QStringLiteral("HTTP client unavailable"));
 
     CURLcode result = CURLE_OK;
     bool done = false;
@@ -187,7 +257,7 @@ HttpAnswer HttpTransport::send(const QString& url, const QByteArray* body)
         const CURLMcode m = curl_multi_perform(multi.get(), &running);
         if (m != CURLM_OK) {
             curl_multi_remove_handle(multi.get(), e);
-            return failed(CURLE_FAILED_INIT, QString::fromUtf8(curl_multi_strerror(m)));
+            return failed(CURLE_FAILED_INIT, Failure::Other, QString::fromUtf8(curl_multi_strerror(m)));
         }
         int queued = 0;
         while (CURLMsg* msg = curl_multi_info_read(multi.get(), &queued)) {
@@ -202,18 +272,20 @@ HttpAnswer HttpTransport::send(const QString& url, const QByteArray* body)
         host_.pump();
         if (abandonne()) {
             curl_multi_remove_handle(multi.get(), e);
-            return failed(CURLE_ABORTED_BY_CALLBACK, kFermeture);
+            return failed(CURLE_ABORTED_BY_CALLBACK, Failure::Abandoned, kFermeture);
         }
     }
     curl_easy_getinfo(e, CURLINFO_RESPONSE_CODE, &answer.status);
+    const Failure failure = result == CURLE_OK ? Failure::None : failureOf(result, e);
     curl_multi_remove_handle(multi.get(), e);
 
     if (!done)
-        return failed(CURLE_RECV_ERROR, QStringLiteral("transfer ended without a result"));
+        return failed(CURLE_RECV_ERROR, Failure::Interrupted,
+                      QStringLiteral("transfer ended without a result"));
     if (result != CURLE_OK) {
         const QString detail =
             errorText[0] ? QString::fromUtf8(errorText) : QString::fromUtf8(curl_easy_strerror(result));
-        return failed(int(result), detail);
+        return failed(int(result), failure, detail);
     }
     return answer;
 }

@@ -12,6 +12,39 @@ namespace {
 // client's own failure number.
 constexpr qint32 kErreurTransport = qint32(0x80040000u) + 12000;
 
+const QString kCommunication = QStringLiteral("Erreur de communication avec la plateforme: ");
+
+// What the scheduler's operator reads of a transport failure; the HTTP library's own text and
+// code go to the trace only.
+QString failureText(const HttpAnswer& a)
+{
+    using Failure = HttpAnswer::Failure;
+    switch (a.failure) {
+    case Failure::ConnectTimeout:
+        return QStringLiteral("délai de connexion dépassé");
+    case Failure::ResponseTimeout:
+        return QStringLiteral("délai de réponse dépassé");
+    case Failure::Refused:
+        return QStringLiteral("connexion refusée");
+    case Failure::NotFound:
+        return QStringLiteral("serveur introuvable");
+    case Failure::Interrupted:
+        return QStringLiteral("connexion interrompue");
+    case Failure::Empty:
+        return QStringLiteral("réponse vide");
+    case Failure::Tls:
+        return QStringLiteral("erreur TLS");
+    case Failure::TooLarge:
+        return QStringLiteral("réponse trop volumineuse");
+    case Failure::Abandoned:
+        return QStringLiteral("fermeture du programme demandée");
+    case Failure::None:
+    case Failure::Other:
+        break;
+    }
+    return QStringLiteral("erreur ") + QString::number(a.curlCode);
+}
+
 } // namespace
 
 PlatformClient::PlatformClient(const PlatformConfig& config, Reporter& reporter, Clock& clock, Host& host,
@@ -53,8 +86,17 @@ qint16 PlatformClient::StatutHeure(int heure) const
     return heure >= 0 && heure < 24 ? v_.StatutHeure[std::size_t(heure)] : qint16(-1);
 }
 
+void PlatformClient::beginJob()
+{
+    nonConfigureSignale_ = false;
+    unreachable_ = false;
+}
+
 AnalyseResultat PlatformClient::echanger(const QString& procedure, const PlatformRequest& requete)
 {
+    // Said once already in this job; the files stay for a later one.
+    if (unreachable_)
+        return {};
     const QString origine = QStringLiteral("Frm_MainBis:") + procedure;
     const auto ligne = [&](const QString& texte) {
         trap(reporter_, origine, [&] { lignes_.MsgListeEtScheduler(texte); });
@@ -73,6 +115,7 @@ AnalyseResultat PlatformClient::echanger(const QString& procedure, const Platfor
 
     const QString url = urlBase() + requete.path;
     const HttpAnswer reponse = requete.post ? transport_.post(url, requete.body) : transport_.get(url);
+    unreachable_ = reponse.unreachable();
     if (!reponse.repondu()) {
         trap(reporter_, origine, [&] {
             Raise(kErreurTransport + reponse.curlCode, reponse.erreur + QStringLiteral(" (") + url + u')',
@@ -83,10 +126,12 @@ AnalyseResultat PlatformClient::echanger(const QString& procedure, const Platfor
     const AnalyseResultat resultat = analyse_.UDPDataArrival_99_Analyse_Reponse(reponse.body, requete.kind);
 
     if (!reponse.repondu()) {
-        ligne(QStringLiteral("Erreur de communication avec la plateforme: ") + reponse.erreur);
+        ligne(kCommunication + failureText(reponse));
+    } else if (reponse.body.trimmed().isEmpty()) {
+        ligne(kCommunication + QStringLiteral("réponse vide"));
     } else if (!resultat.xml) {
-        ligne(QStringLiteral("Erreur de communication avec la plateforme: réponse non XML (HTTP ") +
-              QString::number(reponse.status) + u')');
+        ligne(kCommunication + QStringLiteral("réponse non XML (HTTP ") + QString::number(reponse.status) +
+              u')');
         reporter_.trace(QStringLiteral("Warning: ") + procedure + QStringLiteral(": answer is not XML: ") +
                             QString::fromUtf8(reponse.body.left(200)),
                         true);

@@ -43,6 +43,8 @@ public:
     bool UDPDataArrival_04_04_Conducteur(qint16 noStation, const QString& fichier) override;
     bool UDPDataArrival_04_05_Hours_Set_Status(qint16 noStation, const QDate& date, int premiere,
                                                int derniere) override;
+    void beginJob() override;
+    bool unreachable() const override { return unreachable_; }
 
     // The "Connecter" command: authenticates with the installation's key and secret, reusing
     // the stored token when the platform still accepts it, then shows the outcome.
@@ -81,6 +83,9 @@ private:
     HttpTransport transport_;
     // "Plateforme non configurée" is said once per job (and once per connect command).
     bool nonConfigureSignale_ = false;
+    // An exchange of this job (or connect command) found the platform unreachable: no other is
+    // tried until the next one.
+    bool unreachable_ = false;
 };
 
 } // namespace nvx

@@ -25,8 +25,6 @@ bool PlatformClient::UDPDataArrival_04_02_Hours_Get_Status(qint16 noStation, con
     const QString procedure = QStringLiteral("UDPDataArrival_04_02_Hours_Get_Status");
     bool ok = false;
     trap(reporter_, origineDe(procedure), [&] {
-        // The hour-status query opens every job's exchanges.
-        nonConfigureSignale_ = false;
         v_.DateStatutHeure = clock_.now();
         v_.StatutHeure.fill(-1);
         v_.PbSStatutsHeures.clear();

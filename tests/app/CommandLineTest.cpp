@@ -46,5 +46,9 @@ TEST(CommandLine, ProgramOptionsAreTakenOffTheLine)
     EXPECT_EQ(o.driveRoot, QStringLiteral("/d"));
     EXPECT_EQ(o.LigneDeCommande, QStringLiteral("/Instance=3 /Veille=True"));
     EXPECT_TRUE(o.erreur.isEmpty());
-    EXPECT_EQ(analyseOptions({QStringLiteral("--home")}).erreur, QStringLiteral("--home"));
+    EXPECT_EQ(analyseOptions({QStringLiteral("--home")}).erreur, QStringLiteral("--home needs a value"));
+    // A mistyped option is refused rather than taken for one of the suite's switches.
+    EXPECT_EQ(analyseOptions({QStringLiteral("--headles"), QStringLiteral("--hme")}).erreur,
+              QStringLiteral("unknown option --headles"));
+    EXPECT_TRUE(analyseOptions({QStringLiteral("/Foo=1"), QStringLiteral("-x")}).erreur.isEmpty());
 }

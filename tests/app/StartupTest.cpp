@@ -151,14 +151,25 @@ TEST_F(StartupTest, QuitQuestionAndCloseBox)
     EXPECT_EQ(host.boxes[0].text, QStringLiteral("Voulez-vous quitter le programme ?"));
     EXPECT_EQ(host.boxes[0].buttons, Host::Buttons::YesNo);
 
-    cancel = false;
-    app.Form_QueryUnload(cancel, false);
-    EXPECT_FALSE(cancel);
-    EXPECT_EQ(host.boxes.size(), 1) << "a close asked by the program is not questioned";
-
     host.answers = {Host::Answer::Yes};
     app.Quitter();
-    EXPECT_TRUE(app.QuitterConfirme);
+    EXPECT_TRUE(app.lifecycle.quitRequested());
+    EXPECT_EQ(ended, 1);
+    EXPECT_EQ(app.lifecycle.state(), Lifecycle::State::Closed);
+
+    cancel = true;
+    app.Form_QueryUnload(cancel, true);
+    EXPECT_EQ(host.boxes.size(), 2) << "nothing is asked once the program is closing";
+    EXPECT_EQ(ended, 1);
+}
+
+TEST_F(StartupTest, AProgramCloseIsNotQuestionedButGoesThroughTheSameQuit)
+{
+    ASSERT_TRUE(app.Form_Load(QString()));
+    bool cancel = false;
+    app.Form_QueryUnload(cancel, false);
+    EXPECT_FALSE(cancel);
+    EXPECT_TRUE(host.boxes.isEmpty());
     EXPECT_EQ(ended, 1);
 }
 
@@ -173,13 +184,82 @@ TEST_F(StartupTest, MandatoryLoginNeedsTheToolsRight)
     app.Form_Unload();
 
     site.set(rights, QStringLiteral("Droits_Paul"), QStringLiteral("VL3_Tools_NVX"), QStringLiteral("0"));
+    site.set(site.c(QStringLiteral("Site/Config1/QM_PRG.ini")), QStringLiteral("Data_Backup"),
+             QStringLiteral("Start"), QStringLiteral("ON"));
     FakeHost host2;
     Application refused(host2, clock);
     prepare(refused, host2);
     EXPECT_FALSE(refused.Form_Load(QString()));
-    EXPECT_TRUE(refused.QuitterConfirme);
+    EXPECT_TRUE(refused.lifecycle.quitRequested());
     ASSERT_FALSE(host2.boxes.isEmpty());
     EXPECT_TRUE(host2.boxes.last().text.startsWith(QStringLiteral("Programme non trouvé:")));
+
+    // The refused start leaves the site as a quit does.
+    EXPECT_EQ(IniFile::read(site.c(QStringLiteral("Site/Config1/QM_PRG.ini")), QStringLiteral("Data_Backup"),
+                            QStringLiteral("Start")),
+              QStringLiteral("0FF"));
+    EXPECT_EQ(closed.size(), 2) << "the record files it opened are closed";
+    EXPECT_EQ(refused.lifecycle.state(), Lifecycle::State::Closed);
+    Application next(host2, clock);
+    prepare(next, host2);
+    EXPECT_TRUE(next.TesterPrevInstance(false, 0)) << "the single-copy lock is given back";
+}
+
+TEST_F(StartupTest, AnAbandonedDatabaseChoiceGivesTheLockBack)
+{
+    site.build(2);
+    host.itemAnswers = {-1};
+    EXPECT_FALSE(app.Form_Load(QString()));
+    EXPECT_EQ(app.lifecycle.state(), Lifecycle::State::Closed);
+    EXPECT_TRUE(opened.isEmpty());
+    FakeHost host2;
+    Application next(host2, clock);
+    prepare(next, host2);
+    EXPECT_TRUE(next.TesterPrevInstance(false, 0));
+}
+
+TEST_F(StartupTest, AQuitAskedDuringAJobWaitsForTheJobWhateverAsksIt)
+{
+    // The close box (answered Yes) on the first program, the operator's signal on a second one.
+    const auto quitDuringJob = [this](Application& a, FakeHost& h, bool closeBox) {
+        SCOPED_TRACE(closeBox ? "close box" : "signal");
+        const qsizetype closedBefore = closed.size();
+        const int endedBefore = ended;
+        QList<bool> closedDuringJob;
+        h.answers = {Host::Answer::Yes};
+        h.onPump = [&] {
+            if (closedDuringJob.isEmpty()) {
+                bool cancel = false;
+                if (closeBox)
+                    a.Form_QueryUnload(cancel, true);
+                else
+                    a.lifecycle.requestQuit();
+                EXPECT_EQ(cancel, closeBox) << "the window stays until the job is over";
+            }
+            if (a.driver.enCours())
+                closedDuringJob.append(closed.size() > closedBefore || a.flags.PbBFermetureApplication);
+        };
+        a.executerRequete(QStringLiteral("<NoStation:1><DateConducteur:20200508><HHDeb:07><HHFin:07>"));
+        h.onPump = nullptr;
+        ASSERT_FALSE(closedDuringJob.isEmpty());
+        EXPECT_FALSE(closedDuringJob.contains(true)) << "nothing is closed under the running job";
+        EXPECT_EQ(closed.size(), closedBefore + 1);
+        EXPECT_EQ(ended, endedBefore + 1);
+        EXPECT_EQ(a.lifecycle.state(), Lifecycle::State::Closed);
+        QFile log(site.c(QStringLiteral("Logs/Histo_VL3_Tools_NVX/20200220.Log")));
+        ASSERT_TRUE(log.open(QIODevice::ReadOnly));
+        const QString text = QString::fromUtf8(log.readAll());
+        EXPECT_EQ(text.count(QStringLiteral("Quit requested: it takes effect at the end of the running job")),
+                  closeBox ? 1 : 2);
+    };
+    ASSERT_TRUE(app.Form_Load(QString()));
+    quitDuringJob(app, host, true);
+
+    FakeHost host2;
+    Application second(host2, clock);
+    prepare(second, host2);
+    ASSERT_TRUE(second.Form_Load(QString()));
+    quitDuringJob(second, host2, false);
 }
 
 } // namespace

@@ -65,6 +65,17 @@ TEST_F(IniFileTest, RewriteKeepsCommentsAndUnknownLinesExactly)
               QStringLiteral("Radio One"));
 }
 
+TEST_F(IniFileTest, SingleQuotesEncloseAValueAsDoubleQuotesDo)
+{
+    put("[Son]\r\nDossier='C:\\Son\\'\r\nMixed='open\"\r\nLone='\r\n");
+    const auto read = [&](const char* key) {
+        return IniFile::read(path(), QStringLiteral("Son"), QString::fromLatin1(key), QStringLiteral("dflt"));
+    };
+    EXPECT_EQ(read("Dossier"), QStringLiteral("C:\\Son\\"));
+    EXPECT_EQ(read("Mixed"), QStringLiteral("'open\""));
+    EXPECT_EQ(read("Lone"), QStringLiteral("'"));
+}
+
 TEST_F(IniFileTest, LookupIgnoresCaseBlanksAndQuotesAndFirstOccurrenceWins)
 {
     const QString longValue(300, u'v');

@@ -205,7 +205,9 @@ TEST_F(SettingsTest, LoadRunsEveryStepAndNamesTheStations)
     EXPECT_TRUE(flags.SetupCharge);
     EXPECT_EQ(settings->NbZones, 5);
     EXPECT_EQ(settings->Emission[0].libelle, u"Matin FM"_s);
-    EXPECT_EQ(settings->Emission[1].libelle, u"Station 2"_s);
+    // Beyond the database's stations the caption is written as the database writes its own.
+    EXPECT_EQ(settings->Emission[1].libelle, u"Station 02"_s);
+    EXPECT_EQ(settings->Emission[9].libelle, u"Station 10"_s);
     EXPECT_EQ(traced(u"FrmSetup: Init General: Start"_s), 1);
     EXPECT_EQ(traced(u"Sound Folder: "_s), 5 * 8);
     EXPECT_EQ(traced(u"FrmSetup: Init General: End"_s), 1);

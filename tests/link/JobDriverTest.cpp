@@ -4,6 +4,7 @@
 #include "common/ErrorTrap.h"
 #include "common/HourFiles.h"
 #include "common/JobSteps.h"
+#include "common/Lifecycle.h"
 #include "common/NativePath.h"
 #include "common/Systeme.h"
 #include "common/TraceLog.h"
@@ -101,6 +102,7 @@ public:
     struct Outcome {
         bool result = true;
         bool authFailure = false;
+        bool unreachable = false; // the platform did not answer at all
     };
 
     FakePlatform() { platformStates.fill(-1); }
@@ -150,6 +152,13 @@ public:
                           .arg(derniere));
     }
 
+    void beginJob() override
+    {
+        ++jobsBegun;
+        unreachableNow = false;
+    }
+    bool unreachable() const override { return unreachableNow; }
+
     static QString import(int heure) { return QStringLiteral("import 1 ") + hourFile(heure); }
     static QString setStatus(int heure) { return QStringLiteral("set 1 20200508 %1-%1").arg(heure); }
 
@@ -157,6 +166,8 @@ public:
     std::array<qint16, 24> states{};
     bool authFailure = false;
     bool authSucceeds = true;
+    bool unreachableNow = false;
+    int jobsBegun = 0;
     QMap<QString, QList<Outcome>> script;
     QStringList calls;
 
@@ -169,6 +180,8 @@ private:
             o = script[call].takeFirst();
         if (o.authFailure)
             authFailure = true;
+        if (o.unreachable)
+            unreachableNow = true;
         return o.result;
     }
 };
@@ -214,8 +227,8 @@ QString notSent(int h)
 class JobDriverTest : public ::testing::Test {
 protected:
     JobDriverTest()
-        : trace(clock, host, flags), systeme(trace, clock, host, flags),
-          driver(flags, trace, clock, host, systeme, lignes, exporter, platform, fichiers)
+        : trace(clock, host, flags), systeme(trace, clock, host, flags), lifecycle(trace),
+          driver(flags, trace, clock, host, systeme, lifecycle, lignes, exporter, platform, fichiers)
     {
         setDriveRoot(tmp.path());
         flags.DossierApplication = QStringLiteral("C:\\Velmora\\");
@@ -236,6 +249,7 @@ protected:
     FakeExport exporter;
     FakePlatform platform;
     HourFiles fichiers;
+    Lifecycle lifecycle;
     JobDriver driver;
 };
 
@@ -388,10 +402,11 @@ TEST_F(JobDriverTest, StatusRefusedTwiceSkipsEveryLaterPlatformStep)
     EXPECT_TRUE(onDisk(hourFile(6)));
 }
 
-TEST_F(JobDriverTest, RecordedAuthenticationFailureWritesFilesWithoutCallingThePlatform)
+TEST_F(JobDriverTest, ARecordedAuthenticationFailureGetsOneNewLoginBeforeTheJobGivesUp)
 {
     platform.platformStates.fill(0);
     platform.authFailure = true;
+    platform.authSucceeds = false;
 
     driver.UDPDataArrival_00(request(4, 5));
 
@@ -399,9 +414,75 @@ TEST_F(JobDriverTest, RecordedAuthenticationFailureWritesFilesWithoutCallingTheP
     expected << QStringLiteral("Création des XML") << QStringLiteral("MAJ des données sur le Net") << kProblem
              << closing();
     EXPECT_EQ(lignes.lines, expected);
-    EXPECT_TRUE(platform.calls.isEmpty());
+    EXPECT_EQ(platform.calls, QStringList{QStringLiteral("auth cle secret forced")});
     EXPECT_TRUE(onDisk(hourFile(4)));
     EXPECT_TRUE(onDisk(hourFile(5)));
+    EXPECT_EQ(traced().filter(QStringLiteral("an earlier authentication failed: logging in again")).size(),
+              1);
+
+    // The platform accepts the key again: the next job logs in once and sends everything.
+    platform.authSucceeds = true;
+    platform.calls.clear();
+    lignes.lines.clear();
+    driver.UDPDataArrival_00(request(4, 5));
+    EXPECT_EQ(platform.calls,
+              (QStringList{QStringLiteral("auth cle secret forced"), QStringLiteral("status 1 20200508 4-5"),
+                           QStringLiteral("ftp 0"), FakePlatform::import(4), FakePlatform::setStatus(4),
+                           FakePlatform::import(5), FakePlatform::setStatus(5)}));
+    EXPECT_FALSE(lignes.lines.contains(kProblem));
+    EXPECT_FALSE(onDisk(hourFile(4)));
+    EXPECT_FALSE(onDisk(hourFile(5)));
+    EXPECT_EQ(platform.jobsBegun, 2);
+
+    // Without a recorded failure no login is made.
+    platform.calls.clear();
+    driver.UDPDataArrival_00(request(4, 4));
+    EXPECT_EQ(platform.calls.first(), QStringLiteral("status 1 20200508 4-4"));
+}
+
+TEST_F(JobDriverTest, AnUnreachablePlatformIsAskedNothingMoreInThatJob)
+{
+    platform.platformStates.fill(0);
+    const FakePlatform::Outcome silent{false, false, true};
+    platform.script[FakePlatform::import(5)] = {silent};
+
+    driver.UDPDataArrival_00(request(4, 6));
+
+    // Hour 04 went through; 05 met the time-out; 06 is not tried.
+    EXPECT_EQ(platform.calls,
+              (QStringList{QStringLiteral("status 1 20200508 4-6"), QStringLiteral("ftp 0"),
+                           FakePlatform::import(4), FakePlatform::setStatus(4), FakePlatform::import(5)}));
+    EXPECT_EQ(lignes.lines.mid(lignes.lines.indexOf(QStringLiteral("Transfert du conducteur"))),
+              (QStringList{QStringLiteral("Transfert du conducteur"), begin(4), end(4), begin(5), end(5),
+                           notSent(5), notSent(6)}
+               << closing()));
+    EXPECT_EQ(driver.heuresNonEnvoyees(), 2);
+    for (int h : {5, 6})
+        EXPECT_TRUE(onDisk(hourFile(h))) << h;
+
+    // Found unreachable by the hour-status query: no FTP account, no transfer.
+    platform.calls.clear();
+    lignes.lines.clear();
+    platform.script[QStringLiteral("status 1 20200508 4-6")] = {silent};
+    driver.UDPDataArrival_00(request(4, 6));
+    EXPECT_EQ(platform.calls, QStringList{QStringLiteral("status 1 20200508 4-6")});
+    EXPECT_FALSE(lignes.lines.contains(QStringLiteral("Infos FTP des sons")));
+    EXPECT_FALSE(driver.etatsObtenus());
+}
+
+TEST_F(JobDriverTest, AnHourImportedButNotMarkedKeepsItsFile)
+{
+    platform.platformStates.fill(0);
+    platform.script[FakePlatform::setStatus(4)] = {{false, false}};
+
+    driver.UDPDataArrival_00(request(4, 5));
+
+    EXPECT_TRUE(
+        lignes.lines.contains(QStringLiteral("Transfert du conducteur de 04H: statut non mis à jour")));
+    EXPECT_TRUE(onDisk(hourFile(4)));
+    EXPECT_EQ(fichiers.NomFichierXMLHeure[4], hourFile(4));
+    EXPECT_FALSE(onDisk(hourFile(5)));
+    EXPECT_EQ(driver.heuresNonEnvoyees(), 1);
 }
 
 TEST_F(JobDriverTest, InvalidScheduleDateStopsBeforeAnyFileOrPlatformCall)

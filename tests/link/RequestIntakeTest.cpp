@@ -47,9 +47,9 @@ protected:
     RecordingExport exporter;
     RecordingPlatform platform;
     NullLines lines;
-    JobDriver driver{owners.flags, owners.trace, owners.clock, owners.host, owners.systeme,
-                     lines,        exporter,     platform,     files};
-    RequestIntake intake{owners.flags, owners.trace, owners.host, owners.settings, driver};
+    JobDriver driver{owners.flags,     owners.trace, owners.clock, owners.host, owners.systeme,
+                     owners.lifecycle, lines,        exporter,     platform,    files};
+    RequestIntake intake{owners.flags, owners.trace, owners.host, owners.settings, owners.lifecycle, driver};
     QUdpSocket sender;
 };
 
@@ -117,6 +117,36 @@ TEST_F(RequestIntakeTest, ATickDuringAJobNeverStartsANestedJob)
     ASSERT_TRUE(waitFor([&] { return exporter.calls.size() == 2; }));
     EXPECT_EQ(deepest, 1);
     EXPECT_TRUE(exporter.calls[1].startsWith(QStringLiteral("2|")));
+}
+
+TEST_F(RequestIntakeTest, AConnectInProgressHoldsTheQueueAndAQuitDropsIt)
+{
+    const quint16 port = switchOn();
+    {
+        // The connect to the platform waits for an answer and lets events run meanwhile.
+        const Lifecycle::Activity connect(owners.lifecycle);
+        send(port, request(1));
+        ASSERT_TRUE(waitFor([&] { return intake.ListeDataArrival.size() == 1; }));
+        intake.TimerDataArrival_Timer();
+        EXPECT_TRUE(exporter.calls.isEmpty()) << "no job inside the connect's wait";
+        EXPECT_TRUE(intake.TimerDataArrival.isActive());
+    }
+    ASSERT_TRUE(waitFor([&] { return exporter.calls.size() == 1; })) << "run once the connect has returned";
+
+    // A quit asked during a job: what is still queued is traced, not run.
+    exporter.during = [&] {
+        if (exporter.calls.size() == 2) {
+            send(port, request(3));
+            waitFor([&] { return !intake.ListeDataArrival.isEmpty(); });
+            owners.lifecycle.requestQuit();
+        }
+    };
+    send(port, request(2));
+    ASSERT_TRUE(waitFor([&] { return exporter.calls.size() == 2; }));
+    ASSERT_TRUE(waitFor([&] { return intake.ListeDataArrival.isEmpty() && !intake.occupe(); }));
+    EXPECT_EQ(exporter.calls.size(), 2);
+    EXPECT_TRUE(
+        owners.traced(QStringLiteral("Warning: the program is closing, request not run: ") + request(3)));
 }
 
 TEST_F(RequestIntakeTest, TestCommandRunsTheSampleRequest)

@@ -159,7 +159,8 @@ TEST_F(Client, ARefusedOrUnexpectedLoginLeavesTheStoreAlone)
     EXPECT_TRUE(storedToken().isEmpty());
 
     server->stop();
-    sim.faults.push_back({QRegularExpression(QStringLiteral("/auth$")), 300, 1});
+    sim.faults.push_back(
+        platformsim::FaultRule::answer(QRegularExpression(QStringLiteral("/auth$")), 300, 1));
     startPlatform();
     client().setConfig(config);
     client().valeurs().PbBErreurAuthentification = false;
@@ -171,10 +172,12 @@ TEST_F(Client, ARefusedOrUnexpectedLoginLeavesTheStoreAlone)
 
 TEST_F(Client, InjectedFaultsAreNeverTakenAsSuccess)
 {
-    sim.faults.push_back({QRegularExpression(QStringLiteral("/schedule/import$")), 500, 1});
+    sim.faults.push_back(
+        platformsim::FaultRule::answer(QRegularExpression(QStringLiteral("/schedule/import$")), 500, 1));
     sim.nonXml.push_back(QRegularExpression(QStringLiteral("/ftp/credentials$")));
     sim.close.push_back(QRegularExpression(QStringLiteral("/2020-02-20/status$")));
-    sim.faults.push_back({QRegularExpression(QStringLiteral("/2020-02-21/status$")), 500, 1});
+    sim.faults.push_back(
+        platformsim::FaultRule::answer(QRegularExpression(QStringLiteral("/2020-02-21/status$")), 500, 1));
     startPlatform();
     // The credential query after the login gets the non-XML fault, which leaves the login granted.
     ASSERT_TRUE(client().UDPDataArrival_04_01_Authentification(config.Cle, config.Secret, true));
@@ -223,18 +226,31 @@ TEST_F(Client, NoPlatformMeansNoTransferAndOneNoticePerJob)
     RefusingPort refusing;
     ASSERT_NE(refusing.port, 0);
     config.URL = QStringLiteral("http://127.0.0.1:") + QString::number(refusing.port);
+    client().beginJob();
     EXPECT_FALSE(client().UDPDataArrival_04_02_Hours_Get_Status(1, kDay, 0, 23));
-    EXPECT_TRUE(lignes.lines.last().startsWith(kCommunication)) << lignes.lines.last().toStdString();
+    EXPECT_EQ(lignes.lines, QStringList{kCommunication + QStringLiteral("connexion refusée")});
     EXPECT_EQ(client().StatutHeure(0), -1);
     EXPECT_EQ(reporter.origins.value(0), u"Frm_MainBis:UDPDataArrival_04_02_Hours_Get_Status");
+    EXPECT_TRUE(reporter.errors.value(0).ErreurDescription.contains(QStringLiteral("onnect")))
+        << "the library's own text is kept for the trace";
     EXPECT_FALSE(client().PbBErreurAuthentification());
+    EXPECT_TRUE(client().unreachable());
+    // The rest of the job asks nothing more of a platform that refused it.
+    EXPECT_FALSE(client().UDPDataArrival_04_03_FTP_Sons(0));
+    EXPECT_EQ(lignes.lines.size(), 1);
+    client().beginJob();
+    EXPECT_FALSE(client().unreachable());
+    EXPECT_FALSE(client().UDPDataArrival_04_03_FTP_Sons(0));
+    EXPECT_EQ(lignes.lines.size(), 2) << "the next job tries again";
 
     config.URL = QStringLiteral("  ");
     client().setConfig(config);
+    client().beginJob();
     lignes.lines.clear();
     EXPECT_FALSE(client().UDPDataArrival_04_02_Hours_Get_Status(1, kDay, 0, 23));
     EXPECT_FALSE(client().UDPDataArrival_04_03_FTP_Sons(0));
     EXPECT_EQ(lignes.lines, QStringList{QStringLiteral("Plateforme non configurée")});
+    client().beginJob();
     EXPECT_FALSE(client().UDPDataArrival_04_02_Hours_Get_Status(1, kDay, 0, 23));
     EXPECT_EQ(lignes.lines.size(), 2) << "the next job says it again";
 }

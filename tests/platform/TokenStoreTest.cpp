@@ -55,6 +55,16 @@ TEST_F(TokenStore, SavedValuesComeBackFromAPrivateFile)
     EXPECT_EQ(file.permissions() & (QFile::ReadGroup | QFile::ReadOther), QFile::Permissions());
     ASSERT_TRUE(file.open(QIODevice::ReadOnly));
     EXPECT_FALSE(file.readAll().contains("tok-0123456789")) << "the token is not stored in clear";
+
+    // The operator looks for the token where the README says it is.
+    QFile readme(QStringLiteral(NVX_SOURCE_DIR "/README.md"));
+    ASSERT_TRUE(readme.open(QIODevice::ReadOnly));
+    const QString text = QString::fromUtf8(readme.readAll()).simplified();
+    const qsizetype at = text.indexOf(QStringLiteral("The token is kept between runs"));
+    ASSERT_GE(at, 0);
+    EXPECT_EQ(text.mid(at, 120).section(u'`', 1, 1), QStringLiteral("Settings/Registre_HKLM.ini"));
+    EXPECT_EQ(QDir(dir.path()).entryList({QStringLiteral("Registre_*")}, QDir::Files),
+              QStringList{QStringLiteral("Registre_HKLM.ini")});
 }
 
 TEST_F(TokenStore, ABlankTokenEmptiesAndBadDatesKeepThePreviousValues)

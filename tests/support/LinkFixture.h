@@ -2,6 +2,7 @@
 
 #include "common/HourFiles.h"
 #include "common/JobSteps.h"
+#include "common/Lifecycle.h"
 #include "config/Settings.h"
 #include "support/Owners.h"
 
@@ -14,9 +15,10 @@ namespace nvx::test {
 
 // The owners a scheduler-link test needs, over a temporary drive root.
 struct LinkOwners : Owners {
-    LinkOwners() : settings(flags, trace, systeme, host, ini, config) {}
+    LinkOwners() : settings(flags, trace, systeme, host, ini, config), lifecycle(trace) {}
 
     Settings settings;
+    Lifecycle lifecycle;
 };
 
 // Runs the event loop until done() or the time limit (real time) passes.
@@ -56,6 +58,8 @@ struct RecordingPlatform final : PlatformSteps {
     bool UDPDataArrival_04_03_FTP_Sons(int) override { return true; }
     bool UDPDataArrival_04_04_Conducteur(qint16, const QString&) override { return true; }
     bool UDPDataArrival_04_05_Hours_Set_Status(qint16, const QDate&, int, int) override { return true; }
+    void beginJob() override {}
+    bool unreachable() const override { return false; }
 };
 
 } // namespace nvx::test

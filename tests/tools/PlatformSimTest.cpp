@@ -157,9 +157,26 @@ TEST(PlatformSimOptionsTest, ValuesWithColonsAndRangesAreParsed)
     EXPECT_EQ(fault->path.pattern(), QStringLiteral("^/vlapi/[^:]+/import$"));
     EXPECT_EQ(fault->code, 401);
     EXPECT_EQ(fault->remaining, 3);
-    EXPECT_FALSE(parseFault(QStringLiteral("import:401")));
     EXPECT_FALSE(parseFault(QStringLiteral("(:500:1")));
     EXPECT_FALSE(parseFault(QStringLiteral("import:abc:1")));
+    EXPECT_FALSE(parseFault(QStringLiteral("import:late")));
+    EXPECT_FALSE(parseFault(QStringLiteral("import:hang=5")));
+
+    // Without a count a fault lasts; named faults take their value after "=".
+    const auto lasting = parseFault(QStringLiteral("a:b:401"));
+    ASSERT_TRUE(lasting);
+    EXPECT_EQ(lasting->path.pattern(), QStringLiteral("a:b"));
+    EXPECT_EQ(lasting->code, 401);
+    EXPECT_LT(lasting->remaining, 0);
+    const auto late = parseFault(QStringLiteral("/status$:late=1700:2"));
+    ASSERT_TRUE(late);
+    EXPECT_EQ(late->kind, FaultKind::Late);
+    EXPECT_EQ(late->param, 1700);
+    EXPECT_EQ(late->remaining, 2);
+    const auto big = parseFault(QStringLiteral("/auth:big"));
+    ASSERT_TRUE(big);
+    EXPECT_EQ(big->kind, FaultKind::Big);
+    EXPECT_EQ(big->param, 10'000'000);
 
     const auto cred = parseCredential(QStringLiteral("key:se:cret"));
     ASSERT_TRUE(cred);

@@ -57,20 +57,75 @@ std::optional<QRegularExpression> parsePathPattern(const QString& text)
     return re;
 }
 
+namespace {
+
+// KIND of a fault: a code, or a name with its optional "=value".
+std::optional<FaultRule> parseFaultKind(const QString& text)
+{
+    FaultRule rule;
+    if (const auto code = parseDecimal(text, 200, 599)) {
+        rule.code = *code;
+        return rule;
+    }
+    const qsizetype eq = text.indexOf(QLatin1Char('='));
+    const QString name = eq < 0 ? text : text.left(eq);
+    const QString value = eq < 0 ? QString() : text.mid(eq + 1);
+    struct Named {
+        const char* name;
+        FaultKind kind;
+        bool takesValue;
+        qint64 defaultValue;
+    };
+    static const Named kinds[] = {
+        {"close", FaultKind::Close, false, 0},     {"non-xml", FaultKind::NonXml, false, 0},
+        {"hang", FaultKind::Hang, false, 0},       {"cut", FaultKind::Cut, false, 0},
+        {"late", FaultKind::Late, true, -1},       {"big", FaultKind::Big, true, 10'000'000},
+        {"trickle", FaultKind::Trickle, true, 100}};
+    for (const Named& k : kinds) {
+        if (name != QLatin1String(k.name))
+            continue;
+        rule.kind = k.kind;
+        if (eq < 0) {
+            if (k.defaultValue < 0)
+                return std::nullopt; // "late" needs its delay
+            rule.param = k.defaultValue;
+        } else {
+            const auto v = k.takesValue ? parseDecimal(value, 1, 100'000'000) : std::nullopt;
+            if (!v)
+                return std::nullopt;
+            rule.param = *v;
+        }
+        return rule;
+    }
+    return std::nullopt;
+}
+
+} // namespace
+
 std::optional<FaultRule> parseFault(const QString& text)
 {
     const qsizetype last = text.lastIndexOf(QLatin1Char(':'));
     if (last <= 0)
         return std::nullopt;
+    // "PATH:KIND:N" when what precedes the last field is a kind, else "PATH:KIND".
     const qsizetype middle = text.lastIndexOf(QLatin1Char(':'), last - 1);
-    if (middle <= 0)
+    if (middle > 0) {
+        auto rule = parseFaultKind(text.mid(middle + 1, last - middle - 1));
+        const auto count = parseDecimal(text.mid(last + 1), 1, 1'000'000);
+        const auto pattern = parsePathPattern(text.left(middle));
+        if (rule && count && pattern) {
+            rule->path = *pattern;
+            rule->remaining = *count;
+            return rule;
+        }
+    }
+    auto rule = parseFaultKind(text.mid(last + 1));
+    const auto pattern = parsePathPattern(text.left(last));
+    if (!rule || !pattern)
         return std::nullopt;
-    const auto pattern = parsePathPattern(text.left(middle));
-    const auto code = parseDecimal(text.mid(middle + 1, last - middle - 1), 200, 599);
-    const auto count = parseDecimal(text.mid(last + 1), 1, 1'000'000);
-    if (!pattern || !code || !count)
-        return std::nullopt;
-    return FaultRule{*pattern, *code, *count};
+    rule->path = *pattern;
+    rule->remaining = -1;
+    return rule;
 }
 
 } // namespace nvx::platformsim

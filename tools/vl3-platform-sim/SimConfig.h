@@ -23,11 +23,44 @@ struct PresetState {
     int state = 0;
 };
 
-// Answer `code` instead of serving the next `remaining` requests whose path matches.
+// How a fault answers a matching request.
+enum class FaultKind {
+    Code,    // an XML answer carrying `code`, with the same HTTP status (a 204 goes out as 200)
+    Close,   // the connection is closed without a byte of answer
+    NonXml,  // plain text with HTTP 200
+    Hang,    // the request is read and never answered, until the client goes or the server stops
+    Cut,     // the normal answer's status, headers and half its body, then the connection is closed
+    Late,    // the normal answer, after `param` milliseconds
+    Big,     // the normal answer padded to `param` bytes with an element the client ignores
+    Trickle, // the normal answer's body one byte every `param` milliseconds
+};
+
+// Answers the next `remaining` requests whose path matches (and whose method, when one is given)
+// with the fault instead of the normal answer; a negative `remaining` applies to every request.
 struct FaultRule {
     QRegularExpression path;
     int code = 0;
     int remaining = 0;
+    FaultKind kind = FaultKind::Code;
+    qint64 param = 0;
+    QString method;
+
+    static FaultRule make(const QRegularExpression& path, FaultKind kind, int remaining = -1,
+                          qint64 param = 0)
+    {
+        FaultRule r;
+        r.path = path;
+        r.kind = kind;
+        r.remaining = remaining;
+        r.param = param;
+        return r;
+    }
+    static FaultRule answer(const QRegularExpression& path, int code, int remaining = -1)
+    {
+        FaultRule r = make(path, FaultKind::Code, remaining);
+        r.code = code;
+        return r;
+    }
 };
 
 struct SimConfig {
@@ -51,7 +84,10 @@ constexpr int kMaxStation = 32767;
 std::optional<Credential> parseCredential(const QString& text);
 // "STATION:YYYY-MM-DD:HOUR:STATE" with an hour 0..23 and a state 0..4.
 std::optional<PresetState> parseState(const QString& text);
-// "PATH-REGEX:CODE:N"; the regex may contain ":", so CODE and N are taken from the right.
+// "PATH-REGEX:KIND[:N]", KIND being a code 200..599, "close", "non-xml", "hang", "cut",
+// "late=MS", "big[=BYTES]" (10 MB by default) or "trickle[=MS]" (100 ms by default); without N the
+// fault applies to every matching request. The regex may contain ":", so KIND and N are taken
+// from the right.
 std::optional<FaultRule> parseFault(const QString& text);
 // A valid regular expression, or nothing.
 std::optional<QRegularExpression> parsePathPattern(const QString& text);

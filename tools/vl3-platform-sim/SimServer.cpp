@@ -195,7 +195,14 @@ int SimServer::start()
             return kLogFailed;
         ownsLog_ = true;
     }
+    const int port = listen(config_.port);
+    if (port > 0)
+        boundPort_ = port;
+    return port;
+}
 
+int SimServer::listen(int wanted)
+{
     http_ = std::make_unique<HttpServer>();
     const auto withoutBody = [this](const httplib::Request& req, httplib::Response& res) {
         serve(req, req.body, res);
@@ -219,7 +226,7 @@ int SimServer::start()
     http_->Patch(".*", withBody);
 
     const std::string host = config_.bind.toStdString();
-    int port = config_.port;
+    int port = wanted;
     if (port == 0)
         port = http_->bind_to_any_port(host);
     else if (!http_->bind_to_port(host, port))
@@ -233,6 +240,36 @@ int SimServer::start()
     for (int i = 0; i < 5000 && !http_->is_running(); ++i)
         std::this_thread::sleep_for(std::chrono::milliseconds(1));
     return port;
+}
+
+bool SimServer::setRefusing(bool refusing)
+{
+    if (refusing) {
+        if (!http_)
+            return true;
+        // Requests held by a fault end now, or the listener could not be joined.
+        stopping_ = true;
+        http_->stop();
+        if (thread_.joinable())
+            thread_.join();
+        http_.reset();
+        stopping_ = false;
+        return true;
+    }
+    if (http_)
+        return true;
+    return boundPort_ > 0 && listen(boundPort_) == boundPort_;
+}
+
+void SimServer::setFaults(std::vector<FaultRule> faults)
+{
+    std::lock_guard lock(faultMutex_);
+    config_.faults = std::move(faults);
+    if (config_.faults.empty()) {
+        config_.nonXml.clear();
+        config_.close.clear();
+        config_.delayMs = 0;
+    }
 }
 
 void SimServer::stop()
@@ -258,15 +295,13 @@ void SimServer::serve(const httplib::Request& req, const std::string& body, http
                       {QStringLiteral("method"), QString::fromStdString(req.method)},
                       {QStringLiteral("path"), QString::fromStdString(path)},
                       {QStringLiteral("bodyLength"), qint64(body.size())}};
-    std::string content;
-    std::string type = "text/plain; charset=UTF-8";
-    int status = 404;
+    Reply reply;
     if (path == "/vlapi" || path.starts_with("/vlapi/")) {
-        serveApi(req.method, path, body, status, content, type, entry);
+        serveApi(req.method, path, body, reply, entry);
     } else if (path == "/sim/state" && req.method == "GET") {
-        status = 200;
-        content = QJsonDocument(state_.snapshot()).toJson(QJsonDocument::Indented).toStdString();
-        type = "application/json";
+        reply.status = 200;
+        reply.content = QJsonDocument(state_.snapshot()).toJson(QJsonDocument::Indented).toStdString();
+        reply.type = "application/json";
     } else if (path.starts_with("/sim/imports/") && req.method == "GET") {
         const QStringList p = QString::fromStdString(path.substr(13)).split(QLatin1Char('/'));
         const auto station = p.size() == 3 ? parseDecimal(p[0], 0, kMaxStation) : std::nullopt;
@@ -275,85 +310,159 @@ void SimServer::serve(const httplib::Request& req, const std::string& body, http
         const auto imported =
             station && date && hour ? state_.importedBody({*station, *date, *hour}) : std::nullopt;
         if (imported) {
-            status = 200;
-            content = *imported;
-            type = kXmlType;
+            reply.status = 200;
+            reply.content = *imported;
+            reply.type = kXmlType;
         } else {
-            content = "no such import\n";
+            reply.content = "no such import\n";
         }
     } else {
-        content = "not found\n";
+        reply.content = "not found\n";
     }
-    if (!t_dropConnection) {
-        res.status = status;
-        res.set_content(content, type.c_str());
-    }
+    if (!t_dropConnection)
+        deliver(reply, res);
     if (!entry.contains(QStringLiteral("code")))
-        entry.insert(QStringLiteral("code"), status);
+        entry.insert(QStringLiteral("code"), reply.status);
     writeLog(entry);
 }
 
-SimServer::Decision SimServer::decide(const QString& path)
+void SimServer::deliver(const Reply& reply, httplib::Response& res)
+{
+    res.status = reply.status;
+    if (reply.delivery == Delivery::Whole) {
+        res.set_content(reply.content, reply.type.c_str());
+        return;
+    }
+    // The status line and headers promise the whole body; the provider then sends half of it and
+    // gives up, or sends it one byte at a time.
+    const auto content = std::make_shared<std::string>(reply.content);
+    const bool cut = reply.delivery == Delivery::Cut;
+    const qint64 stepMs = reply.trickleMs;
+    res.set_content_provider(content->size(), reply.type.c_str(),
+                             [this, content, cut, stepMs](size_t offset, size_t, httplib::DataSink& sink) {
+                                 if (cut)
+                                     return offset == 0 && sink.write(content->data(), content->size() / 2) &&
+                                            false;
+                                 if (stopping_ || !sink.write(content->data() + offset, 1))
+                                     return false;
+                                 pause(stepMs);
+                                 return true;
+                             });
+}
+
+std::optional<FaultRule> SimServer::decide(const std::string& method, const QString& path)
 {
     std::lock_guard lock(faultMutex_);
     for (const QRegularExpression& re : config_.close)
         if (re.match(path).hasMatch())
-            return {Fault::Close, 0};
+            return FaultRule::make(re, FaultKind::Close);
     for (const QRegularExpression& re : config_.nonXml)
         if (re.match(path).hasMatch())
-            return {Fault::NonXml, 0};
+            return FaultRule::make(re, FaultKind::NonXml);
     for (FaultRule& rule : config_.faults)
-        if (rule.remaining > 0 && rule.path.match(path).hasMatch()) {
-            --rule.remaining;
-            return {Fault::Code, rule.code};
+        if (rule.remaining != 0 && rule.path.match(path).hasMatch() &&
+            (rule.method.isEmpty() || rule.method.toStdString() == method)) {
+            if (rule.remaining > 0)
+                --rule.remaining;
+            return rule;
         }
-    return {};
+    return std::nullopt;
 }
 
-void SimServer::serveApi(const std::string& method, const std::string& path, const std::string& body,
-                         int& status, std::string& content, std::string& type, QJsonObject& entry)
+void SimServer::pause(qint64 ms) const
 {
-    // The delay is cut short when the server stops, so that stopping never waits for it.
-    const auto finDelai = std::chrono::steady_clock::now() + std::chrono::milliseconds(config_.delayMs);
-    while (std::chrono::steady_clock::now() < finDelai && !stopping_)
-        std::this_thread::sleep_for(std::chrono::milliseconds(10));
+    const auto end = std::chrono::steady_clock::now() + std::chrono::milliseconds(ms);
+    while (std::chrono::steady_clock::now() < end && !stopping_)
+        std::this_thread::sleep_for(std::chrono::milliseconds(std::min<qint64>(ms, 10)));
+}
 
-    const Decision d = decide(QString::fromStdString(path));
-    switch (d.fault) {
-    case Fault::Close:
+bool SimServer::replaceAnswer(const FaultRule& fault, Reply& reply, QJsonObject& entry)
+{
+    switch (fault.kind) {
+    case FaultKind::Close:
         t_dropConnection = true;
         entry.insert(QStringLiteral("fault"), QStringLiteral("close"));
         entry.insert(QStringLiteral("code"), QJsonValue());
-        return;
-    case Fault::NonXml:
-        status = 200;
-        content = "Service temporarily unavailable, please retry later.\n";
+        return true;
+    case FaultKind::Hang:
+        // Held until the server stops; the client's own time-out ends the exchange before that.
+        pause(600'000);
+        t_dropConnection = true;
+        entry.insert(QStringLiteral("fault"), QStringLiteral("hang"));
+        entry.insert(QStringLiteral("code"), QJsonValue());
+        return true;
+    case FaultKind::NonXml:
+        reply.status = 200;
+        reply.content = "Service temporarily unavailable, please retry later.\n";
         entry.insert(QStringLiteral("fault"), QStringLiteral("non-xml"));
-        return;
-    case Fault::Code:
-    case Fault::None:
-        break;
-    }
-
-    Answer a;
-    if (d.fault == Fault::Code) {
-        a.code = d.code;
-        a.message = QStringLiteral("Erreur simulée ") + QString::number(d.code);
+        return true;
+    case FaultKind::Code: {
+        Answer a;
+        a.code = fault.code;
+        a.message = QStringLiteral("Erreur simulée ") + QString::number(fault.code);
+        reply.status = a.code == 204 ? 200 : a.code;
+        reply.content = renderAnswer(a);
+        reply.type = kXmlType;
         entry.insert(QStringLiteral("fault"), QStringLiteral("code"));
-    } else {
-        a = state_.handle(method, path.substr(6), body);
+        entry.insert(QStringLiteral("code"), a.code);
+        return true;
     }
+    case FaultKind::Late:
+        pause(fault.param);
+        entry.insert(QStringLiteral("fault"), QStringLiteral("late"));
+        return false;
+    case FaultKind::Cut:
+    case FaultKind::Big:
+    case FaultKind::Trickle:
+        return false;
+    }
+    return false;
+}
+
+void SimServer::serveApi(const std::string& method, const std::string& path, const std::string& body,
+                         Reply& reply, QJsonObject& entry)
+{
+    // The delay is cut short when the server stops, so that stopping never waits for it.
+    int delayMs = 0;
+    {
+        std::lock_guard lock(faultMutex_);
+        delayMs = config_.delayMs;
+    }
+    pause(delayMs);
+
+    const std::optional<FaultRule> fault = decide(method, QString::fromStdString(path));
+    if (fault && replaceAnswer(*fault, reply, entry))
+        return;
+
+    const Answer a = state_.handle(method, path.substr(6), body);
     // The answer's own code is the outcome; the status line mirrors it, except that a 204 status
     // could carry no body.
-    status = a.code == 204 ? 200 : a.code;
-    content = renderAnswer(a);
-    type = kXmlType;
+    reply.status = a.code == 204 ? 200 : a.code;
+    reply.content = renderAnswer(a);
+    reply.type = kXmlType;
     entry.insert(QStringLiteral("code"), a.code);
     if (a.imported) {
         entry.insert(QStringLiteral("station"), a.imported->station);
         entry.insert(QStringLiteral("date"), a.imported->date.toString(Qt::ISODate));
         entry.insert(QStringLiteral("hour"), a.imported->hour);
         entry.insert(QStringLiteral("items"), a.importedItems);
+    }
+    if (!fault)
+        return;
+    if (fault->kind == FaultKind::Big) {
+        // An element the client does not look at, filling the answer up to the size asked.
+        const size_t at = reply.content.rfind("</response>");
+        const qint64 missing = fault->param - qint64(reply.content.size()) - 19;
+        if (at != std::string::npos && missing > 0)
+            reply.content.insert(at, "<padding>" + std::string(size_t(missing), 'x') + "</padding>");
+        entry.insert(QStringLiteral("fault"), QStringLiteral("big"));
+    } else if (fault->kind == FaultKind::Cut) {
+        reply.delivery = Delivery::Cut;
+        entry.insert(QStringLiteral("fault"), QStringLiteral("cut"));
+    } else if (fault->kind == FaultKind::Trickle) {
+        reply.delivery = Delivery::Trickle;
+        reply.trickleMs = fault->param;
+        entry.insert(QStringLiteral("fault"), QStringLiteral("trickle"));
     }
 }
 

@@ -9,6 +9,7 @@
 #include <cstdio>
 #include <memory>
 #include <mutex>
+#include <optional>
 #include <thread>
 
 namespace httplib {
@@ -36,26 +37,44 @@ public:
     // Stops serving; connections in progress end once their current request is answered.
     void stop();
 
+    // Replaces the injected faults while serving (an empty list lifts them all, the plain-text
+    // and close patterns and the delay included).
+    void setFaults(std::vector<FaultRule> faults);
+    // The platform goes away: its port refuses every connection until it comes back on the same
+    // port. Returns false when the port could not be taken again.
+    bool setRefusing(bool refusing);
+
     PlatformState& state() { return state_; }
 
 private:
     class HttpServer;
 
-    enum class Fault { None, Close, NonXml, Code };
-    struct Decision {
-        Fault fault = Fault::None;
-        int code = 0;
+    // How the answer leaves: whole, or cut or trickled through a content provider.
+    enum class Delivery { Whole, Cut, Trickle };
+    struct Reply {
+        int status = 404;
+        std::string content;
+        std::string type = "text/plain; charset=UTF-8";
+        Delivery delivery = Delivery::Whole;
+        qint64 trickleMs = 0;
     };
+    int listen(int port);
     void serve(const httplib::Request& req, const std::string& body, httplib::Response& res);
-    Decision decide(const QString& path);
-    void serveApi(const std::string& method, const std::string& path, const std::string& body, int& status,
-                  std::string& content, std::string& type, QJsonObject& entry);
+    std::optional<FaultRule> decide(const std::string& method, const QString& path);
+    void serveApi(const std::string& method, const std::string& path, const std::string& body, Reply& reply,
+                  QJsonObject& entry);
+    // Applies a fault that replaces the answer; false when the normal answer is still to be made.
+    bool replaceAnswer(const FaultRule& fault, Reply& reply, QJsonObject& entry);
+    void deliver(const Reply& reply, httplib::Response& res);
+    // Sleeps up to ms, cut short when the server stops.
+    void pause(qint64 ms) const;
     void writeLog(const QJsonObject& entry);
 
     SimConfig config_;
     PlatformState state_;
     std::unique_ptr<HttpServer> http_;
     std::thread thread_;
+    int boundPort_ = 0;
 
     std::atomic<bool> stopping_{false};
     std::mutex faultMutex_;

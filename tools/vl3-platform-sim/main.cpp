@@ -72,8 +72,13 @@ int main(int argc, char** argv)
                                       QStringLiteral("Preset hour state, repeatable."),
                                       QStringLiteral("STATION:YYYY-MM-DD:HOUR:STATE"));
     const QCommandLineOption faultOpt(
-        QStringLiteral("fault"), QStringLiteral("Answer CODE to the next N matching requests, repeatable."),
-        QStringLiteral("PATH-REGEX:CODE:N"));
+        QStringLiteral("fault"),
+        QStringLiteral("Answer the next N matching requests (every one without N) with a fault, "
+                       "repeatable. KIND is a code 200..599 (XML answer and HTTP status), close (no "
+                       "answer), non-xml, hang (never answer), cut (half the answer, then close), "
+                       "late=MS, big[=BYTES] (padded answer, 10 MB) or trickle[=MS] (one byte every "
+                       "MS, 100)."),
+        QStringLiteral("PATH-REGEX:KIND[:N]"));
     const QCommandLineOption delayOpt(QStringLiteral("delay"),
                                       QStringLiteral("Wait this long before every answer."),
                                       QStringLiteral("MS"), QStringLiteral("0"));
@@ -131,7 +136,7 @@ int main(int argc, char** argv)
     for (const QString& v : parser.values(faultOpt)) {
         const auto f = parseFault(v);
         if (!f)
-            return usageError(QStringLiteral("invalid --fault (PATH-REGEX:CODE:N): ") + v);
+            return usageError(QStringLiteral("invalid --fault (PATH-REGEX:KIND[:N]): ") + v);
         config.faults.push_back(*f);
     }
     const auto patterns = [&](const QCommandLineOption& opt, std::vector<QRegularExpression>& out) {
