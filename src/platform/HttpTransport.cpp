@@ -34,15 +34,16 @@ size_t appendBody(char* data, size_t size, size_t count, void* target)
 
 using Failure = HttpAnswer::Failure;
 
-// The kind of a failed transfer. A time-out before the connection was made is the connection's,
-// any later one the answer's.
+// The kind of a failed transfer. A time-out before the request could be sent is the
+// connection's, any later one the answer's (a connection kept from an earlier request has no
+// connect time of its own, so the request's size tells).
 Failure failureOf(CURLcode code, CURL* easy)
 {
     switch (code) {
     case CURLE_OPERATION_TIMEDOUT: {
-        curl_off_t connectUs = 0;
-        curl_easy_getinfo(easy, CURLINFO_CONNECT_TIME_T, &connectUs);
-        return connectUs > 0 ? Failure::ResponseTimeout : Failure::ConnectTimeout;
+        long requestBytes = 0;
+        curl_easy_getinfo(easy, CURLINFO_REQUEST_SIZE, &requestBytes);
+        return requestBytes > 0 ? Failure::ResponseTimeout : Failure::ConnectTimeout;
     }
     case CURLE_COULDNT_CONNECT:
         return Failure::Refused;

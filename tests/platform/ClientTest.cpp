@@ -255,6 +255,67 @@ TEST_F(Client, NoPlatformMeansNoTransferAndOneNoticePerJob)
     EXPECT_EQ(lignes.lines.size(), 2) << "the next job says it again";
 }
 
+// A listener whose queue of connections waiting to be accepted is full: the system drops every
+// new connection attempt silently, so connecting waits until the client gives up.
+struct FullListener {
+    FullListener()
+    {
+        sockaddr_in a{};
+        a.sin_family = AF_INET;
+        a.sin_addr.s_addr = htonl(INADDR_LOOPBACK);
+        socklen_t len = sizeof a;
+        if (::bind(fd, reinterpret_cast<sockaddr*>(&a), sizeof a) != 0 || ::listen(fd, 0) != 0 ||
+            ::getsockname(fd, reinterpret_cast<sockaddr*>(&a), &len) != 0)
+            return;
+        port = ntohs(a.sin_port);
+        for (int& f : fillers) {
+            f = ::socket(AF_INET, SOCK_STREAM | SOCK_NONBLOCK, 0);
+            ::connect(f, reinterpret_cast<sockaddr*>(&a), sizeof a);
+        }
+    }
+    ~FullListener()
+    {
+        for (int f : fillers)
+            ::close(f);
+        ::close(fd);
+    }
+    int fd = ::socket(AF_INET, SOCK_STREAM, 0);
+    int fillers[3] = {-1, -1, -1};
+    int port = 0;
+};
+
+TEST_F(Client, TransportFailuresAreToldInFrenchByKind)
+{
+    config.DelaiConnexion = 1;
+    config.DelaiReponse = 1;
+    const auto failure = [&](const QString& url) {
+        config.URL = url;
+        client().setConfig(config);
+        client().beginJob();
+        lignes.lines.clear();
+        QElapsedTimer t;
+        t.start();
+        EXPECT_FALSE(client().UDPDataArrival_04_03_FTP_Sons(0));
+        EXPECT_LT(t.elapsed(), 4000) << "one time-out at most";
+        return lignes.lines.value(0);
+    };
+
+    FullListener full;
+    ASSERT_NE(full.port, 0);
+    EXPECT_EQ(failure(QStringLiteral("http://127.0.0.1:") + QString::number(full.port)),
+              kCommunication + QStringLiteral("délai de connexion dépassé"));
+    EXPECT_EQ(failure(QStringLiteral("http://nvx-platform.invalid")),
+              kCommunication + QStringLiteral("serveur introuvable"));
+
+    // An answer far beyond anything the platform sends is cut off rather than kept in memory.
+    sim.faults.push_back(platformsim::FaultRule::make(QRegularExpression(QStringLiteral("/ftp/credentials$")),
+                                                      platformsim::FaultKind::Big, -1, 20'000'000));
+    startPlatform();
+    EXPECT_EQ(failure(config.URL), kCommunication + QStringLiteral("réponse trop volumineuse"));
+    EXPECT_TRUE(reporter.errors.last().ErreurDescription.contains(QStringLiteral("/ftp/credentials")))
+        << "the trace keeps the library's own text and the address";
+}
+
 TEST_F(Client, SettingsLoadedAfterStartUpGiveTheKeyOfAForcedLogin)
 {
     startPlatform();

@@ -20,6 +20,20 @@ namespace {
 // Set by a request handler that wants its connection closed without any answer; the connection
 // stream then refuses every write and the connection loop closes the socket.
 thread_local bool t_dropConnection = false;
+// The connection the current request came on.
+thread_local int t_socket = -1;
+
+// The client has closed its side (it gave up waiting).
+bool clientGone()
+{
+    pollfd p{t_socket, POLLIN | POLLRDHUP, 0};
+    if (t_socket < 0 || ::poll(&p, 1, 0) <= 0)
+        return false;
+    if (p.revents & (POLLRDHUP | POLLHUP | POLLERR))
+        return true;
+    char byte;
+    return ::recv(t_socket, &byte, 1, MSG_PEEK | MSG_DONTWAIT) == 0;
+}
 
 constexpr const char* kXmlType = "application/xml; charset=UTF-8";
 
@@ -135,6 +149,7 @@ private:
         // client's delayed acknowledgement.
         const int one = 1;
         ::setsockopt(sock, IPPROTO_TCP, TCP_NODELAY, &one, sizeof one);
+        t_socket = sock;
         ConnectionStream stream(sock, toMs(read_timeout_sec_, read_timeout_usec_),
                                 toMs(write_timeout_sec_, write_timeout_usec_));
         bool ok = false;
@@ -385,8 +400,9 @@ bool SimServer::replaceAnswer(const FaultRule& fault, Reply& reply, QJsonObject&
         entry.insert(QStringLiteral("code"), QJsonValue());
         return true;
     case FaultKind::Hang:
-        // Held until the server stops; the client's own time-out ends the exchange before that.
-        pause(600'000);
+        // Held until the client gives up or the server stops.
+        for (int waited = 0; waited < 600'000 && !stopping_ && !clientGone(); waited += 10)
+            pause(10);
         t_dropConnection = true;
         entry.insert(QStringLiteral("fault"), QStringLiteral("hang"));
         entry.insert(QStringLiteral("code"), QJsonValue());
