@@ -12,6 +12,7 @@
 #include <QTcpSocket>
 #include <QTemporaryDir>
 #include <QThread>
+#include <QUdpSocket>
 
 #include <gtest/gtest.h>
 
@@ -131,6 +132,57 @@ protected:
         return seen;
     }
     static QJsonArray imports(const QJsonObject& st) { return st.value(QStringLiteral("imports")).toArray(); }
+
+    // The tool running for good, listening for the scheduler on a loopback port; returns the port.
+    quint16 startListening(QProcess& tool) const
+    {
+        QUdpSocket probe; // a free port, taken now and handed over
+        if (!probe.bind(QHostAddress::LocalHost, 0))
+            return 0;
+        const quint16 port = probe.localPort();
+        probe.close();
+        const QString endpoint = QStringLiteral("Peripheriques_Reseau_Reception_UDP_0");
+        settings(endpoint, QStringLiteral("IP"), QStringLiteral("127.0.0.1"));
+        settings(endpoint, QStringLiteral("Port"), QString::number(port));
+        settings(endpoint, QStringLiteral("Actif"), QStringLiteral("1"));
+        QProcessEnvironment env = QProcessEnvironment::systemEnvironment();
+        env.insert(QStringLiteral("VL3_DRIVE_ROOT"), drives.path());
+        env.insert(QStringLiteral("TMPDIR"), drives.path());
+        tool.setProcessEnvironment(env);
+        tool.start(kBin + QStringLiteral("/vl3-tools-nvx"),
+                   {QStringLiteral("--headless"), QStringLiteral("--home"), home.path()});
+        return port;
+    }
+    // Reads the tool's output until it holds the text.
+    static bool waitOutput(QProcess& tool, QByteArray& out, const char* text)
+    {
+        for (int i = 0; i < 300 && !out.contains(text); ++i) {
+            if (!tool.waitForReadyRead(100) && tool.state() == QProcess::NotRunning)
+                break;
+            out += tool.readAllStandardOutput();
+        }
+        return out.contains(text);
+    }
+    // Sends the scheduler's request for hours 07 and 08 and returns the lines it gets back.
+    static QString schedulerRequest(quint16 port)
+    {
+        QProcess sim;
+        sim.start(kBin + QStringLiteral("/vl3-scheduler-sim"),
+                  {QStringLiteral("--host"), QStringLiteral("127.0.0.1"), QStringLiteral("--port"),
+                   QString::number(port), QStringLiteral("--date"), QStringLiteral("20200508"),
+                   QStringLiteral("--first"), QStringLiteral("7"), QStringLiteral("--last"),
+                   QStringLiteral("8"), QStringLiteral("--station"), QStringLiteral("1"),
+                   QStringLiteral("--listen"), QStringLiteral("127.0.0.2"), QStringLiteral("--timeout"),
+                   QStringLiteral("60")});
+        sim.waitForFinished(90000);
+        return QString::fromUtf8(sim.readAllStandardOutput());
+    }
+    static void stop(QProcess& tool)
+    {
+        tool.terminate();
+        EXPECT_TRUE(tool.waitForFinished(20000));
+        EXPECT_EQ(tool.exitCode(), 0);
+    }
     QStringList xmlFiles() const { return QDir(site.c(QStringLiteral("VL_XML"))).entryList(QDir::Files); }
 
     QTemporaryDir drives, home;
@@ -225,6 +277,45 @@ TEST_F(MainJobTest, AQuitDuringASlowExchangeEndsTheJobAtOnceAndKeepsTheFiles)
     EXPECT_EQ(tool.exitCode(), 3) << out.constData();
     EXPECT_TRUE(out.contains("fermeture du programme demand")) << out.constData();
     EXPECT_EQ(xmlFiles().size(), 2) << "the hour files wait for a later job";
+}
+
+TEST_F(MainJobTest, APlatformThatDroppedTheStartUpIsUsedByTheFirstJobAfterWithoutRestart)
+{
+    // Both logins of the start-up connect are dropped unanswered, as when the network comes up late.
+    const QString address = startPlatform({QStringLiteral("--fault"), QStringLiteral("/vlapi/:close:2")});
+    QProcess tool;
+    const quint16 port = startListening(tool);
+    ASSERT_NE(port, 0);
+    QByteArray out;
+    ASSERT_TRUE(waitOutput(tool, out, "Tools NVX started")) << out.constData();
+    EXPECT_TRUE(out.contains("Erreur de communication avec la plateforme: réponse vide")) << out.constData();
+
+    const QString lines = schedulerRequest(port);
+    EXPECT_TRUE(lines.contains(QStringLiteral("Transfert du conducteur de 08H: Fin"))) << qPrintable(lines);
+    EXPECT_FALSE(lines.contains(QStringLiteral("Problème d'authentification"))) << qPrintable(lines);
+    EXPECT_EQ(imports(state(address)).size(), 2);
+    EXPECT_TRUE(xmlFiles().isEmpty());
+    stop(tool);
+}
+
+TEST_F(MainJobTest, ARequestThatArrivesDuringTheStartUpConnectWaitsForIt)
+{
+    // The login at start-up takes 2.5 s; the scheduler asks meanwhile.
+    const QString address =
+        startPlatform({QStringLiteral("--fault"), QStringLiteral("/vlapi/auth$:late=2500:1")});
+    QProcess tool;
+    const quint16 port = startListening(tool);
+    ASSERT_NE(port, 0);
+    QByteArray out;
+    ASSERT_TRUE(waitOutput(tool, out, "Tools NVX: Init: Fin")) << out.constData();
+    EXPECT_FALSE(out.contains("Tools NVX started"));
+
+    const QString lines = schedulerRequest(port);
+    EXPECT_TRUE(lines.contains(QStringLiteral("Transfert du conducteur de 08H: Fin"))) << qPrintable(lines);
+    EXPECT_FALSE(lines.contains(QStringLiteral("Problème d'authentification"))) << qPrintable(lines);
+    EXPECT_EQ(imports(state(address)).size(), 2);
+    EXPECT_EQ(requests().count(QStringLiteral("POST /vlapi/auth")), 1) << "no login beyond the start-up's";
+    stop(tool);
 }
 
 TEST_F(MainJobTest, PlatformDownKeepsTheFilesAndSaysSo)
