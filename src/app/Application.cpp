@@ -186,8 +186,7 @@ void Application::AnalyseChaineCommand(const QString& ligne)
         if (s.attente) {
             trace.trace(QStringLiteral("WaitDuration: ") + QString::number(*s.attente));
             const qint64 debut = clock_.ChronoMilliSec();
-            while (qAbs(clock_.ChronoMilliSec() - debut) < qint64(*s.attente) &&
-                   !flags.PbBFermetureApplication) {
+            while (qAbs(clock_.ChronoMilliSec() - debut) < qint64(*s.attente) && !lifecycle.quitRequested()) {
                 host_.pump();
                 clock_.sleep(10);
             }

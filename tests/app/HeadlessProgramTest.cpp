@@ -79,6 +79,18 @@ TEST_F(HeadlessProgramTest, StartsTracesAndQuitsCleanlyOnSigterm)
               QStringLiteral("0FF"));
 }
 
+TEST_F(HeadlessProgramTest, AnUnknownOptionIsRefusedWithItsNameAndTheUsage)
+{
+    QProcess p;
+    start(p, {QStringLiteral("--hme"), home.path()});
+    ASSERT_TRUE(p.waitForFinished(10000));
+    EXPECT_EQ(p.exitCode(), 2);
+    const QString err = QString::fromUtf8(p.readAllStandardError());
+    EXPECT_TRUE(err.startsWith(QStringLiteral("vl3-tools-nvx: unknown option --hme\n"))) << qPrintable(err);
+    EXPECT_TRUE(err.contains(QStringLiteral("Usage: vl3-tools-nvx")));
+    EXPECT_TRUE(traceFile().isEmpty()) << "nothing was started";
+}
+
 TEST_F(HeadlessProgramTest, SecondCopyIsRefused)
 {
     QProcess first;

@@ -51,20 +51,42 @@ struct Client : PlatformOwners, ::testing::Test {
     }
 };
 
-// A loopback port that refuses connections: bound, never listening.
-struct RefusingPort {
-    RefusingPort()
+// A loopback port of the test's own. Bound but not listening, it refuses connections. Listening
+// with its queue of connections not yet accepted full, it drops every new attempt silently, so
+// connecting waits until the client gives up.
+struct LoopbackPort {
+    enum Mode { Refusing, Full };
+    explicit LoopbackPort(Mode mode)
     {
         sockaddr_in a{};
         a.sin_family = AF_INET;
         a.sin_addr.s_addr = htonl(INADDR_LOOPBACK);
         socklen_t len = sizeof a;
-        if (::bind(fd, reinterpret_cast<sockaddr*>(&a), sizeof a) == 0 &&
-            ::getsockname(fd, reinterpret_cast<sockaddr*>(&a), &len) == 0)
-            port = ntohs(a.sin_port);
+        if (::bind(fd, reinterpret_cast<sockaddr*>(&a), sizeof a) != 0 ||
+            ::getsockname(fd, reinterpret_cast<sockaddr*>(&a), &len) != 0)
+            return;
+        if (mode == Full) {
+            if (::listen(fd, 0) != 0)
+                return;
+            for (int& f : fillers) {
+                f = ::socket(AF_INET, SOCK_STREAM | SOCK_NONBLOCK, 0);
+                ::connect(f, reinterpret_cast<sockaddr*>(&a), sizeof a);
+            }
+        }
+        port = ntohs(a.sin_port);
     }
-    ~RefusingPort() { ::close(fd); }
+    ~LoopbackPort()
+    {
+        for (int f : fillers)
+            if (f >= 0)
+                ::close(f);
+        ::close(fd);
+    }
+    LoopbackPort(const LoopbackPort&) = delete;
+    LoopbackPort& operator=(const LoopbackPort&) = delete;
+
     int fd = ::socket(AF_INET, SOCK_STREAM, 0);
+    int fillers[3] = {-1, -1, -1};
     int port = 0;
 };
 
@@ -223,7 +245,7 @@ TEST_F(Client, AQuitEndsTheExchangeInProgressAndStartsNoOther)
 
 TEST_F(Client, NoPlatformMeansNoTransferAndOneNoticePerJob)
 {
-    RefusingPort refusing;
+    LoopbackPort refusing(LoopbackPort::Refusing);
     ASSERT_NE(refusing.port, 0);
     config.URL = QStringLiteral("http://127.0.0.1:") + QString::number(refusing.port);
     client().beginJob();
@@ -255,35 +277,6 @@ TEST_F(Client, NoPlatformMeansNoTransferAndOneNoticePerJob)
     EXPECT_EQ(lignes.lines.size(), 2) << "the next job says it again";
 }
 
-// A listener whose queue of connections waiting to be accepted is full: the system drops every
-// new connection attempt silently, so connecting waits until the client gives up.
-struct FullListener {
-    FullListener()
-    {
-        sockaddr_in a{};
-        a.sin_family = AF_INET;
-        a.sin_addr.s_addr = htonl(INADDR_LOOPBACK);
-        socklen_t len = sizeof a;
-        if (::bind(fd, reinterpret_cast<sockaddr*>(&a), sizeof a) != 0 || ::listen(fd, 0) != 0 ||
-            ::getsockname(fd, reinterpret_cast<sockaddr*>(&a), &len) != 0)
-            return;
-        port = ntohs(a.sin_port);
-        for (int& f : fillers) {
-            f = ::socket(AF_INET, SOCK_STREAM | SOCK_NONBLOCK, 0);
-            ::connect(f, reinterpret_cast<sockaddr*>(&a), sizeof a);
-        }
-    }
-    ~FullListener()
-    {
-        for (int f : fillers)
-            ::close(f);
-        ::close(fd);
-    }
-    int fd = ::socket(AF_INET, SOCK_STREAM, 0);
-    int fillers[3] = {-1, -1, -1};
-    int port = 0;
-};
-
 TEST_F(Client, TransportFailuresAreToldInFrenchByKind)
 {
     config.DelaiConnexion = 1;
@@ -300,7 +293,7 @@ TEST_F(Client, TransportFailuresAreToldInFrenchByKind)
         return lignes.lines.value(0);
     };
 
-    FullListener full;
+    LoopbackPort full(LoopbackPort::Full);
     ASSERT_NE(full.port, 0);
     EXPECT_EQ(failure(QStringLiteral("http://127.0.0.1:") + QString::number(full.port)),
               kCommunication + QStringLiteral("délai de connexion dépassé"));
