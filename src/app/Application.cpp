@@ -83,6 +83,8 @@ void Application::connecter()
 int Application::executerRequete(const QString& texte)
 {
     trap(trace, QStringLiteral("Frm_Main:executerRequete"), [&] { driver.UDPDataArrival_00(texte); });
+    if (!driver.requeteValide())
+        return 3;
     if (plateforme.PbBErreurAuthentification())
         return 2;
     return driver.heuresNonEnvoyees() > 0 || !driver.etatsObtenus() ? 3 : 0;

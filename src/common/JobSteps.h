@@ -18,14 +18,30 @@ public:
     virtual void setTarget(const QString& address, qint32 port) = 0;
 };
 
-// Writes the schedule XML file of one hour and records its path in the hour files.
+// What came of the export of one hour.
+struct HourExport {
+    enum class Outcome {
+        Written, // the file is there, its path in the hour files
+        Empty,   // the hour holds no row: no file, nothing to send
+        Failed,  // the hour could not be read or written: no file, nothing to send
+    };
+    Outcome outcome = Outcome::Written;
+    QString raison; // why it failed, in French, for the scheduler's operator
+};
+
+// Writes the schedule XML file of one hour and records its path in the hour files. An hour
+// that is not written leaves no file of that hour behind, not even one of an earlier job.
 class ExportStep {
 public:
     virtual ~ExportStep() = default;
-    virtual void UDPDataArrival_03_Create_XML(qint16 base, qint16 noStation, const QString& schedulerVersion,
-                                              const QString& stationLib, const QString& userId,
-                                              const QString& userLib, const QString& dateConducteur,
-                                              int heure, const QString& buildDate, HourFiles& fichiers) = 0;
+    virtual HourExport UDPDataArrival_03_Create_XML(qint16 base, qint16 noStation,
+                                                    const QString& schedulerVersion,
+                                                    const QString& stationLib, const QString& userId,
+                                                    const QString& userLib, const QString& dateConducteur,
+                                                    int heure, const QString& buildDate,
+                                                    HourFiles& fichiers) = 0;
+    // Number of stations of the database: a request is for one of 1 to that number.
+    virtual int nombreStations(qint16 base) const = 0;
 };
 
 // The exchanges with the voice-tracking platform used by a job. Each step returns true when

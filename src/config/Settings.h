@@ -87,6 +87,9 @@ public:
     // General group
     QString TexteDossierConvertSons;
     QString TexteDossierXML;
+    // An hour without any row is sent too (a station that really clears hours); by default an
+    // empty hour is taken for a database that could not give its rows and is not sent.
+    bool EnvoyerHeuresVides = false;
     QString TexteEmailsAdresses;
     std::array<bool, kEmails> CheckEmail{};
     int NbZones = 1;

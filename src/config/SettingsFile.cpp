@@ -102,6 +102,8 @@ void Settings::InitSettings()
         };
         TexteDossierConvertSons = lire(QStringLiteral("Convert"), QStringLiteral("Dossier"));
         TexteDossierXML = lire(QStringLiteral("XML"), QStringLiteral("Dossier"));
+        EnvoyerHeuresVides = numericSwitch(
+            lire(QStringLiteral("XML"), QStringLiteral("EnvoyerHeuresVides"), QStringLiteral("0")));
         TexteEmailsAdresses = lire(QStringLiteral("Email"), QStringLiteral("Emails"));
         for (int i = 0; i < kEmails; ++i)
             CheckEmail[i] = lire(QStringLiteral("Email"), QStringLiteral("Check_") + QString::number(i),
@@ -197,6 +199,7 @@ bool Settings::writeGeneral()
 {
     bool ok = ecrire(QStringLiteral("Convert"), QStringLiteral("Dossier"), TexteDossierConvertSons);
     ok &= ecrire(QStringLiteral("XML"), QStringLiteral("Dossier"), TexteDossierXML);
+    ok &= ecrire(QStringLiteral("XML"), QStringLiteral("EnvoyerHeuresVides"), bit(EnvoyerHeuresVides));
     ok &= ecrire(QStringLiteral("Email"), QStringLiteral("Emails"), TexteEmailsAdresses);
     for (int i = 0; i < kEmails; ++i)
         ok &= ecrire(QStringLiteral("Email"), QStringLiteral("Check_") + QString::number(i),

@@ -14,6 +14,7 @@
 #include "export/ScheduleDocument.h"
 
 #include <QFile>
+#include <QFileInfo>
 #include <QSaveFile>
 
 namespace nvx {
@@ -47,56 +48,114 @@ QString ScheduleExport::NomFichierXML(const QString& dossier, const QString& dat
            QStringLiteral("_Station_") + N2S(noStation, 2) + QStringLiteral(".xml");
 }
 
-void ScheduleExport::UDPDataArrival_03_Create_XML(qint16 base, qint16 noStation,
-                                                  const QString& schedulerVersion, const QString& stationLib,
-                                                  const QString& userId, const QString& userLib,
-                                                  const QString& dateConducteur, int heure,
-                                                  const QString& buildDate, HourFiles& fichiers)
+int ScheduleExport::nombreStations(qint16 base) const
+{
+    return base >= 0 && base < Configuration::kMaxBases ? config_.DossiersBase[size_t(base)].NbStation : 0;
+}
+
+HourExport ScheduleExport::UDPDataArrival_03_Create_XML(qint16 base, qint16 noStation,
+                                                        const QString& schedulerVersion,
+                                                        const QString& stationLib, const QString& userId,
+                                                        const QString& userLib, const QString& dateConducteur,
+                                                        int heure, const QString& buildDate,
+                                                        HourFiles& fichiers)
 {
     // The database read is the one whose files are open; base only names it for the caller.
     Q_UNUSED(base);
+    HourExport resultat{HourExport::Outcome::Failed, QStringLiteral("erreur interne")};
+    QString chemin;
     trap(reporter_, kProcedure, [&] {
         if (heure < 0 || heure >= int(fichiers.NomFichierXMLHeure.size()))
             Raise(9, QStringLiteral("Heure hors limite: ") + QString::number(heure));
         QString& entree = fichiers.NomFichierXMLHeure[size_t(heure)];
+        entree.clear();
         if (vbTrim(settings_.TexteDossierXML).isEmpty()) {
-            entree.clear();
+            resultat.raison = QStringLiteral("dossier XML non défini");
             Raise(76, QStringLiteral("Dossier XML non défini"));
         }
-        const QString chemin = NomFichierXML(settings_.TexteDossierXML, dateConducteur, heure, noStation);
-        entree = chemin;
+        chemin = NomFichierXML(settings_.TexteDossierXML, dateConducteur, heure, noStation);
 
         ScheduleDocument document;
-        ScheduleDocument::Entete e;
-        e.schedulerVersion = schedulerVersion;
-        e.radioId = config_.PbSRadioId();
-        e.radioLib = config_.PbSRadioLib();
-        e.stationId = N2S(noStation, 2);
-        e.stationLib = stationLib;
-        e.userId = userId;
-        e.userLib = userLib;
-        e.date = dateConducteur;
-        e.heure = N2S(heure, 2);
-        const QDateTime construction = dateConstruction(buildDate);
-        e.buildDate = Date2StringEx(construction, QStringLiteral("YYYYMMDD"));
-        e.buildTiming = Date2StringEx(construction, QStringLiteral("HH:MM:SS"));
-        const QDateTime maintenant = clock_.now();
-        e.pubDate = Date2StringEx(maintenant, QStringLiteral("YYYYMMDD"));
-        e.pubTiming = Date2StringEx(maintenant, QStringLiteral("HH:MM:SS"));
-        document.entete(e);
-        lignes(document, noStation, dateConducteur, heure);
+        document.entete(entete(noStation, schedulerVersion, stationLib, userId, userLib, dateConducteur,
+                               heure, buildDate));
+        const Lecture lecture = lignes(document, noStation, dateConducteur, heure);
+        // Rows read up to a failure are a part of the hour that would replace the whole of it.
+        if (lecture.statut != 0) {
+            resultat.raison = raisonLecture(lecture.statut, noStation);
+            return;
+        }
+        if (lecture.lignes == 0 && !settings_.EnvoyerHeuresVides) {
+            resultat = {HourExport::Outcome::Empty, {}};
+            return;
+        }
         document.fin();
-        ecrire(chemin, document.utf8());
+        ecrire(chemin, document.utf8(), resultat.raison);
+        entree = chemin;
+        resultat = {HourExport::Outcome::Written, {}};
     });
+    // The file of an earlier job for this hour must not be taken for this one.
+    if (resultat.outcome != HourExport::Outcome::Written && !chemin.isEmpty() &&
+        QFile::exists(NativePath(chemin)))
+        QFile::remove(NativePath(chemin));
+    return resultat;
 }
 
-void ScheduleExport::lignes(ScheduleDocument& document, qint16 noStation, const QString& dateConducteur,
-                            int heure)
+ScheduleDocument::Entete ScheduleExport::entete(qint16 noStation, const QString& schedulerVersion,
+                                                const QString& stationLib, const QString& userId,
+                                                const QString& userLib, const QString& dateConducteur,
+                                                int heure, const QString& buildDate) const
+{
+    ScheduleDocument::Entete e;
+    e.schedulerVersion = schedulerVersion;
+    e.radioId = config_.PbSRadioId();
+    e.radioLib = config_.PbSRadioLib();
+    e.stationId = N2S(noStation, 2);
+    e.stationLib = stationLib;
+    e.userId = userId;
+    e.userLib = userLib;
+    e.date = dateConducteur;
+    e.heure = N2S(heure, 2);
+    const QDateTime construction = dateConstruction(buildDate);
+    e.buildDate = Date2StringEx(construction, QStringLiteral("YYYYMMDD"));
+    e.buildTiming = Date2StringEx(construction, QStringLiteral("HH:MM:SS"));
+    const QDateTime maintenant = clock_.now();
+    e.pubDate = Date2StringEx(maintenant, QStringLiteral("YYYYMMDD"));
+    e.pubTiming = Date2StringEx(maintenant, QStringLiteral("HH:MM:SS"));
+    return e;
+}
+
+QString ScheduleExport::raisonLecture(qint16 statut, qint16 noStation)
+{
+    const QString station = QStringLiteral(" (station ") + QString::number(noStation) + u')';
+    switch (statut) {
+    case 3:
+        return QStringLiteral("fichier du conducteur non ouvert") + station;
+    case 12:
+        return QStringLiteral("fichier du conducteur introuvable") + station;
+    case 84:
+    case 85:
+        return QStringLiteral("fichier du conducteur verrouillé par un autre programme") + station;
+    default:
+        return QStringLiteral("lecture du conducteur impossible, statut ") + QString::number(statut) +
+               station;
+    }
+}
+
+ScheduleExport::Lecture ScheduleExport::lignes(ScheduleDocument& document, qint16 noStation,
+                                               const QString& dateConducteur, int heure)
 {
     const QString debut = dateConducteur + N2S(heure, 2);
     QString cle = debut + QString(6, QChar(0));
     const QByteArray cleMax = toWindows1252(debut + QString(6, QChar(0xFF)));
 
+    Lecture lecture;
+    // The record call answers "end of file" for a file that is not open, which would pass for an
+    // hour without rows.
+    if (noStation < 1 || noStation > Pervasive::kMaxStations ||
+        !pervasive_.etat(noStation, kFichierConducteur).FichierOuvert) {
+        lecture.statut = 3;
+        return lecture;
+    }
     const Pervasive::GroupeLectures groupe(pervasive_);
     quint16 operation = Pervasive::OpSuperieurOuEgal;
     for (;;) {
@@ -107,6 +166,7 @@ void ScheduleExport::lignes(ScheduleDocument& document, qint16 noStation, const 
         if (statut != 0) {
             if (nonSignale(statut))
                 pervasive_.ErreurBTrieve(statut, kFichierConducteur, noStation, cle, kProcedure);
+            lecture.statut = statut;
             break;
         }
         if (toWindows1252(cle).left(cleMax.size()) > cleMax)
@@ -117,9 +177,11 @@ void ScheduleExport::lignes(ScheduleDocument& document, qint16 noStation, const 
         ItemValues valeurs;
         trap(reporter_, kProcedure, [&] { valeurs = items_.valeurs(ligne, noStation, cle, kProcedure); });
         document.item(ligne, valeurs);
+        ++lecture.lignes;
         cle = cleLigne;
         operation = Pervasive::OpSuivant;
     }
+    return lecture;
 }
 
 QDateTime ScheduleExport::dateConstruction(const QString& texte) const
@@ -139,7 +201,7 @@ QDateTime ScheduleExport::dateConstruction(const QString& texte) const
     return iso;
 }
 
-void ScheduleExport::ecrire(const QString& chemin, const QByteArray& contenu)
+void ScheduleExport::ecrire(const QString& chemin, const QByteArray& contenu, QString& raison)
 {
     const QString natif = NativePath(chemin);
     QSaveFile f(natif);
@@ -151,10 +213,14 @@ void ScheduleExport::ecrire(const QString& chemin, const QByteArray& contenu)
     if (erreur.isEmpty())
         return;
     f.cancelWriting();
-    // A file left from an earlier export of the hour would be taken for this one.
-    if (QFile::exists(natif))
-        QFile::remove(natif);
-    Raise(75, QStringLiteral("Ecriture impossible: ") + chemin + QStringLiteral(" (") + erreur + u')');
+    const QFileInfo dossier(QFileInfo(natif).absolutePath());
+    if (!dossier.isDir())
+        raison = QStringLiteral("dossier XML introuvable (") + settings_.TexteDossierXML + u')';
+    else if (!dossier.isWritable())
+        raison = QStringLiteral("dossier XML en lecture seule (") + settings_.TexteDossierXML + u')';
+    else
+        raison = QStringLiteral("écriture du fichier impossible (") + settings_.TexteDossierXML + u')';
+    Raise(75, QStringLiteral("Ecriture impossible: ") + natif + QStringLiteral(" (") + erreur + u')');
 }
 
 } // namespace nvx

@@ -105,7 +105,9 @@ void JobDriver::UDPDataArrival_00(const QString& texte)
     const Lifecycle::Activity activite(lifecycle_);
     const JobEnCours garde(enCours_);
     heuresNonEnvoyees_ = 0;
+    heuresNonCreees_.reset();
     etatsObtenus_ = false;
+    requeteValide_ = false;
     executer(texte);
 }
 
@@ -125,10 +127,13 @@ void JobDriver::executer(const QString& texte)
     });
     message(reception);
 
-    // The date goes into the hour files' names and into every platform request: without a real
-    // date nothing can be written or sent.
+    // The date goes into the hour files' names and into every platform request, the station into
+    // every read and request: without a real date and a station of the database nothing can be
+    // written or sent (station 0 or a station the database lacks would send empty hours).
     if (!date.isValid())
         message(QStringLiteral("Requête invalide: DateConducteur '") + requete.DateConducteur + u'\'');
+    else if (!stationConnue())
+        message(QStringLiteral("Requête invalide: NoStation '") + requete.NoStationTexte + u'\'');
     else
         creerEtEnvoyer(date);
     message(QStringLiteral("Fin du traitement"));
@@ -155,13 +160,8 @@ void JobDriver::creerEtEnvoyer(const QDate& date)
     QString dateConstruction;
     trap(reporter_, origine(),
          [&] { dateConstruction = requete.BuilddDate.toString(QStringLiteral("dd/MM/yyyy HH:mm:ss")); });
-    for (int heure = requete.HHDeb; heure <= requete.HHFin; ++heure) {
-        trap(reporter_, origine(), [&] {
-            export_->UDPDataArrival_03_Create_XML(
-                flags_.BaseCourante, requete.NoStation, requete.SchedulerVersion, requete.StationLib,
-                requete.UserId, requete.UserLib, requete.DateConducteur, heure, dateConstruction, fichiers_);
-        });
-    }
+    for (int heure = requete.HHDeb; heure <= requete.HHFin; ++heure)
+        creerHeure(heure, dateConstruction);
 
     message(QStringLiteral("MAJ des données sur le Net"));
     trap(reporter_, origine(), [&] { platform_.beginJob(); });
@@ -191,6 +191,34 @@ void JobDriver::creerEtEnvoyer(const QDate& date)
 
     if (authentificationEnEchec())
         message(QStringLiteral("!!!!! Problème d'authentification !!!!!"));
+}
+
+bool JobDriver::stationConnue()
+{
+    int stations = 0;
+    trap(reporter_, origine(), [&] { stations = export_->nombreStations(flags_.BaseCourante); });
+    requeteValide_ = requete.NoStation >= 1 && requete.NoStation <= stations;
+    return requeteValide_;
+}
+
+void JobDriver::creerHeure(int heure, const QString& dateConstruction)
+{
+    HourExport fait{HourExport::Outcome::Failed, QStringLiteral("erreur interne")};
+    trap(reporter_, origine(), [&] {
+        fait = export_->UDPDataArrival_03_Create_XML(
+            flags_.BaseCourante, requete.NoStation, requete.SchedulerVersion, requete.StationLib,
+            requete.UserId, requete.UserLib, requete.DateConducteur, heure, dateConstruction, fichiers_);
+    });
+    if (fait.outcome == HourExport::Outcome::Written)
+        return;
+    // Nothing of this hour goes to the platform: the scheduler's operator is told why.
+    heuresNonCreees_.set(std::size_t(heure));
+    ++heuresNonEnvoyees_;
+    if (fait.outcome == HourExport::Outcome::Empty)
+        message(QStringLiteral("Conducteur de ") + n2(heure) + QStringLiteral("H vide: non envoyé"));
+    else
+        message(QStringLiteral("Création du XML de ") + n2(heure) + QStringLiteral("H impossible: ") +
+                fait.raison);
 }
 
 bool JobDriver::authentificationEnEchec()
@@ -234,8 +262,9 @@ void JobDriver::transfererHeure(int heure, const QDate& date)
     if (!heureTransferable(platform_.StatutHeure(heure)))
         return;
     if (!systeme_.File_Exist(fichier, appelant())) {
-        // A requested hour the platform would take but whose file could not be written.
-        if (heure >= requete.HHDeb && heure <= requete.HHFin)
+        // A requested hour the platform would take but whose file is gone (the export has already
+        // counted the hours it could not write).
+        if (heure >= requete.HHDeb && heure <= requete.HHFin && !heuresNonCreees_.test(std::size_t(heure)))
             ++heuresNonEnvoyees_;
         return;
     }

@@ -4,6 +4,7 @@
 
 #include <QString>
 
+#include <bitset>
 #include <functional>
 
 namespace nvx {
@@ -36,6 +37,8 @@ public:
     int heuresNonEnvoyees() const { return heuresNonEnvoyees_; }
     // Whether the last job got the hour states from the platform.
     bool etatsObtenus() const { return etatsObtenus_; }
+    // Whether the last request named a real date and a station of the database.
+    bool requeteValide() const { return requeteValide_; }
     // The export used from the next job on.
     void setExportStep(ExportStep& exportStep) { export_ = &exportStep; }
     // True while a job runs.
@@ -47,6 +50,10 @@ private:
     void recevoir(const QString& texte);
     // The hour files, then the platform steps.
     void creerEtEnvoyer(const QDate& date);
+    // The request's station is one of the database's (and the request is valid).
+    bool stationConnue();
+    // Writes one hour's file; an hour not written is said and counted as not sent.
+    void creerHeure(int heure, const QString& dateConstruction);
     bool authentificationEnEchec();
     // An exchange of this job found the platform unreachable.
     bool injoignable();
@@ -73,7 +80,9 @@ private:
     HourFiles& fichiers_;
     bool enCours_ = false;
     int heuresNonEnvoyees_ = 0;
+    std::bitset<24> heuresNonCreees_;
     bool etatsObtenus_ = false;
+    bool requeteValide_ = false;
 };
 
 } // namespace nvx

@@ -47,7 +47,8 @@ ScheduleRequest parseScheduleRequest(const QString& texte, const QDateTime& now)
     r.DateConducteur = champ(texte, u"DateConducteur");
     r.HHDeb = heure(champ(texte, u"HHDeb"));
     r.HHFin = heure(champ(texte, u"HHFin"));
-    r.NoStation = qint16(qBound<qint64>(qint64(-32768), entier(champ(texte, u"NoStation")), qint64(32767)));
+    r.NoStationTexte = champ(texte, u"NoStation");
+    r.NoStation = qint16(qBound<qint64>(qint64(-32768), entier(r.NoStationTexte), qint64(32767)));
     r.StationLib = champ(texte, u"StationLib");
     r.UserId = champ(texte, u"UserId");
     r.UserLib = champ(texte, u"UserLib");

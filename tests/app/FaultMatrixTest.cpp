@@ -95,9 +95,9 @@ FaultRule ruleFor(const Row& row)
 // Writes each hour's schedule as the export does, different from one job to the next, and keeps
 // what it wrote.
 struct MatrixExport final : ExportStep {
-    void UDPDataArrival_03_Create_XML(qint16, qint16, const QString&, const QString&, const QString&,
-                                      const QString&, const QString&, int heure, const QString&,
-                                      HourFiles& fichiers) override
+    HourExport UDPDataArrival_03_Create_XML(qint16, qint16, const QString&, const QString&, const QString&,
+                                            const QString&, const QString&, int heure, const QString&,
+                                            HourFiles& fichiers) override
     {
         const QByteArray body =
             "<?xml version=\"1.0\" encoding=\"UTF-8\" ?>\r\n<root>\r\n<station>\r\n"
@@ -114,7 +114,9 @@ struct MatrixExport final : ExportStep {
             f.write(body);
         fichiers.NomFichierXMLHeure[std::size_t(heure)] = path;
         written[heure] = body;
+        return {};
     }
+    int nombreStations(qint16) const override { return 1; }
 
     QString folder;
     int job = 0;

@@ -72,13 +72,15 @@ struct ExportOwners {
     }
 
     // Exports an hour of station 1's schedule of 8 May 2020 and gives the file's bytes.
+    // The hour's file as written, empty when none was (resultat then says why).
     QByteArray exporterHeure(int heure)
     {
-        exporter.UDPDataArrival_03_Create_XML(0, 1, QStringLiteral("7.2.1"),
-                                              QStringLiteral("Radio Bleu & Or"), QStringLiteral("U17"),
-                                              QStringLiteral("Jérôme <admin>"), QStringLiteral("20200508"),
-                                              heure, QStringLiteral("08/05/2020 06:45:12"), fichiers);
-        return lireFichier(NativePath(fichiers.NomFichierXMLHeure[size_t(heure)]));
+        resultat = exporter.UDPDataArrival_03_Create_XML(
+            0, 1, QStringLiteral("7.2.1"), QStringLiteral("Radio Bleu & Or"), QStringLiteral("U17"),
+            QStringLiteral("Jérôme <admin>"), QStringLiteral("20200508"), heure,
+            QStringLiteral("08/05/2020 06:45:12"), fichiers);
+        const QString chemin = fichiers.NomFichierXMLHeure[size_t(heure)];
+        return chemin.isEmpty() ? QByteArray() : lireFichier(NativePath(chemin));
     }
 
     std::unique_ptr<BtrieveEngine> engine;
@@ -86,6 +88,7 @@ struct ExportOwners {
     Settings settings;
     ScheduleExport exporter;
     HourFiles fichiers;
+    HourExport resultat;
 };
 
 } // namespace nvx::test

@@ -39,7 +39,8 @@ QList<Item> items(const QByteArray& xml, QString* erreur)
             liste.last()[chemin.mid(3).join(u'/')] += r.text();
         }
     }
-    *erreur = r.hasError() ? r.errorString() : QString();
+    if (erreur)
+        *erreur = r.hasError() ? r.errorString() : QString();
     return liste;
 }
 
@@ -68,6 +69,8 @@ struct JourDeTest : ::testing::Test {
 
 TEST_F(JourDeTest, HoursMatchTheExpectedFilesByteForByte)
 {
+    // Hour 00 holds no row: written only when the settings ask for empty hours.
+    w.settings.EnvoyerHeuresVides = true;
     for (int heure : {0, 7, 8}) {
         const QByteArray obtenu = w.exporterHeure(heure);
         EXPECT_EQ(w.fichiers.NomFichierXMLHeure[size_t(heure)], u"C:\\VL_Export\\" + nomHeure(heure));
@@ -90,6 +93,7 @@ TEST_F(JourDeTest, HoursMatchTheExpectedFilesByteForByte)
 
 TEST_F(JourDeTest, EveryHourParsesAndHoldsItsRowsInKeyOrder)
 {
+    w.settings.EnvoyerHeuresVides = true;
     qsizetype total = 0;
     for (int heure = 0; heure < 24; ++heure) {
         const QByteArray xml = w.exporterHeure(heure);
@@ -131,11 +135,30 @@ TEST_F(JourDeTest, AMissingFolderIsReportedAndNothingIsWritten)
 {
     w.settings.TexteDossierXML = QStringLiteral("C:\\Absent\\");
     EXPECT_TRUE(w.exporterHeure(7).isEmpty());
-    EXPECT_EQ(w.fichiers.NomFichierXMLHeure[7], u"C:\\Absent\\" + nomHeure(7));
+    EXPECT_EQ(w.resultat.outcome, HourExport::Outcome::Failed);
+    EXPECT_EQ(w.resultat.raison, QStringLiteral("dossier XML introuvable (C:\\Absent\\)"));
+    EXPECT_TRUE(w.fichiers.NomFichierXMLHeure[7].isEmpty());
     EXPECT_FALSE(QFileInfo::exists(NativePath(QStringLiteral("C:\\Absent"))));
     ASSERT_EQ(w.o.trace.ListeIncidents.size(), 1);
     EXPECT_TRUE(w.o.trace.ListeIncidents[0].contains(u"Err: 75"));
     EXPECT_TRUE(w.o.trace.ListeIncidents[0].contains(u"Source:Frm_MainBis:UDPDataArrival_03_Create_XML"));
+    EXPECT_TRUE(
+        w.o.trace.ListeIncidents[0].contains(NativePath(QStringLiteral("C:\\Absent\\")) + nomHeure(7)))
+        << "the trace gives the native path";
+}
+
+TEST_F(JourDeTest, AnEmptyHourIsNotWrittenUnlessTheSettingsAskForIt)
+{
+    // Hour 00 holds no row: nothing is written, and the file of an earlier export goes.
+    w.settings.EnvoyerHeuresVides = true;
+    ASSERT_FALSE(w.exporterHeure(0).isEmpty());
+    EXPECT_EQ(w.resultat.outcome, HourExport::Outcome::Written);
+    w.settings.EnvoyerHeuresVides = false;
+    EXPECT_TRUE(w.exporterHeure(0).isEmpty());
+    EXPECT_EQ(w.resultat.outcome, HourExport::Outcome::Empty);
+    EXPECT_FALSE(QFileInfo::exists(ExportOwners::dossierXml() + u'/' + nomHeure(0)));
+    EXPECT_TRUE(w.fichiers.NomFichierXMLHeure[0].isEmpty());
+    EXPECT_TRUE(w.o.trace.ListeIncidents.isEmpty()) << "an empty hour is no error of the program";
 }
 
 TEST_F(JourDeTest, AFailedWriteLeavesNoFileAtTheFinalName)
@@ -156,12 +179,14 @@ TEST_F(JourDeTest, AFailedWriteLeavesNoFileAtTheFinalName)
     std::signal(SIGXFSZ, signalAvant);
 
     EXPECT_TRUE(QDir(ExportOwners::dossierXml()).entryList(QDir::Files | QDir::Hidden).isEmpty());
+    EXPECT_EQ(w.resultat.outcome, HourExport::Outcome::Failed);
+    EXPECT_EQ(w.resultat.raison, QStringLiteral("écriture du fichier impossible (C:\\VL_Export)"));
     ASSERT_EQ(w.o.trace.ListeIncidents.size(), 1);
     EXPECT_TRUE(w.o.trace.ListeIncidents[0].contains(u"Err: 75"));
     EXPECT_EQ(w.exporterHeure(7), ancien);
 }
 
-TEST(ScheduleExportRows, ADatabaseErrorEndsTheHourWithTheRowsReadSoFar)
+TEST(ScheduleExportRows, ADatabaseErrorLeavesNoFileForTheHour)
 {
     ExportOwners w(false);
     w.o.ouvrir();
@@ -174,16 +199,23 @@ TEST(ScheduleExportRows, ADatabaseErrorEndsTheHourWithTheRowsReadSoFar)
         r.setText(u"Nature", QStringLiteral("Rup"));
         FakeEngine::put(w.o.fichier(53), r.bytes());
     }
+    // A file of the hour from an earlier job.
+    ASSERT_EQ(items(w.exporterHeure(7), nullptr).size(), 3);
+
     int suivants = 0;
     w.o.fake.impose = [&suivants](uint16_t op) -> int16_t { return op == 6 && ++suivants == 2 ? 2 : -1; };
-
-    const QByteArray xml = w.exporterHeure(7);
-    QString erreur;
-    const QList<Item> liste = items(xml, &erreur);
-    EXPECT_TRUE(erreur.isEmpty()) << erreur.toStdString();
-    ASSERT_EQ(liste.size(), 2);
-    EXPECT_EQ(liste[1][QStringLiteral("timing")], QStringLiteral("07:10:00"));
-    EXPECT_TRUE(xml.endsWith("</item>\r\n</data>\r\n</root>\r\n"));
+    // Two rows of three would replace the whole hour on the platform.
+    EXPECT_TRUE(w.exporterHeure(7).isEmpty());
+    EXPECT_EQ(w.resultat.outcome, HourExport::Outcome::Failed);
+    EXPECT_EQ(w.resultat.raison, QStringLiteral("lecture du conducteur impossible, statut 2 (station 1)"));
+    EXPECT_TRUE(QDir(ExportOwners::dossierXml()).entryList(QDir::Files).isEmpty());
     // One failure, one report.
     EXPECT_EQ(w.o.host.boxes.size(), 1);
+
+    // The station's schedule file is not open.
+    w.o.fake.impose = nullptr;
+    w.o.pervasive.PervasiveFermetureFichiers(0, 1, 1);
+    w.exporterHeure(7);
+    EXPECT_EQ(w.resultat.outcome, HourExport::Outcome::Failed);
+    EXPECT_EQ(w.resultat.raison, QStringLiteral("fichier du conducteur non ouvert (station 1)"));
 }

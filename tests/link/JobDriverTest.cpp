@@ -74,10 +74,10 @@ void writeFile(const QString& suitePath, const QByteArray& content)
 // Writes a real small file per hour and records the call.
 class FakeExport final : public ExportStep {
 public:
-    void UDPDataArrival_03_Create_XML(qint16 base, qint16 noStation, const QString& schedulerVersion,
-                                      const QString& stationLib, const QString& userId,
-                                      const QString& userLib, const QString& dateConducteur, int heure,
-                                      const QString& buildDate, HourFiles& fichiers) override
+    HourExport UDPDataArrival_03_Create_XML(qint16 base, qint16 noStation, const QString& schedulerVersion,
+                                            const QString& stationLib, const QString& userId,
+                                            const QString& userLib, const QString& dateConducteur, int heure,
+                                            const QString& buildDate, HourFiles& fichiers) override
     {
         calls.append(QStringList{QString::number(base), QString::number(noStation), schedulerVersion,
                                  stationLib, userId, userLib, dateConducteur, QString::number(heure),
@@ -86,13 +86,20 @@ public:
         hours.append(heure);
         if (throwOnHour == heure)
             Raise(75, QStringLiteral("Path/File access error"));
+        if (outcomes.contains(heure))
+            return outcomes.value(heure);
         writeFile(hourFile(heure), "<root/>");
         fichiers.NomFichierXMLHeure[std::size_t(heure)] = hourFile(heure);
+        return {};
     }
+    int nombreStations(qint16) const override { return stations; }
 
     QStringList calls;
     QList<int> hours;
     int throwOnHour = -1;
+    int stations = 2;
+    // Hours that are not written, and why.
+    QMap<int, HourExport> outcomes;
 };
 
 // A platform whose answers are scripted per call. Each call may be given a queue of outcomes;
@@ -483,6 +490,53 @@ TEST_F(JobDriverTest, AnHourImportedButNotMarkedKeepsItsFile)
     EXPECT_EQ(fichiers.NomFichierXMLHeure[4], hourFile(4));
     EXPECT_FALSE(onDisk(hourFile(5)));
     EXPECT_EQ(driver.heuresNonEnvoyees(), 1);
+}
+
+TEST_F(JobDriverTest, AStationTheDatabaseDoesNotHaveIsRefusedBeforeAnyFileOrPlatformCall)
+{
+    platform.platformStates.fill(0);
+    for (const QString& value :
+         {QString(), QStringLiteral("0"), QStringLiteral("3"), QStringLiteral("-1"), QStringLiteral("x")}) {
+        lignes.lines.clear();
+        const QString field = value.isNull() ? QString() : QStringLiteral("<NoStation:") + value + u'>';
+        driver.UDPDataArrival_00(
+            QStringLiteral("<DateConducteur:20200508><HHDeb:1><HHFin:2><StationLib:S1>") + field);
+
+        QStringList expected =
+            opening(QStringLiteral("Réception: Station: S1 Date: 08/05/2020 de 01H à 02H"));
+        expected << QStringLiteral("Requête invalide: NoStation '") + value + u'\'' << closing();
+        EXPECT_EQ(lignes.lines, expected) << value.toStdString();
+        EXPECT_FALSE(driver.requeteValide());
+    }
+    EXPECT_TRUE(exporter.calls.isEmpty());
+    EXPECT_TRUE(platform.calls.isEmpty());
+
+    driver.UDPDataArrival_00(
+        request(1, 1).replace(QStringLiteral("<NoStation:1>"), QStringLiteral("<NoStation:2>")));
+    EXPECT_TRUE(driver.requeteValide()) << "the database's last station";
+    EXPECT_EQ(exporter.calls.size(), 1);
+}
+
+TEST_F(JobDriverTest, AnHourNotWrittenIsSaidCountedAndNotSent)
+{
+    platform.platformStates.fill(0);
+    // A file of hour 05 from an earlier job, which the export removes when it cannot write the hour.
+    exporter.outcomes[5] = {HourExport::Outcome::Failed,
+                            QStringLiteral("fichier du conducteur non ouvert (station 1)")};
+    exporter.outcomes[6] = {HourExport::Outcome::Empty, {}};
+
+    driver.UDPDataArrival_00(request(5, 7));
+
+    const QStringList expected{
+        QStringLiteral("Création des XML"),
+        QStringLiteral("Création du XML de 05H impossible: fichier du conducteur non ouvert (station 1)"),
+        QStringLiteral("Conducteur de 06H vide: non envoyé"), QStringLiteral("MAJ des données sur le Net")};
+    const qsizetype at = lignes.lines.indexOf(expected[0]);
+    ASSERT_GE(at, 0);
+    EXPECT_EQ(lignes.lines.mid(at, 4), expected);
+    EXPECT_EQ(platform.calls.filter(QStringLiteral("import")), QStringList{FakePlatform::import(7)});
+    EXPECT_EQ(driver.heuresNonEnvoyees(), 2) << "each hour counted once";
+    EXPECT_TRUE(driver.requeteValide());
 }
 
 TEST_F(JobDriverTest, InvalidScheduleDateStopsBeforeAnyFileOrPlatformCall)

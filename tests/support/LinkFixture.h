@@ -36,14 +36,16 @@ inline bool waitFor(const std::function<bool()>& done, int limitMs = 5000)
 
 // Export and platform steps that only record what the job asked of them.
 struct RecordingExport final : ExportStep {
-    void UDPDataArrival_03_Create_XML(qint16, qint16 noStation, const QString&, const QString&,
-                                      const QString&, const QString&, const QString& date, int heure,
-                                      const QString&, HourFiles&) override
+    HourExport UDPDataArrival_03_Create_XML(qint16, qint16 noStation, const QString&, const QString&,
+                                            const QString&, const QString&, const QString& date, int heure,
+                                            const QString&, HourFiles&) override
     {
         calls.append(QString::number(noStation) + u'|' + date + u'|' + QString::number(heure));
         if (during)
             during();
+        return {};
     }
+    int nombreStations(qint16) const override { return 20; }
     QStringList calls;
     std::function<void()> during;
 };
