@@ -189,8 +189,30 @@ void JobDriver::creerEtEnvoyer(const QDate& date)
         }
     }
 
+    if (lifecycle_.quitRequested())
+        direFichiersConserves();
     if (authentificationEnEchec())
         message(QStringLiteral("!!!!! Problème d'authentification !!!!!"));
+}
+
+void JobDriver::direFichiersConserves()
+{
+    int premiere = -1;
+    int derniere = -1;
+    for (int heure = requete.HHDeb; heure <= requete.HHFin; ++heure) {
+        const QString fichier = fichiers_.NomFichierXMLHeure.at(std::size_t(heure));
+        bool present = false;
+        trap(reporter_, origine(),
+             [&] { present = !fichier.isEmpty() && systeme_.File_Exist(fichier, appelant()); });
+        if (!present)
+            continue;
+        if (premiere < 0)
+            premiere = heure;
+        derniere = heure;
+    }
+    if (premiere >= 0)
+        message(QStringLiteral("Fermeture demandée: ") + n2(premiere) + QStringLiteral("H à ") +
+                n2(derniere) + QStringLiteral("H conservées"));
 }
 
 bool JobDriver::stationConnue()
@@ -237,7 +259,7 @@ bool JobDriver::injoignable()
 
 bool JobDriver::plateformeDisponible()
 {
-    return !injoignable() && !authentificationEnEchec();
+    return !lifecycle_.quitRequested() && !injoignable() && !authentificationEnEchec();
 }
 
 void JobDriver::reprendreAuthentification()
@@ -270,6 +292,11 @@ void JobDriver::transfererHeure(int heure, const QDate& date)
     }
 
     const QString prefixe = QStringLiteral("Transfert du conducteur de ") + n2(heure);
+    // The program is closing: the hour waits for a later job, said once for all at the end.
+    if (lifecycle_.quitRequested()) {
+        ++heuresNonEnvoyees_;
+        return;
+    }
     // The platform stopped answering earlier in this job: the hour waits for a later one.
     if (injoignable()) {
         ++heuresNonEnvoyees_;
@@ -285,7 +312,9 @@ void JobDriver::transfererHeure(int heure, const QDate& date)
     // scheduler is told so.
     if (platform_.PbBErreurAuthentification() || !importe) {
         ++heuresNonEnvoyees_;
-        message(prefixe + QStringLiteral("H: non envoyé"));
+        // A quit that abandoned the import is said once for every hour kept, at the end.
+        if (!lifecycle_.quitRequested())
+            message(prefixe + QStringLiteral("H: non envoyé"));
         return;
     }
 

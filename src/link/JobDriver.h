@@ -59,6 +59,8 @@ private:
     bool injoignable();
     // No authentication failure is recorded and the platform has not been found unreachable.
     bool plateformeDisponible();
+    // The program is closing: one line names the hours whose files stay for a later job.
+    void direFichiersConserves();
     // One forced login at the start of the platform steps, when a failure is still recorded.
     void reprendreAuthentification();
     // Runs a platform step; on an authentication failure authenticates once more and runs it

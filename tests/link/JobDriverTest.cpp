@@ -175,6 +175,7 @@ public:
     bool authSucceeds = true;
     bool unreachableNow = false;
     int jobsBegun = 0;
+    std::function<void(const QString&)> onCall;
     QMap<QString, QList<Outcome>> script;
     QStringList calls;
 
@@ -182,6 +183,8 @@ private:
     bool answer(const QString& call)
     {
         calls.append(call);
+        if (onCall)
+            onCall(call);
         Outcome o;
         if (!script.value(call).isEmpty())
             o = script[call].takeFirst();
@@ -475,6 +478,28 @@ TEST_F(JobDriverTest, AnUnreachablePlatformIsAskedNothingMoreInThatJob)
     EXPECT_EQ(platform.calls, QStringList{QStringLiteral("status 1 20200508 4-6")});
     EXPECT_FALSE(lignes.lines.contains(QStringLiteral("Infos FTP des sons")));
     EXPECT_FALSE(driver.etatsObtenus());
+}
+
+TEST_F(JobDriverTest, AQuitDuringTheTransferKeepsTheRestWithOneLine)
+{
+    platform.platformStates.fill(0);
+    // The operator quits while hour 04 is being imported; its exchange is abandoned.
+    platform.onCall = [&](const QString& call) {
+        if (call == FakePlatform::import(4))
+            lifecycle.requestQuit();
+    };
+    platform.script[FakePlatform::import(4)] = {{false, false, true}};
+
+    driver.UDPDataArrival_00(request(3, 6));
+
+    EXPECT_EQ(platform.calls.filter(QStringLiteral("import")),
+              (QStringList{FakePlatform::import(3), FakePlatform::import(4)}));
+    EXPECT_EQ(lignes.lines.mid(lignes.lines.indexOf(end(4))),
+              (QStringList{end(4), QStringLiteral("Fermeture demandée: 04H à 06H conservées")} << closing()));
+    EXPECT_EQ(lignes.lines.filter(QStringLiteral("non envoy")).size(), 0);
+    EXPECT_EQ(driver.heuresNonEnvoyees(), 3);
+    for (int h : {4, 5, 6})
+        EXPECT_TRUE(onDisk(hourFile(h))) << h;
 }
 
 TEST_F(JobDriverTest, AnHourImportedButNotMarkedKeepsItsFile)
