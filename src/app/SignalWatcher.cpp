@@ -36,12 +36,15 @@ SignalWatcher::SignalWatcher(QObject* parent) : QObject(parent)
     action.sa_flags = SA_RESTART;
     sigaction(SIGINT, &action, nullptr);
     sigaction(SIGTERM, &action, nullptr);
+    // A closed terminal or a service manager's reload: the same confirmed quit.
+    sigaction(SIGHUP, &action, nullptr);
 }
 
 SignalWatcher::~SignalWatcher()
 {
     signal(SIGINT, SIG_DFL);
     signal(SIGTERM, SIG_DFL);
+    signal(SIGHUP, SIG_DFL);
     delete notifier_;
     notifier_ = nullptr;
     for (int& fd : g_signalPipe) {

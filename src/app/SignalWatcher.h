@@ -6,7 +6,7 @@ class QSocketNotifier;
 
 namespace nvx {
 
-// Turns SIGINT and SIGTERM into a Qt signal delivered on the event loop, where the unload can
+// Turns SIGINT, SIGTERM and SIGHUP into a Qt signal delivered on the event loop, where the unload can
 // run safely.
 class SignalWatcher : public QObject {
     Q_OBJECT

@@ -21,6 +21,8 @@ public:
                           bool incident = false, qint16 niveau = -1, bool ecritureAutorisee = true) = 0;
     // Reports the saved error under "Module:Procedure".
     virtual void GestionDesErreurs(const QString& origine) = 0;
+    // Writes what waits in memory now (at the end of a job, so that the log shows all of it).
+    virtual void flush() {}
 
     // Short form used by nearly every caller.
     void trace(const QString& texte, bool incident = false) { TraceLog(-1, -1, -1, texte, incident); }

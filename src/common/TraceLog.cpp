@@ -31,7 +31,15 @@ constexpr auto kLineEnd = "\n";
 
 } // namespace
 
-Trace::Trace(Clock& clock, Host& host, AppFlags& flags) : clock_(clock), host_(host), flags_(flags) {}
+Trace::Trace(Clock& clock, Host& host, AppFlags& flags) : clock_(clock), host_(host), flags_(flags)
+{
+    flushTimer_.setSingleShot(true);
+    flushTimer_.setInterval(1000);
+    QObject::connect(&flushTimer_, &QTimer::timeout, [this] {
+        if (flags_.SetupCharge)
+            flush();
+    });
+}
 
 void Trace::setLogFolder(int base, const QString& folder)
 {
@@ -93,13 +101,20 @@ void Trace::traceLine(qint16 colonne1, qint16 colonne2, const QString& texte, bo
     EtatTrace.DernierChrono = now;
 
     if (flags_.SetupCharge) {
+        const QDate today = clock_.now().date();
+        if (!ListeLog.isEmpty() && pendingDay_.isValid() && pendingDay_ != today && ecritureAutorisee)
+            flush();
         if (!ListeBis.isEmpty()) {
             ListeLog.append(ListeBis);
             ListeBis.clear();
         }
-        if (ListeLog.isEmpty())
+        if (ListeLog.isEmpty()) {
             line[0] = u'*';
+            pendingDay_ = today;
+        }
         appendPending(ListeLog, line + texte);
+        if (!flushTimer_.isActive())
+            flushTimer_.start();
     } else {
         if (ListeBis.isEmpty())
             line[0] = u'*';
@@ -153,8 +168,12 @@ void Trace::TraceLogEncadre(qint16 base, qint16 colonne1, qint16 colonne2, const
 
 void Trace::flush()
 {
-    QString nom;
-    TraceLogForce(ListeLog, nom, false);
+    // Lines of a day gone by go to that day's file, not to the new day's.
+    const bool veille = !ListeLog.isEmpty() && pendingDay_.isValid() && pendingDay_ < clock_.now().date();
+    QString nom = veille ? D2S(pendingDay_) : QString();
+    TraceLogForce(ListeLog, nom, veille);
+    if (ListeLog.isEmpty())
+        flushTimer_.stop();
 }
 
 void Trace::TraceLogForce(QStringList& liste, QString& nomFichier, bool jourPrecedent)

@@ -5,6 +5,7 @@
 #include <QDateTime>
 #include <QString>
 #include <QStringList>
+#include <QTimer>
 
 #include <array>
 
@@ -16,7 +17,8 @@ class Systeme;
 struct AppFlags;
 
 // The daily trace log. Lines are timestamped, carry two column codes and the time elapsed
-// since the previous line, wait in memory and reach the day's ".Log" file in batches. Lines
+// since the previous line, wait in memory and reach the day's ".Log" file in batches, and at the
+// latest a second after they were traced. Lines
 // flagged as incidents also go to the incident list. Each day's file starts with a header
 // (uptime, version, machine), and files older than 45 days are purged once a day.
 class Trace final : public Reporter {
@@ -53,8 +55,8 @@ public:
                          const QString& cadre, bool incident);
     // Writes liste to the day's log file and empties it. nomFichier is filled in when blank.
     void TraceLogForce(QStringList& liste, QString& nomFichier, bool jourPrecedent);
-    // Writes the pending lines of ListeLog to today's file.
-    void flush();
+    // Writes the pending lines of ListeLog to the file of their day.
+    void flush() override;
     void GestionDesErreurs(const QString& origine) override;
     // Flushes, lets the user pick a log file and opens it in the text viewer.
     void LectureLog(const QString& dossier, const QString& prefixe);
@@ -85,6 +87,10 @@ private:
     Systeme* systeme_ = nullptr;
     std::array<QString, 5> logFolders_;
     QString batchSizeText_ = QStringLiteral("200");
+    // Day of the lines waiting in ListeLog: a line of another day first sends them to their file.
+    QDate pendingDay_;
+    // Pending lines reach the file within this time even when the batch is not full.
+    QTimer flushTimer_;
     bool forcing_ = false;
     bool writeFailureReported_ = false;
     qint64 droppedLines_ = 0;

@@ -138,6 +138,8 @@ void JobDriver::executer(const QString& texte)
         creerEtEnvoyer(date);
     message(QStringLiteral("Fin du traitement"));
     message(QString(17, u'='));
+    // The whole job is in the log file when the scheduler reads its last line.
+    trap(reporter_, origine(), [&] { reporter_.flush(); });
 }
 
 void JobDriver::recevoir(const QString& texte)

@@ -1,13 +1,17 @@
 #include "support/SiteBuilder.h"
 
 #include <QDate>
+#include <QElapsedTimer>
 #include <QFile>
 #include <QHostAddress>
 #include <QProcess>
 #include <QTemporaryDir>
+#include <QThread>
 #include <QUdpSocket>
 
 #include <gtest/gtest.h>
+
+#include <csignal>
 
 using nvx::test::SiteBuilder;
 
@@ -146,8 +150,7 @@ TEST_F(HeadlessProgramTest, SchedulerRequestOverUdpGetsEveryLineBack)
     QStringList messages;
     for (const QString& l : lines)
         messages.append(l.mid(9));
-    const QStringList expected{QStringLiteral("Clear"),
-                               QStringLiteral("==================="),
+    const QStringList expected{QStringLiteral("Clear"), QStringLiteral("==================="),
                                QStringLiteral("Début du traitement"),
                                QStringLiteral("Réception: Station: Matin Date: 08/12/2020 de 07H à 08H"),
                                QStringLiteral("Création des XML"),
@@ -160,10 +163,23 @@ TEST_F(HeadlessProgramTest, SchedulerRequestOverUdpGetsEveryLineBack)
     EXPECT_EQ(messages.mid(messages.size() - 2),
               QStringList({QStringLiteral("Fin du traitement"), QStringLiteral("=================")}));
 
-    tool.terminate();
-    ASSERT_TRUE(tool.waitForFinished(20000));
-    EXPECT_EQ(tool.exitCode(), 0);
+    // The job is in the log file at once, and what followed it within a second.
+    QElapsedTimer t;
+    t.start();
+    while (!traceFile().contains(QStringLiteral("TimerDataArrival_Timer: End")) && t.elapsed() < 3000)
+        QThread::msleep(20);
+    EXPECT_LT(t.elapsed(), 1500);
     EXPECT_TRUE(traceFile().contains(QStringLiteral("UDP: Data arrival: <ComputerName:")));
+
+    // A hang-up is a confirmed quit like a termination.
+    ASSERT_EQ(::kill(pid_t(tool.processId()), SIGHUP), 0);
+    ASSERT_TRUE(tool.waitForFinished(20000));
+    EXPECT_EQ(tool.exitStatus(), QProcess::NormalExit);
+    EXPECT_EQ(tool.exitCode(), 0);
+    EXPECT_TRUE(traceFile().contains(QStringLiteral("Frm_Main: Form_Unload: Start")));
+    EXPECT_EQ(nvx::IniFile::read(site.c(QStringLiteral("Site/Config1/QM_PRG.ini")),
+                                 QStringLiteral("Data_Backup"), QStringLiteral("Start")),
+              QStringLiteral("0FF"));
 }
 
 TEST_F(HeadlessProgramTest, JobOptionRunsOneRequestAndQuits)

@@ -2,7 +2,9 @@
 
 #include "support/Owners.h"
 
+#include <QCoreApplication>
 #include <QDir>
+#include <QElapsedTimer>
 #include <QFile>
 
 #include <gtest/gtest.h>
@@ -145,6 +147,33 @@ TEST_F(TraceLogTest, BatchesHeaderOncePerDayAndEmptyWrites)
     trace.TraceLogForce(trace.ListeLog, name, true);
     EXPECT_EQ(name, QStringLiteral("20200220")) << "the caller sees the name chosen for the previous day";
     EXPECT_TRUE(fileLines().last().endsWith(QStringLiteral("late")));
+}
+
+TEST_F(TraceLogTest, PendingLinesReachTheFileOfTheirDayWithinASecond)
+{
+    loadSetup();
+    clock.advance((14 * 3600 - 1) * 1000); // 23:59:59
+    trace.TraceLog(-1, -1, -1, QStringLiteral("last of the day"));
+    EXPECT_TRUE(fileLines().isEmpty()) << "a batch is not full yet";
+    clock.advance(2000);
+    trace.TraceLog(-1, -1, -1, QStringLiteral("first of the next day"));
+    ASSERT_FALSE(fileLines().isEmpty());
+    EXPECT_TRUE(fileLines().last().endsWith(QStringLiteral("last of the day")));
+    trace.flush();
+    const QStringList next = fileLines(QStringLiteral("20200221"));
+    ASSERT_FALSE(next.isEmpty());
+    EXPECT_TRUE(next.last().endsWith(QStringLiteral("first of the next day")));
+    EXPECT_FALSE(fileLines().join(u'\n').contains(QStringLiteral("first of the next day")));
+
+    // Without a full batch nor a flush, the line is written by the event loop within a second.
+    trace.TraceLog(-1, -1, -1, QStringLiteral("waiting line"));
+    QElapsedTimer t;
+    t.start();
+    while (!fileLines(QStringLiteral("20200221")).last().endsWith(QStringLiteral("waiting line")) &&
+           t.elapsed() < 3000)
+        QCoreApplication::processEvents(QEventLoop::AllEvents, 50);
+    EXPECT_LT(t.elapsed(), 1500);
+    EXPECT_TRUE(trace.ListeLog.isEmpty());
 }
 
 TEST_F(TraceLogTest, UptimeWarningsAppearOncePerRun)
