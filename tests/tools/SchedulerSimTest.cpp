@@ -198,7 +198,8 @@ TEST_F(SchedulerSimProcessTest, PrintsEveryLineAndStopsAfterTheClosingLine)
 
 TEST_F(SchedulerSimProcessTest, OpeningLineAloneEndsInTimeOut)
 {
-    start({QStringLiteral("--timeout"), QStringLiteral("1")});
+    start({QStringLiteral("--timeout"), QStringLiteral("1"), QStringLiteral("--date"),
+           QStringLiteral("20240301")});
     const auto request = receive();
     ASSERT_TRUE(request);
     const nvx::ScheduleRequest r =
@@ -228,7 +229,7 @@ TEST_F(SchedulerSimProcessTest, RawTextGetsTheListeningAddressAppended)
 
 TEST_F(SchedulerSimProcessTest, NoReplySendsWithoutAddressAndReturnsAtOnce)
 {
-    start({QStringLiteral("--no-reply")});
+    start({QStringLiteral("--no-reply"), QStringLiteral("--date"), QStringLiteral("20240301")});
     ASSERT_TRUE(sim.waitForFinished(10000));
     EXPECT_EQ(sim.exitCode(), 0);
     const auto request = receive();
@@ -238,10 +239,31 @@ TEST_F(SchedulerSimProcessTest, NoReplySendsWithoutAddressAndReturnsAtOnce)
     EXPECT_FALSE(text.contains(QStringLiteral("ReponseIP"))) << qPrintable(text);
 }
 
+TEST_F(SchedulerSimProcessTest, SilenceIsSaidOnceWhileTheWaitGoesOn)
+{
+    start({QStringLiteral("--timeout"), QStringLiteral("11"), QStringLiteral("--date"),
+           QStringLiteral("20240301")});
+    ASSERT_TRUE(receive());
+    ASSERT_TRUE(sim.waitForFinished(20000));
+    EXPECT_EQ(sim.exitCode(), 1);
+    const QString err = QString::fromUtf8(sim.readAllStandardError());
+    EXPECT_EQ(err.count(QStringLiteral("aucune réponse de 127.0.0.1:") + QString::number(peer.localPort()) +
+                        QStringLiteral(" depuis 10 s")),
+              1)
+        << qPrintable(err);
+    EXPECT_TRUE(err.contains(QStringLiteral("no closing line")));
+}
+
 TEST_F(SchedulerSimProcessTest, BadOptionsShowUsageAndSendNothing)
 {
     const QList<QStringList> cases{
-        {QStringLiteral("--first"), QStringLiteral("xx")},
+        {QStringLiteral("--first"), QStringLiteral("xx"), QStringLiteral("--date"),
+         QStringLiteral("20240301")},
+        {QStringLiteral("--first"), QStringLiteral("24"), QStringLiteral("--date"),
+         QStringLiteral("20240301")},
+        {QStringLiteral("--last"), QStringLiteral("-1"), QStringLiteral("--date"),
+         QStringLiteral("20240301")},
+        {QStringLiteral("--station"), QStringLiteral("1")}, // no --date
         {QStringLiteral("--date"), QStringLiteral("20230231")},
         {QStringLiteral("--date"), QStringLiteral("2023-02-03")},
         {QStringLiteral("--raw"), QStringLiteral("<NoStation:1>"), QStringLiteral("--station"),

@@ -26,6 +26,8 @@ constexpr int kFailure = 1;
 constexpr qsizetype kToolReadLimit = 1024;
 // QTimer counts milliseconds in an int.
 constexpr qint64 kMaxTimeoutSeconds = 2'000'000;
+// Silence this long from the tool is worth a word while the wait goes on.
+constexpr int kSilenceSeconds = 10;
 
 void writeLine(FILE* stream, const QString& text)
 {
@@ -90,7 +92,7 @@ int main(int argc, char** argv)
     const QCommandLineOption labelOpt(QStringLiteral("label"),
                                       QStringLiteral("Station label (default \"Station N\")."),
                                       QStringLiteral("TEXT"));
-    const QCommandLineOption dateOpt(QStringLiteral("date"), QStringLiteral("Schedule date (default today)."),
+    const QCommandLineOption dateOpt(QStringLiteral("date"), QStringLiteral("Schedule date (required)."),
                                      QStringLiteral("YYYYMMDD"));
     const QCommandLineOption firstOpt(QStringLiteral("first"), QStringLiteral("First hour (default 0)."),
                                       QStringLiteral("H"));
@@ -106,10 +108,11 @@ int main(int argc, char** argv)
                                     QStringLiteral("Send this request text as is (the reply address is "
                                                    "appended unless the text has a <ReponseIP: item)."),
                                     QStringLiteral("TEXT"));
-    const QCommandLineOption listenOpt(QStringLiteral("listen"),
-                                       QStringLiteral("Local IPv4 address for the replies (the tool sends "
-                                                      "nothing to 127.0.0.1, hence another loopback address)."),
-                                       QStringLiteral("ADDRESS"), QStringLiteral("127.0.0.2"));
+    const QCommandLineOption listenOpt(
+        QStringLiteral("listen"),
+        QStringLiteral("Local IPv4 address for the replies (the tool sends "
+                       "nothing to 127.0.0.1, hence another loopback address)."),
+        QStringLiteral("ADDRESS"), QStringLiteral("127.0.0.2"));
     const QCommandLineOption timeoutOpt(QStringLiteral("timeout"),
                                         QStringLiteral("Seconds to wait for the closing line."),
                                         QStringLiteral("SECONDS"), QStringLiteral("600"));
@@ -166,21 +169,23 @@ int main(int argc, char** argv)
             fields.station = int(*station);
             fields.stationLabel = QStringLiteral("Station ") + QString::number(fields.station);
         }
-        if (parser.isSet(dateOpt)) {
-            static const QRegularExpression eightDigits(QStringLiteral("^[0-9]{8}$"));
-            const QString text = parser.value(dateOpt);
-            fields.date = QDate::fromString(text, QStringLiteral("yyyyMMdd"));
-            if (!eightDigits.match(text).hasMatch() || !fields.date.isValid())
-                return usageError(parser, QStringLiteral("--date must be a real date written YYYYMMDD"));
-        }
-        // Hours outside 0..23 are let through on purpose: the tool clamps them, and that is worth trying.
+        // A day taken by default would be one the site may not hold: the tool would find no rows.
+        if (!parser.isSet(dateOpt))
+            return usageError(parser, QStringLiteral("--date is required (the schedule day, YYYYMMDD)"));
+        static const QRegularExpression eightDigits(QStringLiteral("^[0-9]{8}$"));
+        const QString text = parser.value(dateOpt);
+        fields.date = QDate::fromString(text, QStringLiteral("yyyyMMdd"));
+        if (!eightDigits.match(text).hasMatch() || !fields.date.isValid())
+            return usageError(parser, QStringLiteral("--date must be a real date written YYYYMMDD"));
+        // A request's hours out of range are tried with --raw; the options ask for real hours.
         for (const auto& [opt, hour] :
              {std::pair{&firstOpt, &fields.firstHour}, {&lastOpt, &fields.lastHour}}) {
             if (!parser.isSet(*opt))
                 continue;
-            const auto h = integer(parser.value(*opt), -99, 99);
+            const auto h = integer(parser.value(*opt), 0, 23);
             if (!h)
-                return usageError(parser, QStringLiteral("--%1 must be an hour number").arg(opt->names()[0]));
+                return usageError(parser,
+                                  QStringLiteral("--%1 must be an hour from 0 to 23").arg(opt->names()[0]));
             *hour = int(*h);
         }
         if (parser.isSet(labelOpt))
@@ -226,8 +231,10 @@ int main(int argc, char** argv)
         return 0;
 
     // ---- replies ----
-    QObject::connect(&socket, &QUdpSocket::readyRead, &app, [&socket] {
+    bool received = false;
+    QObject::connect(&socket, &QUdpSocket::readyRead, &app, [&socket, &received] {
         while (socket.hasPendingDatagrams()) {
+            received = true;
             const QString line = nvx::fromWindows1252(socket.receiveDatagram().data());
             writeLine(stdout, line);
             if (isClosingLine(line)) {
@@ -244,5 +251,17 @@ int main(int argc, char** argv)
         QCoreApplication::exit(kFailure);
     });
     timer.start(std::chrono::milliseconds(*timeout * 1000));
+    // A tool that is not listening, or a wrong port, shows as silence: said once, then the wait goes on.
+    QTimer silence;
+    silence.setSingleShot(true);
+    QObject::connect(&silence, &QTimer::timeout, &app, [&] {
+        if (!received)
+            writeLine(stderr, QStringLiteral("aucune réponse de %1:%2 depuis %3 s")
+                                  .arg(target->toString())
+                                  .arg(*port)
+                                  .arg(kSilenceSeconds));
+    });
+    if (*timeout > kSilenceSeconds)
+        silence.start(std::chrono::seconds(kSilenceSeconds));
     return app.exec();
 }
