@@ -8,11 +8,15 @@
 
 namespace nvx {
 
-HeadlessHost::HeadlessHost() : out_(stdout), err_(stderr) {}
+HeadlessHost::HeadlessHost(FILE* out, FILE* err) : out_(out), err_(err) {}
 
-Host::Answer HeadlessHost::messageBox(Icon, Buttons, const QString& title, const QString& text,
+Host::Answer HeadlessHost::messageBox(Icon icon, Buttons, const QString& title, const QString& text,
                                       Answer defaultAnswer)
 {
+    const bool sameIncident = incidentJustPrinted_ && (icon == Icon::Critical || icon == Icon::Exclamation);
+    incidentJustPrinted_ = false;
+    if (sameIncident)
+        return defaultAnswer;
     QString oneLine = text;
     oneLine.replace(QStringLiteral("\r\n"), QStringLiteral(" ")).replace(u'\n', u' ');
     err_ << "[" << title << "] " << oneLine << Qt::endl;
@@ -21,6 +25,7 @@ Host::Answer HeadlessHost::messageBox(Icon, Buttons, const QString& title, const
 
 void HeadlessHost::setSplashText(const QString& text)
 {
+    incidentJustPrinted_ = false;
     out_ << text << Qt::endl;
 }
 
@@ -49,11 +54,13 @@ int HeadlessHost::shellExecute(const QString& verb, const QString& file, const Q
 
 void HeadlessHost::addProgressLine(const QString& line)
 {
+    incidentJustPrinted_ = false;
     out_ << line << Qt::endl;
 }
 
 void HeadlessHost::addIncidentLine(const QString& line)
 {
+    incidentJustPrinted_ = true;
     err_ << line << Qt::endl;
 }
 

@@ -8,10 +8,12 @@ namespace nvx {
 
 // The host of a program run without windows: progress lines go to stdout, incidents and the
 // texts of message boxes to stderr; every question gets its default answer at once and every
-// picker is cancelled, so nothing ever waits for a person.
+// picker is cancelled, so nothing ever waits for a person. An error box that shows the incident
+// just printed is not printed again.
 class HeadlessHost final : public Host {
 public:
-    HeadlessHost();
+    // Where the lines go (the program's stdout and stderr unless given).
+    HeadlessHost(FILE* out = stdout, FILE* err = stderr);
 
     Answer messageBox(Icon icon, Buttons buttons, const QString& title, const QString& text,
                       Answer defaultAnswer) override;
@@ -33,6 +35,8 @@ public:
 private:
     QTextStream out_;
     QTextStream err_;
+    // The last thing printed was an incident line: the error box that follows shows the same.
+    bool incidentJustPrinted_ = false;
 };
 
 } // namespace nvx
