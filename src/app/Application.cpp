@@ -138,8 +138,10 @@ void Application::Form_Initialize(const QString& dossierApplication, const QStri
     flags.DossierApplication = CheckRep(dossierApplication);
     flags.NomExecutable = QFileInfo(executablePath).fileName();
     // The system drive always exists where the suite comes from; here it is a folder below the
-    // drive root, which a fresh machine does not have yet.
-    QDir().mkpath(NativePath(QStringLiteral("C:\\")));
+    // drive root, which a fresh machine does not have yet. A strict start-up creates nothing
+    // before it has found the site.
+    if (!demarrageStrict)
+        QDir().mkpath(NativePath(QStringLiteral("C:\\")));
 }
 
 void Application::splashStep(const QString& texte)
@@ -216,6 +218,11 @@ void Application::InitGeneralSysteme()
 void Application::InitGeneral(bool& stop)
 {
     trace.trace(QStringLiteral("FrmMain: Init General: Start"));
+    config.strict = demarrageStrict;
+    if (demarrageStrict && !siteConfigure()) {
+        stop = true;
+        return;
+    }
     host_.setCaption(caption(false));
     SplashAffiche = true;
     host_.pump();
@@ -234,6 +241,7 @@ void Application::InitGeneral(bool& stop)
     bool siteOk = true;
     trap(trace, QStringLiteral("Frm_Main:InitGeneral"), [&] { siteOk = config.InitGeneralSite(true); });
     if (!siteOk) {
+        raisonArret_ = config.siteAbsent;
         stop = true;
         return;
     }
@@ -242,6 +250,10 @@ void Application::InitGeneral(bool& stop)
     splashStep(QStringLiteral("Tools NVX: Init: General"));
     trap(trace, QStringLiteral("FrmSetup:Form_Load"), [&] { settings.Form_Load(); });
     plateforme.setConfig(configPlateforme());
+    if (demarrageStrict && !receptionOuverte()) {
+        stop = true;
+        return;
+    }
 
     trap(trace, QStringLiteral("Frm_Main:InitGeneral"), [&] {
         const int base = qBound(0, int(flags.BaseCourante), Configuration::kMaxBases - 1);

@@ -77,6 +77,14 @@ public:
     std::function<void()> finImmediate;
     // Folder of the single-copy lock files (native form); the system's temporary folder when empty.
     QString dossierVerrou;
+    // Without windows nobody answers the start-up's questions: a missing site configuration or
+    // data folder, or the only reception endpoint not bound, stops the start-up instead.
+    bool demarrageStrict = false;
+    // Why the start-up stopped, in French; empty when it did not or when a person was told.
+    QString raisonArret() const { return raisonArret_; }
+    // What the start-up found, one line each: the folders and files the tool works with, each
+    // "trouvé" or "absent".
+    QStringList rapportDemarrage();
 
     AppFlags flags;
     Trace trace;
@@ -108,6 +116,10 @@ public:
 private:
     // The user login of the start-up; false when the program must stop.
     bool connexionUtilisateur();
+    // Strict start-up: the site configuration file exists (nothing is created otherwise).
+    bool siteConfigure();
+    // Strict start-up: the reception endpoint is listening when it is the only one switched on.
+    bool receptionOuverte();
     void splashStep(const QString& texte);
     // Builds the record access and the export over the engine in moteur.
     void brancherBaseDonnees();
@@ -117,6 +129,7 @@ private:
     Clock& clock_;
     QString executablePath_;
     std::unique_ptr<InstanceLock> lock_;
+    QString raisonArret_;
 };
 
 } // namespace nvx

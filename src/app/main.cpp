@@ -42,6 +42,8 @@ int main(int argc, char** argv)
     nvx::SystemClock clock;
     nvx::HeadlessHost host;
     nvx::Application application(host, clock);
+    // There are no windows yet: every start is one without a person to answer its questions.
+    application.demarrageStrict = true;
     application.finProcessus = [] { QCoreApplication::exit(0); };
 
     application.finImmediate = [] { std::exit(1); };
@@ -60,8 +62,14 @@ int main(int argc, char** argv)
     const QString executable = QCoreApplication::applicationFilePath();
     application.Form_Initialize(nvx::Application::resolveDossierApplication(options.home, executable),
                                 executable);
-    if (!application.Form_Load(options.LigneDeCommande)) {
-        // Stopped during start-up (second copy, database choice abandoned, user refused).
+    const bool demarre = application.Form_Load(options.LigneDeCommande);
+    // What the start-up found, for the person who reads the console or the service's journal.
+    for (const QString& ligne : application.rapportDemarrage())
+        out << ligne << Qt::endl;
+    if (!demarre) {
+        // Stopped during start-up (second copy, site missing, database choice abandoned, user refused).
+        if (!application.raisonArret().isEmpty())
+            err << "vl3-tools-nvx: démarrage arrêté: " << application.raisonArret() << Qt::endl;
         application.trace.flush();
         return 1;
     }

@@ -3,6 +3,7 @@
 #include "common/AppFlags.h"
 #include "common/ErrorTrap.h"
 #include "common/Host.h"
+#include "common/NativePath.h"
 #include "common/Reporter.h"
 #include "common/Systeme.h"
 #include "common/TextHelpers.h"
@@ -386,6 +387,8 @@ bool Configuration::InitGeneralSite(bool all)
 
         for (int i = 0; i < NbBases; ++i)
             readBase(i);
+        if (!siteAbsent.isEmpty())
+            continuer = false;
     });
     return continuer;
 }
@@ -411,6 +414,15 @@ void Configuration::readBase(int index)
 
         ParametresBase& base = DossiersBase[index];
         base = ParametresBase{};
+        if (strict) {
+            // Checked before any folder is made: a wrong path must not become an empty database.
+            QString data = CheckRep(vbTrim(
+                lire(fichier, section, QStringLiteral("Dossier_Data"), QStringLiteral("C:\\VL_Data\\"))));
+            if (!systeme_.FolderFound(data)) {
+                siteAbsent = QStringLiteral("dossier des données absent: ") + NativePath(data);
+                return;
+            }
+        }
         base.Lib =
             lire(fichier, section, QStringLiteral("Lib"), QStringLiteral("Base ") + QString::number(numero));
         base.Actif = vbVal(lire(fichier, section, QStringLiteral("Actif"), QStringLiteral("0"))) != 0;

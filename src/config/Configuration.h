@@ -97,6 +97,10 @@ public:
     QString DossierHisto;
     QString DossierSettingsLocal;
     bool DossierFixe = false;
+    // Without windows nobody answers the site's questions: a database whose data folder is
+    // missing stops the reading (siteAbsent says what is missing) instead of being made up.
+    bool strict = false;
+    QString siteAbsent;
     // Operating-system code; 10 on this platform. Tests set other values to reach the migration
     // of a legacy configuration.
     qint32 CodeVersionOS = 0;

@@ -1,8 +1,10 @@
 #include "support/SiteBuilder.h"
 
 #include <QDate>
+#include <QDir>
 #include <QElapsedTimer>
 #include <QFile>
+#include <QFileInfo>
 #include <QHostAddress>
 #include <QProcess>
 #include <QTemporaryDir>
@@ -81,6 +83,80 @@ TEST_F(HeadlessProgramTest, StartsTracesAndQuitsCleanlyOnSigterm)
     EXPECT_EQ(nvx::IniFile::read(site.c(QStringLiteral("Site/Config1/QM_PRG.ini")),
                                  QStringLiteral("Data_Backup"), QStringLiteral("Start")),
               QStringLiteral("0FF"));
+}
+
+TEST_F(HeadlessProgramTest, TheStartUpSaysWhatItFound)
+{
+    QProcess p;
+    start(p, {});
+    QByteArray out;
+    ASSERT_TRUE(waitStarted(p, out)) << out.constData();
+    const QString text = QString::fromUtf8(out);
+    for (const QString& line : QStringList{
+             QStringLiteral("Dossier de l'application: ") + home.path() + QStringLiteral("/ (trouvé)"),
+             QStringLiteral("Racine des lecteurs: ") + drives.path() + QStringLiteral(" (trouvé)"),
+             QStringLiteral("Configuration du site: ") + home.path() +
+                 QStringLiteral("/Settings/VL3_Config.ini (trouvé)"),
+             QStringLiteral("Base: Radio 1"),
+             QStringLiteral("  Données: ") + site.c(QStringLiteral("Data1/ (trouvé)")),
+             QStringLiteral("  XML: non défini"), QStringLiteral("Journal de trace: ")})
+        EXPECT_TRUE(text.contains(line)) << qPrintable(line) << '\n' << qPrintable(text);
+    p.terminate();
+    ASSERT_TRUE(p.waitForFinished(20000));
+}
+
+TEST_F(HeadlessProgramTest, AMissingSiteStopsTheStartUpAndCreatesNothing)
+{
+    // A wrong --home: no site configuration there.
+    QTemporaryDir wrongHome, emptyDrives;
+    QProcess p;
+    QProcessEnvironment env = QProcessEnvironment::systemEnvironment();
+    env.insert(QStringLiteral("VL3_DRIVE_ROOT"), emptyDrives.path());
+    env.insert(QStringLiteral("TMPDIR"), locks.path());
+    p.setProcessEnvironment(env);
+    p.start(kProgram, {QStringLiteral("--headless"), QStringLiteral("--home"), wrongHome.path()});
+    ASSERT_TRUE(p.waitForFinished(20000));
+    EXPECT_EQ(p.exitCode(), 1);
+    const QString err = QString::fromUtf8(p.readAllStandardError());
+    EXPECT_TRUE(err.contains(QStringLiteral("démarrage arrêté: configuration du site absente: ") +
+                             wrongHome.path() + QStringLiteral("/Settings/VL3_Config.ini")))
+        << qPrintable(err);
+    EXPECT_TRUE(QDir(wrongHome.path()).isEmpty()) << "no default site is made up";
+    EXPECT_TRUE(QDir(emptyDrives.path()).isEmpty());
+
+    // A typo in the data folder: the folder is not created with empty record files.
+    site.set(site.c(QStringLiteral("Site/Config1/VL3_Systeme.ini")), QStringLiteral("Base_01"),
+             QStringLiteral("Dossier_Data"), QStringLiteral("C:\\Dta1\\"));
+    QProcess typo;
+    start(typo, {});
+    ASSERT_TRUE(typo.waitForFinished(20000));
+    EXPECT_EQ(typo.exitCode(), 1);
+    EXPECT_TRUE(QString::fromUtf8(typo.readAllStandardError())
+                    .contains(QStringLiteral("démarrage arrêté: dossier des données absent: ") +
+                              site.c(QStringLiteral("Dta1/"))));
+    EXPECT_FALSE(QFileInfo::exists(site.c(QStringLiteral("Dta1"))));
+}
+
+TEST_F(HeadlessProgramTest, TheOnlyEndpointNotListeningStopsTheStartUp)
+{
+    // An address of another machine: nothing can listen on it here.
+    const QString settings = home.filePath(QStringLiteral("Settings/VL3_Tools_NVX/VL3_Tools_NVX.Ini"));
+    site.set(settings, QStringLiteral("Peripheriques_Reseau_Reception_UDP_0"), QStringLiteral("IP"),
+             QStringLiteral("192.0.2.1"));
+    site.set(settings, QStringLiteral("Peripheriques_Reseau_Reception_UDP_0"), QStringLiteral("Port"),
+             QStringLiteral("5000"));
+    site.set(settings, QStringLiteral("Peripheriques_Reseau_Reception_UDP_0"), QStringLiteral("Actif"),
+             QStringLiteral("1"));
+    QProcess p;
+    start(p, {});
+    ASSERT_TRUE(p.waitForFinished(20000));
+    EXPECT_EQ(p.exitCode(), 1);
+    EXPECT_TRUE(QString::fromUtf8(p.readAllStandardError())
+                    .contains(QStringLiteral("démarrage arrêté: écoute UDP impossible sur 192.0.2.1:5000")));
+    EXPECT_EQ(nvx::IniFile::read(site.c(QStringLiteral("Site/Config1/QM_PRG.ini")),
+                                 QStringLiteral("Data_Backup"), QStringLiteral("Start")),
+              QStringLiteral("0FF"))
+        << "the stop unloads like a quit";
 }
 
 TEST_F(HeadlessProgramTest, AnUnknownOptionIsRefusedWithItsNameAndTheUsage)

@@ -1,0 +1,84 @@
+// What a start-up without windows checks before it runs, and what it says it found.
+#include "app/Application.h"
+#include "common/Clock.h"
+#include "common/NativePath.h"
+#include "common/TextHelpers.h"
+#include "link/UdpSocket.h"
+
+#include <QDate>
+#include <QFileInfo>
+
+namespace nvx {
+
+namespace {
+
+QString etat(bool present)
+{
+    return present ? QStringLiteral("trouvé") : QStringLiteral("absent");
+}
+
+// "label: native path (trouvé|absent)"; a folder or file not named says so.
+QString ligne(const QString& libelle, const QString& cheminSuite, bool dossier)
+{
+    if (cheminSuite.trimmed().isEmpty())
+        return libelle + QStringLiteral(": non défini");
+    const QString natif = NativePath(cheminSuite);
+    const QFileInfo info(natif);
+    return libelle + QStringLiteral(": ") + natif + QStringLiteral(" (") +
+           etat(dossier ? info.isDir() : info.isFile()) + u')';
+}
+
+} // namespace
+
+bool Application::siteConfigure()
+{
+    const QString fichier = CheckRep(flags.DossierApplication) + QStringLiteral("Settings\\VL3_Config.ini");
+    if (QFileInfo(NativePath(fichier)).isFile())
+        return true;
+    raisonArret_ = QStringLiteral("configuration du site absente: ") + NativePath(fichier);
+    return false;
+}
+
+bool Application::receptionOuverte()
+{
+    int actifs = 0;
+    int ouverts = 0;
+    QString adresse;
+    for (int i = 0; i < Settings::kReceptions; ++i) {
+        if (!settings.Reception[size_t(i)].Actif)
+            continue;
+        ++actifs;
+        adresse =
+            settings.Reception[size_t(i)].IP.trimmed() + u':' + settings.Reception[size_t(i)].Port.trimmed();
+        if (intake.socket(i).handle() != -1)
+            ++ouverts;
+    }
+    if (actifs != 1 || ouverts == 1)
+        return true;
+    raisonArret_ = QStringLiteral("écoute UDP impossible sur ") + adresse;
+    return false;
+}
+
+QStringList Application::rapportDemarrage()
+{
+    trace.flush(); // so that the day's file is there when it is there to be
+    QStringList lignes;
+    lignes << ligne(QStringLiteral("Dossier de l'application"), flags.DossierApplication, true)
+           << ligne(QStringLiteral("Racine des lecteurs"), driveRoot(), true)
+           << ligne(QStringLiteral("Configuration du site"),
+                    CheckRep(flags.DossierApplication) + QStringLiteral("Settings\\VL3_Config.ini"), false);
+    if (config.NbBases > 0) {
+        const ParametresBase& base = config.DossiersBase[size_t(qBound(0, int(flags.BaseCourante), 4))];
+        lignes << QStringLiteral("Base: ") + base.Lib
+               << ligne(QStringLiteral("  Données"), base.DossierData, true)
+               << ligne(QStringLiteral("  Journaux"), base.DossierLogOutil, true)
+               << ligne(QStringLiteral("  XML"), settings.TexteDossierXML, true)
+               << ligne(QStringLiteral("Réglages de l'outil"),
+                        config.NomFichierSettings({}, QStringLiteral(".Ini")), false)
+               << ligne(QStringLiteral("Journal de trace"),
+                        trace.logFolder(0) + D2S(clock_.now().date()) + QStringLiteral(".Log"), false);
+    }
+    return lignes;
+}
+
+} // namespace nvx
