@@ -19,7 +19,7 @@ QString usageText()
         "  --btrieve-library PATH  use this record engine library (its BTRCALL) instead of the\n"
         "                     embedded engine (default: $VL3_BTRIEVE_LIBRARY, else embedded)\n"
         "  --job TEXT         start, run this scheduler request (\"<NoStation:1><HHDeb:07>...\"),\n"
-        "                     then shut down and exit 0\n"
+        "                     then shut down\n"
         "  --version          print the version (year.MMDD.HHMM) and exit\n"
         "  --help             print this help and exit\n"
         "\n"
@@ -27,7 +27,15 @@ QString usageText()
         "  /Instance=N or /I=N   settings of instance N (1..10)\n"
         "  /Wait=MS              pause before starting\n"
         "  /IP=ADDRESS           target address, traced\n"
-        "  /Veille=True          go to standby once started\n");
+        "  /Veille=True          go to standby once started\n"
+        "\n"
+        "Exit status:\n"
+        "  0  quit asked (SIGINT, SIGTERM, SIGHUP); with --job: every hour the platform could\n"
+        "     take was sent\n"
+        "  1  the start-up stopped (another copy runs, the site or its data folder is missing,\n"
+        "     the only reception endpoint cannot listen, the user is refused)\n"
+        "  2  a usage error; with --job: the job ended with the authentication problem\n"
+        "  3  with --job: the request was refused, or some hour was not written or not sent\n");
 }
 
 } // namespace nvx

@@ -168,6 +168,8 @@ TEST_F(HeadlessProgramTest, AnUnknownOptionIsRefusedWithItsNameAndTheUsage)
     const QString err = QString::fromUtf8(p.readAllStandardError());
     EXPECT_TRUE(err.startsWith(QStringLiteral("vl3-tools-nvx: unknown option --hme\n"))) << qPrintable(err);
     EXPECT_TRUE(err.contains(QStringLiteral("Usage: vl3-tools-nvx")));
+    EXPECT_TRUE(err.contains(QStringLiteral("3  with --job: the request was refused")))
+        << "the exit codes are listed";
     EXPECT_TRUE(traceFile().isEmpty()) << "nothing was started";
 }
 

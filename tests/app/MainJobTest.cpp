@@ -81,22 +81,26 @@ protected:
         settings(QStringLiteral("Plateforme"), QStringLiteral("URL"), QStringLiteral("http://") + address);
         return address;
     }
-    // Starts the tool on one job for hours 07 and 08.
-    void startJob(QProcess& tool) const
+    // Starts the tool on one job for hours 07 and 08 (of another request when given).
+    void startJob(QProcess& tool,
+                  const QString& request = QStringLiteral(
+                      "<NoStation:1><DateConducteur:20200508><HHDeb:07><HHFin:08><StationLib:Matin>")) const
     {
         QProcessEnvironment env = QProcessEnvironment::systemEnvironment();
         env.insert(QStringLiteral("VL3_DRIVE_ROOT"), drives.path());
         env.insert(QStringLiteral("TMPDIR"), drives.path());
         tool.setProcessEnvironment(env);
-        tool.start(
-            kBin + QStringLiteral("/vl3-tools-nvx"),
-            {QStringLiteral("--headless"), QStringLiteral("--home"), home.path(), QStringLiteral("--job"),
-             QStringLiteral("<NoStation:1><DateConducteur:20200508><HHDeb:07><HHFin:08><StationLib:Matin>")});
+        tool.start(kBin + QStringLiteral("/vl3-tools-nvx"),
+                   {QStringLiteral("--headless"), QStringLiteral("--home"), home.path(),
+                    QStringLiteral("--job"), request});
     }
-    int job(QByteArray* out = nullptr) const
+    int job(QByteArray* out = nullptr, const QString& request = {}) const
     {
         QProcess tool;
-        startJob(tool);
+        if (request.isEmpty())
+            startJob(tool);
+        else
+            startJob(tool, request);
         EXPECT_TRUE(tool.waitForFinished(60000));
         if (out)
             *out = tool.readAllStandardOutput();
@@ -321,6 +325,22 @@ TEST_F(MainJobTest, ARequestThatArrivesDuringTheStartUpConnectWaitsForIt)
     EXPECT_EQ(imports(state(address)).size(), 2);
     EXPECT_EQ(requests().count(QStringLiteral("POST /vlapi/auth")), 1) << "no login beyond the start-up's";
     stop(tool);
+}
+
+TEST_F(MainJobTest, AWrongStationOrAnEmptyDayIsNeverUploaded)
+{
+    const QString address = startPlatform();
+    QByteArray out;
+    // A station the one-station database does not have.
+    EXPECT_EQ(job(&out, QStringLiteral("<NoStation:9><DateConducteur:20200508><HHDeb:07><HHFin:08>")), 3);
+    EXPECT_TRUE(out.contains("Requ\xc3\xaate invalide: NoStation '9'")) << out.constData();
+    // A day the database does not hold: every hour is empty.
+    EXPECT_EQ(job(&out, QStringLiteral("<NoStation:1><DateConducteur:20201208><HHDeb:07><HHFin:08>")), 3);
+    EXPECT_TRUE(out.contains("Conducteur de 07H vide: non envoy\xc3\xa9")) << out.constData();
+    EXPECT_TRUE(out.contains("Conducteur de 08H vide: non envoy\xc3\xa9")) << out.constData();
+    EXPECT_TRUE(imports(state(address)).isEmpty());
+    EXPECT_TRUE(requests().filter(QStringLiteral("/schedule/import")).isEmpty());
+    EXPECT_TRUE(xmlFiles().isEmpty());
 }
 
 TEST_F(MainJobTest, PlatformDownKeepsTheFilesAndSaysSo)
