@@ -3,12 +3,14 @@
 #include <QDate>
 #include <QDir>
 #include <QElapsedTimer>
+#include <QEventLoop>
 #include <QFile>
 #include <QFileInfo>
+#include <QFileSystemWatcher>
 #include <QHostAddress>
 #include <QProcess>
 #include <QTemporaryDir>
-#include <QThread>
+#include <QTimer>
 #include <QUdpSocket>
 
 #include <gtest/gtest.h>
@@ -47,10 +49,14 @@ protected:
         return out.contains("Tools NVX started");
     }
 
+    QString traceFilePath() const
+    {
+        return site.c(QStringLiteral("Logs/Histo_VL3_Tools_NVX/")) +
+               QDate::currentDate().toString(QStringLiteral("yyyyMMdd")) + QStringLiteral(".Log");
+    }
     QString traceFile() const
     {
-        QFile log(site.c(QStringLiteral("Logs/Histo_VL3_Tools_NVX/")) +
-                  QDate::currentDate().toString(QStringLiteral("yyyyMMdd")) + QStringLiteral(".Log"));
+        QFile log(traceFilePath());
         return log.open(QIODevice::ReadOnly) ? QString::fromUtf8(log.readAll()) : QString();
     }
 
@@ -241,11 +247,19 @@ TEST_F(HeadlessProgramTest, SchedulerRequestOverUdpGetsEveryLineBack)
     EXPECT_EQ(messages.mid(messages.size() - 2),
               QStringList({QStringLiteral("Fin du traitement"), QStringLiteral("=================")}));
 
-    // The job is in the log file at once, and what followed it within a second.
+    // The job is in the log file at once, and what followed it within a second: each write to
+    // the file is waited for, up to a limit well beyond that second.
+    QFileSystemWatcher watcher({traceFilePath()});
+    QEventLoop loop;
+    QObject::connect(&watcher, &QFileSystemWatcher::fileChanged, &loop, &QEventLoop::quit);
+    QTimer limit;
+    limit.setSingleShot(true);
+    QObject::connect(&limit, &QTimer::timeout, &loop, &QEventLoop::quit);
     QElapsedTimer t;
     t.start();
-    while (!traceFile().contains(QStringLiteral("TimerDataArrival_Timer: End")) && t.elapsed() < 3000)
-        QThread::msleep(20);
+    limit.start(3000);
+    while (!traceFile().contains(QStringLiteral("TimerDataArrival_Timer: End")) && limit.isActive())
+        loop.exec();
     EXPECT_LT(t.elapsed(), 1500);
     EXPECT_TRUE(traceFile().contains(QStringLiteral("UDP: Data arrival: <ComputerName:")));
 

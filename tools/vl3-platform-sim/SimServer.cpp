@@ -260,14 +260,7 @@ int SimServer::listen(int wanted)
 bool SimServer::setRefusing(bool refusing)
 {
     if (refusing) {
-        if (!http_)
-            return true;
-        // Requests held by a fault end now, or the listener could not be joined.
-        stopping_ = true;
-        http_->stop();
-        if (thread_.joinable())
-            thread_.join();
-        http_.reset();
+        stopListening();
         stopping_ = false;
         return true;
     }
@@ -287,15 +280,21 @@ void SimServer::setFaults(std::vector<FaultRule> faults)
     }
 }
 
+void SimServer::stopListening()
+{
+    // Requests held by a fault end now, or the listener could not be joined.
+    stopping_ = true;
+    if (!http_)
+        return;
+    http_->stop();
+    if (thread_.joinable())
+        thread_.join();
+    http_.reset();
+}
+
 void SimServer::stop()
 {
-    stopping_ = true;
-    if (http_) {
-        http_->stop();
-        if (thread_.joinable())
-            thread_.join();
-        http_.reset();
-    }
+    stopListening();
     std::lock_guard lock(logMutex_);
     if (ownsLog_ && log_)
         std::fclose(log_);

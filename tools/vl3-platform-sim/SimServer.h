@@ -59,6 +59,8 @@ private:
         qint64 trickleMs = 0;
     };
     int listen(int port);
+    // Closes the listening socket and ends the connections and the requests held by a fault.
+    void stopListening();
     void serve(const httplib::Request& req, const std::string& body, httplib::Response& res);
     std::optional<FaultRule> decide(const std::string& method, const QString& path);
     void serveApi(const std::string& method, const std::string& path, const std::string& body, Reply& reply,
