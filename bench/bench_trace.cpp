@@ -3,9 +3,9 @@
 #include "common/AppFlags.h"
 #include "common/Clock.h"
 #include "common/NativePath.h"
-#include "common/Systeme.h"
-#include "common/TraceLog.h"
 #include "support/FakeHost.h"
+#include "system/Systeme.h"
+#include "system/Trace.h"
 
 #include <QTemporaryDir>
 

@@ -5,7 +5,7 @@
 #include "common/ErrorTrap.h"
 #include "common/Host.h"
 #include "common/NativePath.h"
-#include "common/TextHelpers.h"
+#include "common/PathText.h"
 
 #include <QDir>
 #include <QFileInfo>

@@ -5,8 +5,6 @@
 #include "common/AppFlags.h"
 #include "common/HourFiles.h"
 #include "common/Lifecycle.h"
-#include "common/Systeme.h"
-#include "common/TraceLog.h"
 #include "config/Configuration.h"
 #include "config/Ini.h"
 #include "config/Settings.h"
@@ -17,6 +15,8 @@
 #include "link/Replies.h"
 #include "link/RequestIntake.h"
 #include "platform/PlatformClient.h"
+#include "system/Systeme.h"
+#include "system/Trace.h"
 
 #include <QDateTime>
 

@@ -1,6 +1,6 @@
 #include "app/HeadlessHost.h"
 
-#include "common/ShellExecute.h"
+#include "system/ShellExecute.h"
 
 #include <QCoreApplication>
 

@@ -1,8 +1,9 @@
 // What a start-up without windows checks before it runs, and what it says it found.
 #include "app/Application.h"
 #include "common/Clock.h"
+#include "common/DateHelpers.h"
 #include "common/NativePath.h"
-#include "common/TextHelpers.h"
+#include "common/PathText.h"
 #include "link/UdpSocket.h"
 
 #include <QDate>

@@ -4,9 +4,9 @@
 #include "common/Clock.h"
 #include "common/Host.h"
 #include "common/NativePath.h"
-#include "common/Systeme.h"
 #include "config/Configuration.h"
 #include "config/Ini.h"
+#include "system/Systeme.h"
 
 #include <QProcess>
 

@@ -5,7 +5,7 @@
 #include "app/Usage.h"
 #include "common/Clock.h"
 #include "common/NativePath.h"
-#include "common/Systeme.h"
+#include "system/Systeme.h"
 
 #include <QCoreApplication>
 #include <QDir>

@@ -1,3 +1,5 @@
+#include "common/DateHelpers.h"
+
 #include "common/ErrorTrap.h"
 #include "common/Reporter.h"
 #include "common/TextHelpers.h"

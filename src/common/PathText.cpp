@@ -1,3 +1,5 @@
+#include "common/PathText.h"
+
 #include "common/TextHelpers.h"
 
 namespace nvx {

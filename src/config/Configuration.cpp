@@ -4,10 +4,11 @@
 #include "common/ErrorTrap.h"
 #include "common/Host.h"
 #include "common/NativePath.h"
+#include "common/PathText.h"
 #include "common/Reporter.h"
-#include "common/Systeme.h"
 #include "common/TextHelpers.h"
 #include "config/Ini.h"
+#include "system/Systeme.h"
 
 #include <algorithm>
 #include <cmath>

@@ -2,8 +2,8 @@
 
 #include "common/IniFile.h"
 #include "common/NativePath.h"
-#include "common/Systeme.h"
-#include "common/TextHelpers.h"
+#include "common/PathText.h"
+#include "system/Systeme.h"
 
 namespace nvx {
 

@@ -3,11 +3,12 @@
 #include "common/AppFlags.h"
 #include "common/ErrorTrap.h"
 #include "common/Host.h"
-#include "common/Systeme.h"
+#include "common/PathText.h"
 #include "common/TextHelpers.h"
-#include "common/TraceLog.h"
 #include "config/Configuration.h"
 #include "config/Ini.h"
+#include "system/Systeme.h"
+#include "system/Trace.h"
 
 namespace nvx {
 

@@ -4,12 +4,13 @@
 #include "common/ErrorTrap.h"
 #include "common/IniFile.h"
 #include "common/NativePath.h"
-#include "common/Systeme.h"
+#include "common/PathText.h"
 #include "common/TextHelpers.h"
-#include "common/TraceLog.h"
 #include "config/Configuration.h"
 #include "config/Ini.h"
 #include "config/Settings.h"
+#include "system/Systeme.h"
+#include "system/Trace.h"
 
 #include <QFileInfo>
 

@@ -5,11 +5,11 @@
 #include "common/ErrorTrap.h"
 #include "common/Host.h"
 #include "common/NativePath.h"
-#include "common/Systeme.h"
-#include "common/TextHelpers.h"
-#include "common/TraceLog.h"
+#include "common/PathText.h"
 #include "config/Configuration.h"
 #include "db/engine/BtrieveEngine.h"
+#include "system/Systeme.h"
+#include "system/Trace.h"
 
 #include <QFile>
 

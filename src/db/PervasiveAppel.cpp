@@ -4,10 +4,10 @@
 #include "common/Clock.h"
 #include "common/ErrorTrap.h"
 #include "common/Host.h"
-#include "common/TraceLog.h"
 #include "common/Win1252.h"
 #include "db/Pervasive.h"
 #include "db/engine/BtrieveEngine.h"
+#include "system/Trace.h"
 
 namespace nvx {
 

@@ -1,13 +1,14 @@
 // Texts and reports of the engine's errors.
 #include "common/AppFlags.h"
 #include "common/Clock.h"
+#include "common/DateHelpers.h"
 #include "common/ErrorTrap.h"
 #include "common/Host.h"
-#include "common/Systeme.h"
 #include "common/TextHelpers.h"
-#include "common/TraceLog.h"
 #include "config/Configuration.h"
 #include "db/Pervasive.h"
+#include "system/Systeme.h"
+#include "system/Trace.h"
 
 namespace nvx {
 

@@ -2,8 +2,8 @@
 #include "common/AppFlags.h"
 #include "common/ErrorTrap.h"
 #include "common/TextHelpers.h"
-#include "common/TraceLog.h"
 #include "db/Pervasive.h"
+#include "system/Trace.h"
 
 #include <cmath>
 #include <limits>

@@ -2,9 +2,11 @@
 
 #include "common/AppFlags.h"
 #include "common/Clock.h"
+#include "common/DateHelpers.h"
 #include "common/ErrorTrap.h"
 #include "common/HourFiles.h"
 #include "common/NativePath.h"
+#include "common/PathText.h"
 #include "common/Reporter.h"
 #include "common/TextHelpers.h"
 #include "common/Win1252.h"

@@ -8,8 +8,8 @@
 #include "common/JobSteps.h"
 #include "common/Lifecycle.h"
 #include "common/Reporter.h"
-#include "common/Systeme.h"
 #include "common/TextHelpers.h"
+#include "system/Systeme.h"
 
 namespace nvx {
 

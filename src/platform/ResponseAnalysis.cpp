@@ -1,10 +1,11 @@
 #include "platform/ResponseAnalysis.h"
 
 #include "common/Clock.h"
+#include "common/DateHelpers.h"
 #include "common/ErrorTrap.h"
 #include "common/JobSteps.h"
 #include "common/NativePath.h"
-#include "common/TextHelpers.h"
+#include "common/PathText.h"
 #include "platform/PlatformRequests.h"
 #include "platform/PlatformValues.h"
 #include "platform/TokenStore.h"

@@ -1,8 +1,8 @@
 #include "platform/TokenStore.h"
 
-#include "common/Systeme.h"
 #include "common/TextHelpers.h"
 #include "platform/PlatformValues.h"
+#include "system/Systeme.h"
 
 #include <QRandomGenerator>
 

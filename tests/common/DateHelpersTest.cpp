@@ -1,4 +1,5 @@
-#include "common/TextHelpers.h"
+#include "common/DateHelpers.h"
+
 #include "support/RecordingReporter.h"
 
 #include <gtest/gtest.h>

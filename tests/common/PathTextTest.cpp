@@ -1,5 +1,6 @@
-#include "common/TextHelpers.h"
+#include "common/PathText.h"
 
+#include <QStringList>
 #include <gtest/gtest.h>
 
 using namespace nvx;

@@ -6,11 +6,11 @@
 #include "common/JobSteps.h"
 #include "common/Lifecycle.h"
 #include "common/NativePath.h"
-#include "common/Systeme.h"
-#include "common/TraceLog.h"
 #include "link/ScheduleRequest.h"
 #include "support/FakeClock.h"
 #include "support/FakeHost.h"
+#include "system/Systeme.h"
+#include "system/Trace.h"
 
 #include <QDir>
 #include <QFile>

@@ -3,11 +3,11 @@
 #include "SimServer.h"
 #include "common/AppFlags.h"
 #include "common/JobSteps.h"
-#include "common/Systeme.h"
 #include "platform/PlatformClient.h"
 #include "support/FakeClock.h"
 #include "support/FakeHost.h"
 #include "support/RecordingReporter.h"
+#include "system/Systeme.h"
 
 #include <QDir>
 #include <QFile>

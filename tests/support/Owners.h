@@ -2,12 +2,12 @@
 
 #include "common/AppFlags.h"
 #include "common/NativePath.h"
-#include "common/Systeme.h"
-#include "common/TraceLog.h"
 #include "config/Configuration.h"
 #include "config/Ini.h"
 #include "support/FakeClock.h"
 #include "support/FakeHost.h"
+#include "system/Systeme.h"
+#include "system/Trace.h"
 
 #include <QStringList>
 #include <QTemporaryDir>

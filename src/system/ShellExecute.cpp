@@ -1,4 +1,4 @@
-#include "common/ShellExecute.h"
+#include "system/ShellExecute.h"
 
 #include "common/NativePath.h"
 

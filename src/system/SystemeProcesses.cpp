@@ -4,7 +4,7 @@
 #include "common/Host.h"
 #include "common/NativePath.h"
 #include "common/Reporter.h"
-#include "common/Systeme.h"
+#include "system/Systeme.h"
 
 #include <QCoreApplication>
 #include <QDir>

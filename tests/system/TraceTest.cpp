@@ -1,4 +1,4 @@
-#include "common/TraceLog.h"
+#include "system/Trace.h"
 
 #include "support/Owners.h"
 

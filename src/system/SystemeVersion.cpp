@@ -1,4 +1,4 @@
-#include "common/Systeme.h"
+#include "system/Systeme.h"
 
 namespace nvx {
 

@@ -1,12 +1,14 @@
-#include "common/TraceLog.h"
+#include "system/Trace.h"
 
 #include "common/AppFlags.h"
 #include "common/Clock.h"
+#include "common/DateHelpers.h"
 #include "common/ErrorTrap.h"
 #include "common/Host.h"
 #include "common/NativePath.h"
-#include "common/Systeme.h"
+#include "common/PathText.h"
 #include "common/TextHelpers.h"
+#include "system/Systeme.h"
 
 #include <QDir>
 #include <QFile>

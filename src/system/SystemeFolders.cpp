@@ -1,8 +1,8 @@
 #include "common/ErrorTrap.h"
 #include "common/NativePath.h"
+#include "common/PathText.h"
 #include "common/Reporter.h"
-#include "common/Systeme.h"
-#include "common/TextHelpers.h"
+#include "system/Systeme.h"
 
 #include <QDir>
 #include <QFile>

@@ -2,7 +2,7 @@
 #include "common/ErrorTrap.h"
 #include "common/IniFile.h"
 #include "common/NativePath.h"
-#include "common/Systeme.h"
+#include "system/Systeme.h"
 
 #include <limits>
 

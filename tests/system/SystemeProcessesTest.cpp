@@ -1,10 +1,10 @@
 #include "common/AppFlags.h"
 #include "common/Clock.h"
 #include "common/NativePath.h"
-#include "common/Systeme.h"
 #include "support/FakeClock.h"
 #include "support/FakeHost.h"
 #include "support/RecordingReporter.h"
+#include "system/Systeme.h"
 
 #include <QCoreApplication>
 #include <QDir>

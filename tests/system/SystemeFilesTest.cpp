@@ -1,9 +1,9 @@
 #include "common/AppFlags.h"
 #include "common/NativePath.h"
-#include "common/Systeme.h"
 #include "support/FakeClock.h"
 #include "support/FakeHost.h"
 #include "support/RecordingReporter.h"
+#include "system/Systeme.h"
 
 #include <QDir>
 #include <QFile>

@@ -1,6 +1,6 @@
 #include "common/Clock.h"
 #include "common/NativePath.h"
-#include "common/Systeme.h"
+#include "system/Systeme.h"
 
 #include <QDir>
 #include <QFile>
