@@ -121,8 +121,8 @@ inline void verifier(bool ok, const char* quoi)
 struct Programme {
     std::unique_ptr<BtrieveEngine> engine = createEmbeddedEngine();
     test::DbOwners o{engine.get()};
-    Settings settings{o.flags, o.trace, o.systeme, o.host, o.ini, o.config};
-    ScheduleExport exporter{o.flags, o.trace, o.clock, o.pervasive, settings, o.config};
+    Settings settings{o.identity, o.trace, o.systeme, o.host, o.ini, o.config};
+    ScheduleExport exporter{o.identity, o.trace, o.clock, o.pervasive, settings, o.config};
     HourFiles fichiers;
 
     explicit Programme(const Enregistrements& e)

@@ -8,7 +8,7 @@
 #include "SimServer.h"
 #include "common/JobSteps.h"
 #include "common/Lifecycle.h"
-#include "link/JobDriver.h"
+#include "job/JobDriver.h"
 #include "platform/HttpTransport.h"
 #include "platform/PlatformClient.h"
 #include "platform/PlatformRequests.h"
@@ -117,7 +117,7 @@ struct Banc {
         config.Ftp.PW = QStringLiteral("p&w");
         client = std::make_unique<PlatformClient>(config, o.trace, o.clock, o.host, o.systeme, lignes);
         timed = std::make_unique<TimedPlatform>(*client);
-        driver = std::make_unique<JobDriver>(o.flags, o.trace, o.clock, o.host, o.systeme, lifecycle, lignes,
+        driver = std::make_unique<JobDriver>(o.identity, o.trace, o.clock, o.host, o.systeme, lifecycle, lignes,
                                              programme.exporter, *timed, programme.fichiers);
         // Authenticated at start-up, as the program is before its first job.
         client->CommandConnecter_Click();

@@ -3,7 +3,7 @@
 // needs after each datagram.
 #include "common/Clock.h"
 #include "common/Win1252.h"
-#include "link/JobDriver.h"
+#include "job/JobDriver.h"
 #include "link/Replies.h"
 #include "link/RequestIntake.h"
 #include "link/UdpSocket.h"
@@ -39,9 +39,9 @@ void BM_BurstWhileAJobRuns(benchmark::State& state)
         RecordingExport exporter;
         RecordingPlatform platform;
         NullLines lines;
-        JobDriver driver(owners.flags, owners.trace, owners.clock, owners.host, owners.systeme,
+        JobDriver driver(owners.identity, owners.trace, owners.clock, owners.host, owners.systeme,
                          owners.lifecycle, lines, exporter, platform, files);
-        RequestIntake intake(owners.flags, owners.trace, owners.host, owners.settings, owners.lifecycle,
+        RequestIntake intake(owners.identity, owners.trace, owners.host, owners.settings, owners.lifecycle,
                              driver);
         owners.settings.Reception[0] = {QStringLiteral("127.0.0.1"), QStringLiteral("0"), false};
         owners.settings.setReceptionActif(0, true);
@@ -76,7 +76,7 @@ void BM_EchoedLine(benchmark::State& state)
 {
     LinkOwners owners;
     SystemClock clock;
-    Replies replies(owners.flags, owners.trace, clock, owners.host, owners.settings);
+    Replies replies(owners.identity, owners.trace, clock, owners.host, owners.settings);
     replies.attenteApresEcriture = 0;
     QUdpSocket scheduler;
     scheduler.bind(QHostAddress(QStringLiteral("127.0.0.2")), 0);

@@ -6,7 +6,7 @@
 //   NVX_SOAK_JOBS=1000 build/bin/bench_soak a shorter run
 #include "DayFixture.h"
 #include "common/Lifecycle.h"
-#include "link/JobDriver.h"
+#include "job/JobDriver.h"
 #include "link/Replies.h"
 #include "platform/PlatformClient.h"
 
@@ -84,7 +84,7 @@ void BM_Soak(benchmark::State& state)
     test::DbOwners& o = programme.o;
     o.systeme.setRegistryFolder(o.drives.path() + QStringLiteral("/"));
     // As in the running program: settings loaded, trace lines going to the daily file in batches.
-    o.flags.SetupCharge = true;
+    o.lifecycle.setSetupCharge(true);
     o.trace.setLogFolder(0, QStringLiteral("C:\\Logs\\"));
     Simulator sim;
     PlatformConfig config;
@@ -92,10 +92,10 @@ void BM_Soak(benchmark::State& state)
     config.Cle = QStringLiteral("soak-key");
     config.Secret = QStringLiteral("soak-secret");
     config.DossierXML = programme.settings.TexteDossierXML;
-    Replies replies(o.flags, o.trace, o.clock, o.host, programme.settings);
+    Replies replies(o.identity, o.trace, o.clock, o.host, programme.settings);
     PlatformClient client(config, o.trace, o.clock, o.host, o.systeme, replies);
     Lifecycle lifecycle(o.trace);
-    JobDriver driver(o.flags, o.trace, o.clock, o.host, o.systeme, lifecycle, replies, programme.exporter,
+    JobDriver driver(o.identity, o.trace, o.clock, o.host, o.systeme, lifecycle, replies, programme.exporter,
                      client, programme.fichiers);
     client.CommandConnecter_Click();
     verifier(client.PbBTokenValide(), "login");

@@ -1,6 +1,7 @@
 // Trace-log throughput: lines per second from TraceLog to the daily file, written in batches
 // of the default size (200 lines).
-#include "common/AppFlags.h"
+#include "common/Lifecycle.h"
+#include "common/Identity.h"
 #include "common/Clock.h"
 #include "common/NativePath.h"
 #include "support/FakeHost.h"
@@ -19,10 +20,11 @@ void BM_TraceLogToFile(benchmark::State& state)
     nvx::setDriveRoot(tmp.path());
     nvx::SystemClock clock;
     nvx::test::FakeHost host;
-    nvx::AppFlags flags;
-    flags.SetupCharge = true;
-    nvx::Trace trace(clock, host, flags);
-    nvx::Systeme systeme(trace, clock, host, flags);
+    nvx::Identity identity;
+    nvx::Lifecycle lifecycle;
+    lifecycle.setSetupCharge(true);
+    nvx::Trace trace(clock, host, identity, lifecycle);
+    nvx::Systeme systeme(trace, clock, host, identity, lifecycle);
     trace.attach(systeme);
     trace.setLogFolder(0, QStringLiteral("C:\\Logs\\"));
     trace.setBatchSizeText(QString::number(state.range(0)));

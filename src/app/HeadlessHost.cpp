@@ -1,6 +1,5 @@
 #include "app/HeadlessHost.h"
 
-#include "system/ShellExecute.h"
 
 #include <QCoreApplication>
 
@@ -29,7 +28,6 @@ void HeadlessHost::setSplashText(const QString& text)
     out_ << text << Qt::endl;
 }
 
-void HeadlessHost::setCaption(const QString&) {}
 
 QString HeadlessHost::selectFolder(const QString&, const QString&)
 {
@@ -46,11 +44,6 @@ int HeadlessHost::selectItem(const QString&, const QStringList&, int preselected
     return preselected;
 }
 
-int HeadlessHost::shellExecute(const QString& verb, const QString& file, const QString& parameters,
-                               const QString& directory, int)
-{
-    return shellExecuteNative(verb, file, parameters, directory);
-}
 
 void HeadlessHost::addProgressLine(const QString& line)
 {

@@ -18,19 +18,16 @@ public:
     Answer messageBox(Icon icon, Buttons buttons, const QString& title, const QString& text,
                       Answer defaultAnswer) override;
     void setSplashText(const QString& text) override;
-    void setCaption(const QString& caption) override;
     QString selectFolder(const QString& title, const QString& startFolder) override;
     QString selectOpenFile(const QString& folder, const QString& filter,
                            const QString& proposedFile) override;
     int selectItem(const QString& title, const QStringList& items, int preselected) override;
-    int shellExecute(const QString& verb, const QString& file, const QString& parameters,
-                     const QString& directory, int showMode) override;
-    void addProgressLine(const QString& line) override;
-    void clearProgressLines() override {}
-    void addIncidentLine(const QString& line) override;
-    void clearIncidentLines() override {}
-    void setIncidentIndicator(bool) override {}
     void pump() override;
+
+    // What a window would show, printed: the job's progress lines on stdout, the incidents on
+    // stderr.
+    void addProgressLine(const QString& line);
+    void addIncidentLine(const QString& line);
 
 private:
     QTextStream out_;

@@ -1,6 +1,7 @@
 #include "app/UserRights.h"
 
-#include "common/AppFlags.h"
+#include "common/Lifecycle.h"
+#include "common/Identity.h"
 #include "common/Clock.h"
 #include "common/Host.h"
 #include "common/NativePath.h"
@@ -12,9 +13,9 @@
 
 namespace nvx {
 
-UserRights::UserRights(AppFlags& flags, IniAccess& ini, Configuration& config, Systeme& systeme, Host& host,
+UserRights::UserRights(Identity& identity, const Lifecycle& lifecycle, IniAccess& ini, Configuration& config, Systeme& systeme, Host& host,
                        Clock& clock)
-    : flags_(flags), ini_(ini), config_(config), systeme_(systeme), host_(host), clock_(clock)
+    : identity_(identity), lifecycle_(lifecycle), ini_(ini), config_(config), systeme_(systeme), host_(host), clock_(clock)
 {
 }
 
@@ -47,9 +48,9 @@ bool UserRights::GestionDroitsUser()
 QString UserRights::programmeUtilisateur() const
 {
 #ifdef Q_OS_WIN
-    return flags_.DossierApplication + QStringLiteral("VL3_Tools_User.exe");
+    return identity_.DossierApplication + QStringLiteral("VL3_Tools_User.exe");
 #else
-    return flags_.DossierApplication + QStringLiteral("VL3_Tools_User");
+    return identity_.DossierApplication + QStringLiteral("VL3_Tools_User");
 #endif
 }
 
@@ -68,7 +69,7 @@ bool UserRights::selectionUtilisateur()
     if (!process.waitForStarted(10000))
         return false;
     // The person works in the other program; keep this one responsive meanwhile.
-    while (process.state() != QProcess::NotRunning && !flags_.PbBFermetureApplication) {
+    while (process.state() != QProcess::NotRunning && !lifecycle_.PbBFermetureApplication()) {
         host_.pump();
         process.waitForFinished(50);
         clock_.sleep(0);

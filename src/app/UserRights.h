@@ -11,13 +11,14 @@ class Configuration;
 class Systeme;
 class Host;
 class Clock;
-struct AppFlags;
+struct Identity;
+class Lifecycle;
 
 // The least of the suite's user rights that start-up needs: whether a login is mandatory,
 // who the current user is, whether that user may run this tool, and the user selection.
 class UserRights {
 public:
-    UserRights(AppFlags& flags, IniAccess& ini, Configuration& config, Systeme& systeme, Host& host,
+    UserRights(Identity& identity, const Lifecycle& lifecycle, IniAccess& ini, Configuration& config, Systeme& systeme, Host& host,
                Clock& clock);
 
     // True when "DroitsUsers"/"Actif" of the system file is not "0"; read once.
@@ -33,7 +34,8 @@ public:
     QString programmeUtilisateur() const;
 
 private:
-    AppFlags& flags_;
+    Identity& identity_;
+    const Lifecycle& lifecycle_;
     IniAccess& ini_;
     Configuration& config_;
     Systeme& systeme_;

@@ -41,47 +41,52 @@ int main(int argc, char** argv)
 
     nvx::SystemClock clock;
     nvx::HeadlessHost host;
-    nvx::Application application(host, clock);
-    // There are no windows yet: every start is one without a person to answer its questions.
-    application.demarrageStrict = true;
-    application.finProcessus = [] { QCoreApplication::exit(0); };
-
-    application.finImmediate = [] { std::exit(1); };
     QString erreurMoteur;
-    if (!application.choisirMoteur(options.btrieveLibrary, &erreurMoteur)) {
+    std::unique_ptr<nvx::BtrieveEngine> moteur =
+        nvx::Application::choisirMoteur(options.btrieveLibrary, &erreurMoteur);
+    if (!moteur) {
         err << "vl3-tools-nvx: " << erreurMoteur << Qt::endl;
         return 2;
     }
+    nvx::Application application(host, clock, std::move(moteur));
+    nvx::FrmMain& frmMain = application.frmMain();
+    QObject::connect(&application.driver(), &nvx::JobDriver::progressLine, &app,
+                     [&host](const QString& ligne) { host.addProgressLine(ligne); });
+    QObject::connect(&application.trace(), &nvx::Trace::incidentAdded, &app,
+                     [&host](const QString& ligne) { host.addIncidentLine(ligne); });
+    // There are no windows yet: every start is one without a person to answer its questions.
+    frmMain.demarrageStrict = true;
+    QObject::connect(&frmMain, &nvx::FrmMain::processEnded, &app, [] { QCoreApplication::exit(0); });
+    QObject::connect(&frmMain, &nvx::FrmMain::abortRequested, &app, [] { std::exit(1); });
 
     // The operator's SIGINT or SIGTERM is a confirmed quit, from the first step of the start-up
     // (which may wait for a slow platform) to the last.
     nvx::SignalWatcher watcher;
     QObject::connect(&watcher, &nvx::SignalWatcher::terminationRequested,
-                     [&](int) { application.lifecycle.requestQuit(); });
+                     [&](int) { application.lifecycle().requestQuit(); });
 
     const QString executable = QCoreApplication::applicationFilePath();
-    application.Form_Initialize(nvx::Application::resolveDossierApplication(options.home, executable),
-                                executable);
-    const bool demarre = application.Form_Load(options.LigneDeCommande);
+    frmMain.Form_Initialize(nvx::FrmMain::resolveDossierApplication(options.home, executable), executable);
+    const bool demarre = frmMain.Form_Load(options.LigneDeCommande);
     // What the start-up found, for the person who reads the console or the service's journal.
-    for (const QString& ligne : application.rapportDemarrage())
+    for (const QString& ligne : frmMain.rapportDemarrage())
         out << ligne << Qt::endl;
     if (!demarre) {
         // Stopped during start-up (second copy, site missing, database choice abandoned, user refused).
-        if (!application.raisonArret().isEmpty())
-            err << "vl3-tools-nvx: démarrage arrêté: " << application.raisonArret() << Qt::endl;
-        application.trace.flush();
+        if (!frmMain.raisonArret().isEmpty())
+            err << "vl3-tools-nvx: démarrage arrêté: " << frmMain.raisonArret() << Qt::endl;
+        application.trace().flush();
         return 1;
     }
     // Quit asked while starting: the unload has run already.
-    if (application.lifecycle.state() == nvx::Lifecycle::State::Closed)
+    if (application.lifecycle().state() == nvx::Lifecycle::State::Closed)
         return 0;
 
     if (!options.job.isEmpty()) {
-        const int resultat = application.executerRequete(options.job);
-        application.lifecycle.requestQuit();
+        const int resultat = frmMain.executerRequete(options.job);
+        application.lifecycle().requestQuit();
         return resultat;
     }
-    out << "Tools NVX started: " << application.caption(true) << Qt::endl;
+    out << "Tools NVX started: " << frmMain.caption(true) << Qt::endl;
     return QCoreApplication::exec();
 }

@@ -4,7 +4,7 @@
 
 namespace nvx {
 
-Lifecycle::Lifecycle(Reporter& reporter, QObject* parent) : QObject(parent), reporter_(reporter) {}
+Lifecycle::Lifecycle(QObject* parent) : QObject(parent) {}
 
 Lifecycle::State Lifecycle::state() const
 {
@@ -23,8 +23,8 @@ void Lifecycle::requestQuit()
         return;
     const State before = state();
     quitRequested_ = true;
-    if (before == State::Starting || before == State::Busy)
-        reporter_.trace(
+    if (reporter_ && (before == State::Starting || before == State::Busy))
+        reporter_->trace(
             before == State::Starting
                 ? QStringLiteral("Quit requested: it takes effect once start-up has returned")
                 : QStringLiteral("Quit requested: it takes effect at the end of the running job"));

@@ -17,13 +17,22 @@ public:
     enum class State { Starting, Ready, Busy, Closing, Closed };
     Q_ENUM(State)
 
-    explicit Lifecycle(Reporter& reporter, QObject* parent = nullptr);
+    explicit Lifecycle(QObject* parent = nullptr);
+    // Where the quit is traced; the trace log is built after the lifecycle, which it reads.
+    void setReporter(Reporter& reporter) { reporter_ = &reporter; }
 
     State state() const;
     // A job or a platform connect is in progress.
     bool busy() const { return activities_ > 0; }
     // A quit was asked: exchanges in progress end, no new request is taken.
     bool quitRequested() const { return quitRequested_; }
+    // The unload has begun: waits end, nothing new starts.
+    bool PbBFermetureApplication() const { return closing_ || closed_; }
+    // The start-up sequence runs.
+    bool PbBInModeLoadingFrmMain() const { return starting_; }
+    // The settings are loaded, from their load to their unload: the trace may write its files.
+    bool SetupCharge() const { return setupCharge_; }
+    void setSetupCharge(bool charge) { setupCharge_ = charge; }
 
     // The one entry point of every way to quit.
     void requestQuit();
@@ -55,7 +64,8 @@ private:
     // Emits what changed and, when a quit waits and nothing holds it any more, unloadDue.
     void settle(State before);
 
-    Reporter& reporter_;
+    Reporter* reporter_ = nullptr;
+    bool setupCharge_ = false;
     int activities_ = 0;
     bool starting_ = true;
     bool quitRequested_ = false;

@@ -1,6 +1,6 @@
 #include "config/Configuration.h"
 
-#include "common/AppFlags.h"
+#include "common/Identity.h"
 #include "common/ErrorTrap.h"
 #include "common/Host.h"
 #include "common/NativePath.h"
@@ -66,9 +66,9 @@ QDate dateLimite(const QString& text)
 
 } // namespace
 
-Configuration::Configuration(AppFlags& flags, Reporter& reporter, Systeme& systeme, IniAccess& ini,
+Configuration::Configuration(Identity& identity, Reporter& reporter, Systeme& systeme, IniAccess& ini,
                              Host& host)
-    : flags_(flags), reporter_(reporter), systeme_(systeme), ini_(ini), host_(host)
+    : identity_(identity), reporter_(reporter), systeme_(systeme), ini_(ini), host_(host)
 {
 }
 
@@ -95,7 +95,7 @@ QString Configuration::DetermineDossierConfig()
     trap(reporter_, QStringLiteral("Lib_Public:DetermineDossierConfig"), [&] {
         if (CodeVersionOS == 0)
             CodeVersionOS = 10;
-        fichier = CheckRep(flags_.DossierApplication) + QStringLiteral("Settings\\VL3_Config.ini");
+        fichier = CheckRep(identity_.DossierApplication) + QStringLiteral("Settings\\VL3_Config.ini");
         // Only the oldest systems can still carry a configuration of the earlier suite.
         if (CodeVersionOS >= 6 && CodeVersionOS <= 11)
             return;
@@ -109,7 +109,7 @@ QString Configuration::DetermineDossierConfig()
 void Configuration::migrateLegacyConfiguration(const QString& fichierConfig)
 {
     trap(reporter_, QStringLiteral("Lib_Public:DetermineDossierConfig_Migration"), [&] {
-        const QString app = CheckRep(flags_.DossierApplication);
+        const QString app = CheckRep(identity_.DossierApplication);
         creeDossier(app + QStringLiteral("Settings\\"));
 
         const QString winIni = CheckRep(systeme_.GetWinDir()) + QStringLiteral("Win.ini");
@@ -380,7 +380,7 @@ bool Configuration::InitGeneralSite(bool all)
         }
         numerosBase_[0] = qint16(choix + 1);
         NbBases = 1;
-        flags_.BaseCourante = 0;
+        identity_.BaseCourante = 0;
 
         DossierSettingsLocal = CheckRep(lire(FichierConfig, site, QStringLiteral("Settings_Local_Folder"),
                                              QStringLiteral("C:\\Merovax\\Velmora\\Settings\\_Local\\")));
@@ -525,7 +525,7 @@ void Configuration::copyProgram(const QString& fichier, const QString& section)
         const QString cible =
             dossier + Systeme::VersionApplication() + u' ' + kNomOutil + QStringLiteral(".exe");
         if (!systeme_.File_Exist(cible, QStringLiteral("InitGeneralSite")))
-            systeme_.File_Copy(CheckRep(flags_.DossierApplication) + flags_.NomExecutable, cible);
+            systeme_.File_Copy(CheckRep(identity_.DossierApplication) + identity_.NomExecutable, cible);
         reporter_.trace(QStringLiteral("Dossier_Redist: ") + dossier);
     });
 }
@@ -533,7 +533,7 @@ void Configuration::copyProgram(const QString& fichier, const QString& section)
 void Configuration::NomDossierSettings()
 {
     trap(reporter_, QStringLiteral("Lib_Public:NomDossierSettings"), [&] {
-        const QString racine = DossierFixe ? kRacineFixe : CheckRep(flags_.DossierApplication);
+        const QString racine = DossierFixe ? kRacineFixe : CheckRep(identity_.DossierApplication);
         DossierSettings = racine + QStringLiteral("Settings\\VL3_Tools_NVX\\");
         creeDossier(DossierSettings);
         DossierHisto = DossierSettings + QStringLiteral("Histo\\");
@@ -564,7 +564,7 @@ QString Configuration::NomFichierSettings(const QString& suffixe, const QString&
 
 const ParametresBase& Configuration::baseCourante() const
 {
-    return DossiersBase[std::clamp<int>(flags_.BaseCourante, 0, kMaxBases - 1)];
+    return DossiersBase[std::clamp<int>(identity_.BaseCourante, 0, kMaxBases - 1)];
 }
 
 QString Configuration::DetermineDossierSon(int genre, int station)

@@ -14,7 +14,7 @@ class Reporter;
 class Systeme;
 class Host;
 class IniAccess;
-struct AppFlags;
+struct Identity;
 
 // One sound folder slot of a station and kind, with its flag ("1:" in front when stored).
 struct DossierSon {
@@ -58,7 +58,7 @@ class Configuration {
 public:
     static constexpr int kMaxBases = 5;
 
-    Configuration(AppFlags& flags, Reporter& reporter, Systeme& systeme, IniAccess& ini, Host& host);
+    Configuration(Identity& identity, Reporter& reporter, Systeme& systeme, IniAccess& ini, Host& host);
 
     QString DetermineDossierConfig();
     QString DetermineDossierConfig_Bases_Dossier(const QString& fichier, int numero, bool parBase);
@@ -118,7 +118,7 @@ private:
     void creeDossier(const QString& dossier);
     QString mainCaption() const;
 
-    AppFlags& flags_;
+    Identity& identity_;
     Reporter& reporter_;
     Systeme& systeme_;
     IniAccess& ini_;

@@ -1,6 +1,7 @@
 #include "config/Settings.h"
 
-#include "common/AppFlags.h"
+#include "common/Lifecycle.h"
+#include "common/Identity.h"
 #include "common/ErrorTrap.h"
 #include "common/Host.h"
 #include "common/PathText.h"
@@ -23,9 +24,9 @@ QString origine(const char16_t* procedure)
 
 } // namespace
 
-Settings::Settings(AppFlags& flags, Trace& trace, Systeme& systeme, Host& host, IniAccess& ini,
+Settings::Settings(Identity& identity, Lifecycle& lifecycle, Trace& trace, Systeme& systeme, Host& host, IniAccess& ini,
                    Configuration& config)
-    : flags_(flags), trace_(trace), systeme_(systeme), host_(host), ini_(ini), config_(config)
+    : identity_(identity), lifecycle_(lifecycle), trace_(trace), systeme_(systeme), host_(host), ini_(ini), config_(config)
 {
 }
 
@@ -105,7 +106,7 @@ void Settings::Form_Load()
         host_.setSplashText(QStringLiteral("Tools NVX: Setup: Loaded"));
         applyLogBatchSize();
     });
-    flags_.SetupCharge = true;
+    lifecycle_.setSetupCharge(true);
 }
 
 void Settings::InitGeneral()
@@ -187,7 +188,7 @@ void Settings::Form_Unload()
         trace_.trace(QStringLiteral("---------- FrmSetup: Form_Unload: End"));
         trace_.flush();
     });
-    flags_.SetupCharge = false;
+    lifecycle_.setSetupCharge(false);
 }
 
 void Settings::CommandDossierSon_Click()

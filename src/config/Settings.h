@@ -17,7 +17,8 @@ class Host;
 class IniAccess;
 class Configuration;
 class IniFile;
-struct AppFlags;
+struct Identity;
+class Lifecycle;
 
 struct ReceptionUdp {
     QString IP;
@@ -81,7 +82,7 @@ public:
     static constexpr int kServeursFtp = 20;
     static constexpr int kEmails = 6;
 
-    Settings(AppFlags& flags, Trace& trace, Systeme& systeme, Host& host, IniAccess& ini,
+    Settings(Identity& identity, Lifecycle& lifecycle, Trace& trace, Systeme& systeme, Host& host, IniAccess& ini,
              Configuration& config);
 
     // General group
@@ -171,7 +172,8 @@ private:
     // The file being rewritten in one piece while a save runs.
     IniFile* batch_ = nullptr;
 
-    AppFlags& flags_;
+    Identity& identity_;
+    Lifecycle& lifecycle_;
     Trace& trace_;
     Systeme& systeme_;
     Host& host_;

@@ -1,6 +1,6 @@
 // Loading and saving of the three settings groups.
 
-#include "common/AppFlags.h"
+#include "common/Identity.h"
 #include "common/ErrorTrap.h"
 #include "common/IniFile.h"
 #include "common/NativePath.h"
@@ -149,8 +149,8 @@ void Settings::InitSettingsPeripheriques()
         }
 
         const QList<ParametresStation>* stations = nullptr;
-        if (flags_.BaseCourante >= 0 && flags_.BaseCourante < Configuration::kMaxBases)
-            stations = &config_.DossiersBase[flags_.BaseCourante].Stations;
+        if (identity_.BaseCourante >= 0 && identity_.BaseCourante < Configuration::kMaxBases)
+            stations = &config_.DossiersBase[identity_.BaseCourante].Stations;
         for (int i = 0; i < kEmissions; ++i) {
             QString libelle;
             if (stations && i < stations->size())

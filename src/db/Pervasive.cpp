@@ -1,6 +1,6 @@
 #include "db/Pervasive.h"
 
-#include "common/AppFlags.h"
+#include "common/Identity.h"
 #include "common/Clock.h"
 #include "common/ErrorTrap.h"
 #include "common/Host.h"
@@ -28,9 +28,9 @@ constexpr qint16 kStatutFichierAbsent = 12;
 
 } // namespace
 
-Pervasive::Pervasive(AppFlags& flags, Trace& trace, Clock& clock, Host& host, Systeme& systeme,
+Pervasive::Pervasive(Identity& identity, const Lifecycle& lifecycle, Trace& trace, Clock& clock, Host& host, Systeme& systeme,
                      Configuration& config, BtrieveEngine& engine)
-    : flags_(flags), trace_(trace), clock_(clock), host_(host), systeme_(systeme), config_(config),
+    : identity_(identity), lifecycle_(lifecycle), trace_(trace), clock_(clock), host_(host), systeme_(systeme), config_(config),
       engine_(engine)
 {
 }

@@ -18,7 +18,8 @@ class Configuration;
 class Host;
 class Systeme;
 class Trace;
-struct AppFlags;
+struct Identity;
+class Lifecycle;
 
 // The suite's record files for the tool: one position block per station and file, one record
 // buffer per file, and the generic record call with its retries and error reports.
@@ -58,7 +59,7 @@ public:
         bool FichierOuvert = false;
     };
 
-    Pervasive(AppFlags& flags, Trace& trace, Clock& clock, Host& host, Systeme& systeme,
+    Pervasive(Identity& identity, const Lifecycle& lifecycle, Trace& trace, Clock& clock, Host& host, Systeme& systeme,
               Configuration& config, BtrieveEngine& engine);
 
     // Ends the program at once (the Abort answer of an error box, a network failure after the
@@ -158,7 +159,8 @@ private:
     QString titre() const;
     qint16 cheminVersCle(const QString& chemin, QByteArray& cle) const;
 
-    AppFlags& flags_;
+    Identity& identity_;
+    const Lifecycle& lifecycle_;
     Trace& trace_;
     Clock& clock_;
     Host& host_;

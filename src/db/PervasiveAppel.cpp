@@ -1,6 +1,7 @@
 // The generic record call: argument checks, the raw engine call, and what each status leads to
 // (retries on conflicts and locks, silent statuses, reports).
-#include "common/AppFlags.h"
+#include "common/Lifecycle.h"
+#include "common/Identity.h"
 #include "common/Clock.h"
 #include "common/ErrorTrap.h"
 #include "common/Host.h"
@@ -49,7 +50,7 @@ bool estVerrou(qint16 statut)
 
 bool Pervasive::arretDemande() const
 {
-    return flags_.PbBFermetureApplication || finDemandee_;
+    return lifecycle_.PbBFermetureApplication() || finDemandee_;
 }
 
 void Pervasive::terminer()

@@ -1,5 +1,5 @@
 // Codes turned into texts for the schedule export: artists and categories.
-#include "common/AppFlags.h"
+#include "common/Identity.h"
 #include "common/ErrorTrap.h"
 #include "common/TextHelpers.h"
 #include "db/Pervasive.h"
@@ -38,7 +38,7 @@ QString Pervasive::NomArtiste(qint16 station, const QString& codeArtiste1, const
         // artist cannot be read.
         const auto lire = [&](const QString& code, QString& nom) {
             QString cle = code.leftJustified(kLongueurCodeArtiste);
-            if (BTRieve(flags_.BaseCourante, OpEgal, cle, 0, kFichierArtistes, station, appelant) != 0)
+            if (BTRieve(identity_.BaseCourante, OpEgal, cle, 0, kFichierArtistes, station, appelant) != 0)
                 return false;
             const Record& r = enregistrement(kFichierArtistes);
             nom = vbTrim(r.text(u"Nom"));
@@ -71,7 +71,7 @@ QString Pervasive::LibCategorie(qint16 station, const QString& codeCategorie, qi
     const QString appelant = QStringLiteral("Lib_Data_Pervasive:LibCategorie");
     trap(trace_, appelant, [&] {
         QString cle = QString(QStringLiteral("CATEG") + codeCategorie).leftJustified(kLongueurCleCategorie);
-        if (BTRieve(flags_.BaseCourante, OpEgal, cle, 0, kFichierCategories, station, appelant) != 0)
+        if (BTRieve(identity_.BaseCourante, OpEgal, cle, 0, kFichierCategories, station, appelant) != 0)
             return;
         const Record& r = enregistrement(kFichierCategories);
         const QString lu = vbTrim(r.text(u"Libelle"));

@@ -1,6 +1,6 @@
 #include "export/ItemBuilder.h"
 
-#include "common/AppFlags.h"
+#include "common/Identity.h"
 #include "common/TextHelpers.h"
 #include "db/Pervasive.h"
 #include "export/MixPointReader.h"
@@ -16,8 +16,8 @@ constexpr qint32 kMsParSeconde = 1000;
 
 } // namespace
 
-ItemBuilder::ItemBuilder(AppFlags& flags, Pervasive& pervasive, MixPointReader& mixPoints)
-    : flags_(flags), pervasive_(pervasive), mixPoints_(mixPoints)
+ItemBuilder::ItemBuilder(Identity& identity, Pervasive& pervasive, MixPointReader& mixPoints)
+    : identity_(identity), pervasive_(pervasive), mixPoints_(mixPoints)
 {
 }
 
@@ -63,7 +63,7 @@ void ItemBuilder::morceau(const Record& ligne, qint16 noStation, QString& cle, c
     v.nature = QStringLiteral("Sound");
 
     cle = id;
-    if (pervasive_.BTRieve(flags_.BaseCourante, Pervasive::OpEgal, cle, 0, kFichierMorceaux, noStation,
+    if (pervasive_.BTRieve(identity_.BaseCourante, Pervasive::OpEgal, cle, 0, kFichierMorceaux, noStation,
                            appelant) != 0)
         return;
     const Record& m = pervasive_.enregistrement(kFichierMorceaux);
@@ -78,7 +78,7 @@ void ItemBuilder::morceau(const Record& ligne, qint16 noStation, QString& cle, c
     v.categoryLib = pervasive_.LibCategorie(noStation, categorie, v.color);
 
     cle = id;
-    if (pervasive_.BTRieve(flags_.BaseCourante, Pervasive::OpEgal, cle, 0, kFichierTechnique, noStation,
+    if (pervasive_.BTRieve(identity_.BaseCourante, Pervasive::OpEgal, cle, 0, kFichierTechnique, noStation,
                            appelant) == 0) {
         v.soundDuration = pervasive_.enregistrement(kFichierTechnique).integer(u"DureeSon");
         v.mix = mixPoints_.charger(noStation, id, v.soundDuration);

@@ -9,13 +9,13 @@ namespace nvx {
 class MixPointReader;
 class Pervasive;
 class Record;
-struct AppFlags;
+struct Identity;
 
 // Turns one schedule row into the values of its item: texts and durations by nature, and for
 // a song its title, artists, category, sound duration, mix points and play duration.
 class ItemBuilder {
 public:
-    ItemBuilder(AppFlags& flags, Pervasive& pervasive, MixPointReader& mixPoints);
+    ItemBuilder(Identity& identity, Pervasive& pervasive, MixPointReader& mixPoints);
 
     // cle is the shared key buffer: the song look-ups overwrite it, so the caller puts its own
     // key back before it reads on. appelant names the export in the database's reports.
@@ -24,7 +24,7 @@ public:
 private:
     void morceau(const Record& ligne, qint16 noStation, QString& cle, const QString& appelant, ItemValues& v);
 
-    AppFlags& flags_;
+    Identity& identity_;
     Pervasive& pervasive_;
     MixPointReader& mixPoints_;
 };

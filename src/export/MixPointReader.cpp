@@ -1,6 +1,7 @@
 #include "export/MixPointReader.h"
 
-#include "common/AppFlags.h"
+#include "common/Lifecycle.h"
+#include "common/Identity.h"
 #include "common/ErrorTrap.h"
 #include "common/TextHelpers.h"
 #include "common/Win1252.h"
@@ -28,14 +29,15 @@ bool nonSignale(qint16 statut)
 
 } // namespace
 
-MixPointReader::MixPointReader(AppFlags& flags, Reporter& reporter, Pervasive& pervasive)
-    : flags_(flags), reporter_(reporter), pervasive_(pervasive)
+MixPointReader::MixPointReader(Identity& identity, const Lifecycle& lifecycle, Reporter& reporter,
+                               Pervasive& pervasive)
+    : identity_(identity), lifecycle_(lifecycle), reporter_(reporter), pervasive_(pervasive)
 {
 }
 
 bool MixPointReader::quitte() const
 {
-    return quitterConfirme && quitterConfirme();
+    return lifecycle_.quitRequested();
 }
 
 bool MixPointReader::lireMarqueur(qint16 noStation, const QString& idMorceau, int type,
@@ -44,7 +46,7 @@ bool MixPointReader::lireMarqueur(qint16 noStation, const QString& idMorceau, in
     const QString prefixe = idMorceau + QString::number(type);
     QString cle = prefixe + QStringLiteral("00");
     const QByteArray cleMax = toWindows1252(prefixe + QStringLiteral("99"));
-    const qint16 statut = pervasive_.BTRieve(flags_.BaseCourante, Pervasive::OpSuperieurOuEgal, cle, 0,
+    const qint16 statut = pervasive_.BTRieve(identity_.BaseCourante, Pervasive::OpSuperieurOuEgal, cle, 0,
                                              kFichierMarqueurs, noStation, appelant);
     if (statut == 9 || quitte())
         return false;

@@ -9,8 +9,9 @@
 namespace nvx {
 
 class Pervasive;
+class Lifecycle;
 class Reporter;
-struct AppFlags;
+struct Identity;
 
 // Reads a song's markers from the marker file (31) and turns them into its mix points.
 class MixPointReader {
@@ -24,10 +25,8 @@ public:
         MarkerLevel = 8,
     };
 
-    MixPointReader(AppFlags& flags, Reporter& reporter, Pervasive& pervasive);
-
-    // True once the person has confirmed that the program quits: reads then stop at once.
-    std::function<bool()> quitterConfirme;
+    // Once a quit is requested, reads stop at once.
+    MixPointReader(Identity& identity, const Lifecycle& lifecycle, Reporter& reporter, Pervasive& pervasive);
 
     // The first marker of the kind for the song (8 characters as stored): its value and its
     // duration, rounded to whole ms. Both are 0 when the song has no such marker, when the
@@ -52,7 +51,8 @@ private:
     bool lireMarqueur(qint16 noStation, const QString& idMorceau, int type, const QString& appelant);
     bool quitte() const;
 
-    AppFlags& flags_;
+    Identity& identity_;
+    const Lifecycle& lifecycle_;
     Reporter& reporter_;
     Pervasive& pervasive_;
 };

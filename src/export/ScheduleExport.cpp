@@ -1,10 +1,9 @@
 #include "export/ScheduleExport.h"
 
-#include "common/AppFlags.h"
+#include "common/Identity.h"
 #include "common/Clock.h"
 #include "common/DateHelpers.h"
 #include "common/ErrorTrap.h"
-#include "common/HourFiles.h"
 #include "common/NativePath.h"
 #include "common/PathText.h"
 #include "common/Reporter.h"
@@ -35,12 +34,11 @@ bool nonSignale(qint16 statut)
 
 } // namespace
 
-ScheduleExport::ScheduleExport(AppFlags& flags, Reporter& reporter, Clock& clock, Pervasive& pervasive,
-                               Settings& settings, Configuration& config)
-    : flags_(flags), reporter_(reporter), clock_(clock), pervasive_(pervasive), settings_(settings),
-      config_(config), pointeurs_(flags, reporter, pervasive), items_(flags, pervasive, pointeurs_)
+ScheduleExport::ScheduleExport(Identity& identity, const Lifecycle& lifecycle, Reporter& reporter, Clock& clock,
+                               Pervasive& pervasive, Settings& settings, Configuration& config)
+    : identity_(identity), reporter_(reporter), clock_(clock), pervasive_(pervasive), settings_(settings),
+      config_(config), pointeurs_(identity, lifecycle, reporter, pervasive), items_(identity, pervasive, pointeurs_)
 {
-    pointeurs_.quitterConfirme = [this] { return quitterConfirme && quitterConfirme(); };
 }
 
 QString ScheduleExport::NomFichierXML(const QString& dossier, const QString& dateConducteur, int heure,
@@ -50,50 +48,40 @@ QString ScheduleExport::NomFichierXML(const QString& dossier, const QString& dat
            QStringLiteral("_Station_") + N2S(noStation, 2) + QStringLiteral(".xml");
 }
 
-int ScheduleExport::nombreStations(qint16 base) const
+int ScheduleExport::nombreStations() const
 {
+    const qint16 base = identity_.BaseCourante;
     return base >= 0 && base < Configuration::kMaxBases ? config_.DossiersBase[size_t(base)].NbStation : 0;
 }
 
-HourExport ScheduleExport::UDPDataArrival_03_Create_XML(qint16 base, qint16 noStation,
-                                                        const QString& schedulerVersion,
-                                                        const QString& stationLib, const QString& userId,
-                                                        const QString& userLib, const QString& dateConducteur,
-                                                        int heure, const QString& buildDate,
-                                                        HourFiles& fichiers)
+HourExport ScheduleExport::UDPDataArrival_03_Create_XML(const ScheduleHour& h)
 {
-    // The database read is the one whose files are open; base only names it for the caller.
-    Q_UNUSED(base);
-    HourExport resultat{HourExport::Outcome::Failed, QStringLiteral("erreur interne")};
+    HourExport resultat{HourExport::Outcome::Failed, {}, QStringLiteral("erreur interne")};
     QString chemin;
     trap(reporter_, kProcedure, [&] {
-        if (heure < 0 || heure >= int(fichiers.NomFichierXMLHeure.size()))
-            Raise(9, QStringLiteral("Heure hors limite: ") + QString::number(heure));
-        QString& entree = fichiers.NomFichierXMLHeure[size_t(heure)];
-        entree.clear();
+        if (h.heure < 0 || h.heure > 23)
+            Raise(9, QStringLiteral("Heure hors limite: ") + QString::number(h.heure));
         if (vbTrim(settings_.TexteDossierXML).isEmpty()) {
             resultat.raison = QStringLiteral("dossier XML non défini");
             Raise(76, QStringLiteral("Dossier XML non défini"));
         }
-        chemin = NomFichierXML(settings_.TexteDossierXML, dateConducteur, heure, noStation);
+        chemin = NomFichierXML(settings_.TexteDossierXML, h.dateConducteur, h.heure, h.noStation);
 
         ScheduleDocument document;
-        document.entete(entete(noStation, schedulerVersion, stationLib, userId, userLib, dateConducteur,
-                               heure, buildDate));
-        const Lecture lecture = lignes(document, noStation, dateConducteur, heure);
+        document.entete(entete(h));
+        const Lecture lecture = lignes(document, h.noStation, h.dateConducteur, h.heure);
         // Rows read up to a failure are a part of the hour that would replace the whole of it.
         if (lecture.statut != 0) {
-            resultat.raison = raisonLecture(lecture.statut, noStation);
+            resultat.raison = raisonLecture(lecture.statut, h.noStation);
             return;
         }
         if (lecture.lignes == 0 && !settings_.EnvoyerHeuresVides) {
-            resultat = {HourExport::Outcome::Empty, {}};
+            resultat = {HourExport::Outcome::Empty, {}, {}};
             return;
         }
         document.fin();
         ecrire(chemin, document.utf8(), resultat.raison);
-        entree = chemin;
-        resultat = {HourExport::Outcome::Written, {}};
+        resultat = {HourExport::Outcome::Written, chemin, {}};
     });
     // The file of an earlier job for this hour must not be taken for this one.
     if (resultat.outcome != HourExport::Outcome::Written && !chemin.isEmpty() &&
@@ -102,22 +90,19 @@ HourExport ScheduleExport::UDPDataArrival_03_Create_XML(qint16 base, qint16 noSt
     return resultat;
 }
 
-ScheduleDocument::Entete ScheduleExport::entete(qint16 noStation, const QString& schedulerVersion,
-                                                const QString& stationLib, const QString& userId,
-                                                const QString& userLib, const QString& dateConducteur,
-                                                int heure, const QString& buildDate) const
+ScheduleDocument::Entete ScheduleExport::entete(const ScheduleHour& h) const
 {
     ScheduleDocument::Entete e;
-    e.schedulerVersion = schedulerVersion;
+    e.schedulerVersion = h.schedulerVersion;
     e.radioId = config_.PbSRadioId();
     e.radioLib = config_.PbSRadioLib();
-    e.stationId = N2S(noStation, 2);
-    e.stationLib = stationLib;
-    e.userId = userId;
-    e.userLib = userLib;
-    e.date = dateConducteur;
-    e.heure = N2S(heure, 2);
-    const QDateTime construction = dateConstruction(buildDate);
+    e.stationId = N2S(h.noStation, 2);
+    e.stationLib = h.stationLib;
+    e.userId = h.userId;
+    e.userLib = h.userLib;
+    e.date = h.dateConducteur;
+    e.heure = N2S(h.heure, 2);
+    const QDateTime& construction = h.buildDate;
     e.buildDate = Date2StringEx(construction, QStringLiteral("YYYYMMDD"));
     e.buildTiming = Date2StringEx(construction, QStringLiteral("HH:MM:SS"));
     const QDateTime maintenant = clock_.now();
@@ -161,7 +146,7 @@ ScheduleExport::Lecture ScheduleExport::lignes(ScheduleDocument& document, qint1
     const Pervasive::GroupeLectures groupe(pervasive_);
     quint16 operation = Pervasive::OpSuperieurOuEgal;
     for (;;) {
-        const qint16 statut = pervasive_.BTRieve(flags_.BaseCourante, operation, cle, 0, kFichierConducteur,
+        const qint16 statut = pervasive_.BTRieve(identity_.BaseCourante, operation, cle, 0, kFichierConducteur,
                                                  noStation, kProcedure);
         if (statut == 9)
             break;
@@ -184,23 +169,6 @@ ScheduleExport::Lecture ScheduleExport::lignes(ScheduleDocument& document, qint1
         operation = Pervasive::OpSuivant;
     }
     return lecture;
-}
-
-QDateTime ScheduleExport::dateConstruction(const QString& texte) const
-{
-    const QString t = texte.trimmed();
-    const QStringList formats = {flags_.FormatDate + QStringLiteral(" HH:mm:ss"),
-                                 QStringLiteral("dd/MM/yyyy HH:mm:ss"), flags_.FormatDate,
-                                 QStringLiteral("dd/MM/yyyy")};
-    for (const QString& f : formats) {
-        const QDateTime d = QDateTime::fromString(t, f);
-        if (d.isValid())
-            return d;
-    }
-    const QDateTime iso = QDateTime::fromString(t, Qt::ISODate);
-    if (!iso.isValid() && !t.isEmpty())
-        reporter_.trace(QStringLiteral("Warning: Date de construction illisible: ") + texte);
-    return iso;
 }
 
 void ScheduleExport::ecrire(const QString& chemin, const QByteArray& contenu, QString& raison)

@@ -1,6 +1,5 @@
 #pragma once
 
-#include "common/JobSteps.h"
 #include "export/ItemBuilder.h"
 #include "export/MixPointReader.h"
 #include "export/ScheduleDocument.h"
@@ -16,27 +15,50 @@ namespace nvx {
 class Clock;
 class Configuration;
 class Pervasive;
+class Lifecycle;
 class Reporter;
 class Settings;
-struct AppFlags;
+struct Identity;
+
+// One hour of a station's schedule, as the scheduler asked for it.
+struct ScheduleHour {
+    qint16 noStation = 0;
+    QString dateConducteur; // "YYYYMMDD"
+    int heure = 0;
+    QString schedulerVersion;
+    QString stationLib;
+    QString userId;
+    QString userLib;
+    QDateTime buildDate; // when the scheduler built the schedule
+};
+
+// What came of the export of one hour.
+struct HourExport {
+    enum class Outcome {
+        Written, // the file is there, at fichier
+        Empty,   // the hour holds no row: no file, nothing to send
+        Failed,  // the hour could not be read or written: no file, nothing to send
+    };
+    Outcome outcome = Outcome::Failed;
+    QString fichier; // path (suite form) of the written file
+    QString raison;  // why it failed, in French, for the scheduler's operator
+};
 
 // Writes the schedule XML file of one hour of a station: a header that names the radio, the
 // station, the author and the hour, then one item per schedule row of the hour in key order,
 // with its song, artists, category, durations and mix points. The file appears whole under
 // its final name or not at all.
-class ScheduleExport final : public ExportStep {
+class ScheduleExport final {
 public:
-    ScheduleExport(AppFlags& flags, Reporter& reporter, Clock& clock, Pervasive& pervasive,
-                   Settings& settings, Configuration& config);
+    // Once a quit is requested, marker reads stop at once.
+    ScheduleExport(Identity& identity, const Lifecycle& lifecycle, Reporter& reporter, Clock& clock,
+                   Pervasive& pervasive, Settings& settings, Configuration& config);
 
-    // True once the person has confirmed that the program quits: marker reads stop at once.
-    std::function<bool()> quitterConfirme;
-
-    HourExport UDPDataArrival_03_Create_XML(qint16 base, qint16 noStation, const QString& schedulerVersion,
-                                            const QString& stationLib, const QString& userId,
-                                            const QString& userLib, const QString& dateConducteur, int heure,
-                                            const QString& buildDate, HourFiles& fichiers) override;
-    int nombreStations(qint16 base) const override;
+    // The hour's file in the XML folder of the settings, read from the current database. An
+    // hour that is not written leaves no file of that hour behind, not even one of an earlier job.
+    HourExport UDPDataArrival_03_Create_XML(const ScheduleHour& h);
+    // Number of stations of the current database.
+    int nombreStations() const;
 
     // Full path (suite form) of the file of an hour in the folder.
     static QString NomFichierXML(const QString& dossier, const QString& dateConducteur, int heure,
@@ -51,18 +73,14 @@ private:
     };
     // Every row of the hour, in key order, into the document.
     Lecture lignes(ScheduleDocument& document, qint16 noStation, const QString& dateConducteur, int heure);
-    ScheduleDocument::Entete entete(qint16 noStation, const QString& schedulerVersion,
-                                    const QString& stationLib, const QString& userId, const QString& userLib,
-                                    const QString& dateConducteur, int heure, const QString& buildDate) const;
+    ScheduleDocument::Entete entete(const ScheduleHour& h) const;
     // Why the rows could not be read, for the scheduler's operator.
     static QString raisonLecture(qint16 statut, qint16 noStation);
-    // The build date handed over by the job driver, as text in the system's date format.
-    QDateTime dateConstruction(const QString& texte) const;
     // Writes the file under a temporary name and renames it into place; on failure nothing is
     // left at the final name, raison says why in French and the failure is raised.
     void ecrire(const QString& chemin, const QByteArray& contenu, QString& raison);
 
-    AppFlags& flags_;
+    Identity& identity_;
     Reporter& reporter_;
     Clock& clock_;
     Pervasive& pervasive_;

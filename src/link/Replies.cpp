@@ -1,6 +1,6 @@
 #include "link/Replies.h"
 
-#include "common/AppFlags.h"
+#include "common/Identity.h"
 #include "common/Clock.h"
 #include "common/ErrorTrap.h"
 #include "common/Host.h"
@@ -25,8 +25,8 @@ bool commenceParChiffre(const QString& s)
 
 } // namespace
 
-Replies::Replies(AppFlags& flags, Reporter& reporter, Clock& clock, Host& host, Settings& settings)
-    : flags_(flags), reporter_(reporter), clock_(clock), host_(host), settings_(settings)
+Replies::Replies(Reporter& reporter, Clock& clock, Host& host, Settings& settings)
+    : reporter_(reporter), clock_(clock), host_(host), settings_(settings)
 {
     for (int i = 0; i < kSockets; ++i) {
         auto* s = new UdpSocket(this);
@@ -60,22 +60,19 @@ void Replies::resetTarget()
 
 void Replies::setTarget(const QString& address, qint32 port)
 {
+    if (address.trimmed().isEmpty()) {
+        resetTarget();
+        return;
+    }
     PbBReponseScheduler = true;
     PbSReponseIP = address;
     PbLReponsePort = port;
 }
 
-void Replies::MsgListeEtScheduler(const QString& message)
+void Replies::envoyerLigne(const QString& ligne)
 {
-    trap(reporter_, QStringLiteral("Frm_MainBis:MsgListeEtScheduler"), [&] {
-        const QString ligne = clock_.now().toString(QStringLiteral("HH:mm:ss")) + u' ' + message;
-        if (message.contains(QStringLiteral("clear"), Qt::CaseInsensitive))
-            host_.clearProgressLines();
-        else
-            host_.addProgressLine(ligne);
-        if (PbBReponseScheduler)
-            SendDataUDPSocketWrench(0, PbSReponseIP, PbLReponsePort, ligne);
-    });
+    if (PbBReponseScheduler)
+        SendDataUDPSocketWrench(0, PbSReponseIP, PbLReponsePort, ligne);
 }
 
 void Replies::pumpUntil(qint64 startMs, int waitMs)

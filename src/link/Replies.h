@@ -1,7 +1,5 @@
 #pragma once
 
-#include "common/JobSteps.h"
-
 #include <QObject>
 #include <QString>
 
@@ -14,12 +12,10 @@ class Clock;
 class Host;
 class Settings;
 class UdpSocket;
-struct AppFlags;
 
-// Progress lines of a job: shown in the main window and, when the request named a reply
-// address, sent back to the scheduler as one datagram each. Also the manual test sends of
-// the settings window.
-class Replies : public QObject, public ProgressLines {
+// Progress lines of a job sent back to the scheduler, one datagram each, when the request named
+// a reply address. Also the manual test sends of the settings window.
+class Replies : public QObject {
     Q_OBJECT
 
 public:
@@ -27,17 +23,19 @@ public:
     // Wait after each datagram, which the scheduler needs between two lines.
     static constexpr int kWaitAfterWriteMs = 200;
 
-    Replies(AppFlags& flags, Reporter& reporter, Clock& clock, Host& host, Settings& settings);
+    Replies(Reporter& reporter, Clock& clock, Host& host, Settings& settings);
     ~Replies() override;
 
     // Reply target of the current request.
     bool PbBReponseScheduler = false;
     QString PbSReponseIP;
     qint32 PbLReponsePort = 0;
-    void resetTarget() override;
-    void setTarget(const QString& address, qint32 port) override;
-
-    void MsgListeEtScheduler(const QString& message) override;
+    void resetTarget();
+    // An empty address sends nothing.
+    void setTarget(const QString& address, qint32 port);
+    // Sends a stamped progress line to the current target, then leaves the scheduler the time
+    // it needs before the next one.
+    void envoyerLigne(const QString& ligne);
     void SendDataUDPSocketWrench(int index, const QString& address, qint64 port, const QString& data);
     void SendMessageUDP(int index, const QString& text);
     void BtnUDPSend_Click(int index);
@@ -55,7 +53,6 @@ public:
 private:
     void pumpUntil(qint64 startMs, int waitMs);
 
-    AppFlags& flags_;
     Reporter& reporter_;
     Clock& clock_;
     Host& host_;

@@ -1,13 +1,12 @@
 #include "link/RequestIntake.h"
 
-#include "common/AppFlags.h"
+#include "common/Identity.h"
 #include "common/ErrorTrap.h"
 #include "common/Host.h"
 #include "common/Lifecycle.h"
 #include "common/Reporter.h"
 #include "common/TextHelpers.h"
 #include "config/Settings.h"
-#include "link/JobDriver.h"
 #include "link/UdpSocket.h"
 
 namespace nvx {
@@ -31,10 +30,8 @@ QString indexTexte(int index)
 
 } // namespace
 
-RequestIntake::RequestIntake(AppFlags& flags, Reporter& reporter, Host& host, Settings& settings,
-                             Lifecycle& lifecycle, JobDriver& driver)
-    : flags_(flags), reporter_(reporter), host_(host), settings_(settings), lifecycle_(lifecycle),
-      driver_(driver)
+RequestIntake::RequestIntake(Reporter& reporter, Host& host, Settings& settings, Lifecycle& lifecycle)
+        : reporter_(reporter), host_(host), settings_(settings), lifecycle_(lifecycle)
 {
     TimerDataArrival.setInterval(kTimerMs);
     connect(&TimerDataArrival, &QTimer::timeout, this, &RequestIntake::TimerDataArrival_Timer);
@@ -132,7 +129,7 @@ void RequestIntake::SocketWrenchUDPIn_OnRead(int index)
 {
     if (index < 0 || index >= kSockets)
         return;
-    if (flags_.PbBFermetureApplication) {
+    if (lifecycle_.PbBFermetureApplication()) {
         // Nothing is queued any more, but what waits is taken off the socket so that the
         // read event does not fire again and again until the socket closes.
         QString ignored;
@@ -194,12 +191,12 @@ void RequestIntake::TimerDataArrival_Timer()
     if (draining_ || lifecycle_.busy())
         return;
     trap(reporter_, QStringLiteral("Frm_MainBis:TimerDataArrival_Timer"), [&] {
-        if (flags_.PbBFermetureApplication) {
+        if (lifecycle_.PbBFermetureApplication()) {
             TimerDataArrival.stop();
             reporter_.trace(
                 QStringLiteral("UDP: PbBFermetureApplication = True TimerDataArrival.Enabled : ") +
                 vrai(TimerDataArrival.isActive()));
-        } else if (flags_.PbBInModeLoadingFrmMain) {
+        } else if (lifecycle_.PbBInModeLoadingFrmMain()) {
             reporter_.trace(
                 QStringLiteral("UDP: PbBInModeLoadingFrmMain = True TimerDataArrival.Enabled : ") +
                 vrai(TimerDataArrival.isActive()));
@@ -214,14 +211,14 @@ void RequestIntake::TimerDataArrival_Timer()
                 const QString entree = ListeDataArrival.takeFirst();
                 if (!entree.trimmed().isEmpty())
                     trap(reporter_, QStringLiteral("Frm_MainBis:TimerDataArrival_Timer"),
-                         [&] { driver_.UDPDataArrival_00(entree); });
+                         [&] { emit requestReady(entree); });
                 host_.pump();
-            } while (!flags_.PbBFermetureApplication);
+            } while (!lifecycle_.PbBFermetureApplication());
             reporter_.trace(QStringLiteral("TimerDataArrival_Timer: End"));
             draining_ = false;
         }
     });
-    if (lifecycle_.quitRequested() || flags_.PbBFermetureApplication)
+    if (lifecycle_.quitRequested() || lifecycle_.PbBFermetureApplication())
         abandonnerFile();
     draining_ = false;
     if (ListeDataArrival.isEmpty())
@@ -246,15 +243,6 @@ QString RequestIntake::sampleRequest(const QString& computerName)
                           "<NoStation:1><StationLib:Station 1><UserId:1><UserLib:Operateur>"
                           "<BuilddDate:06/05/2020 14:48:57><ReponseIP:") +
            computerName + QStringLiteral("><ReponsePort:112>");
-}
-
-void RequestIntake::CommandTest_Click()
-{
-    trap(reporter_, QStringLiteral("Frm_Main:CommandTest_Click"), [&] {
-        driver_.UDPDataArrival_00(sampleRequest(ComputerNameProvider ? ComputerNameProvider() : QString()));
-    });
-    host_.messageBox(Host::Icon::Information, Host::Buttons::Ok, QStringLiteral("Velmora: Tools NVX"),
-                     QStringLiteral("Terminé"), Host::Answer::Ok);
 }
 
 } // namespace nvx

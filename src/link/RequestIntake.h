@@ -13,9 +13,7 @@ class Reporter;
 class Host;
 class Settings;
 class UdpSocket;
-class JobDriver;
 class Lifecycle;
-struct AppFlags;
 
 // The receiving side of the scheduler link: ten UDP endpoints bound from the settings, the
 // queue of received requests and the timer that runs them one at a time, in arrival order.
@@ -26,16 +24,14 @@ public:
     static constexpr int kSockets = 10;
     static constexpr int kTimerMs = 100;
 
-    RequestIntake(AppFlags& flags, Reporter& reporter, Host& host, Settings& settings, Lifecycle& lifecycle,
-                  JobDriver& driver);
+    RequestIntake(Reporter& reporter, Host& host, Settings& settings, Lifecycle& lifecycle);
     ~RequestIntake() override;
 
     void CheckUDPInActif_Click(int index);
     void SocketWrenchUDPIn_OnRead(int index);
     void SocketWrenchUDPIn_OnError(int index, int code, const QString& description);
     void TimerDataArrival_Timer();
-    // Runs the job driver on the fixed sample request, then says "Terminé".
-    void CommandTest_Click();
+    // The fixed request of the "Test" command.
     static QString sampleRequest(const QString& computerName);
 
     // Received requests, oldest first.
@@ -45,10 +41,13 @@ public:
     // True while the drain loop runs a request.
     bool occupe() const { return draining_; }
 
-    // This computer's name, used by the sample request.
-    std::function<QString()> ComputerNameProvider;
     // Mail sent by the would-block recovery: recipients, message, source.
     std::function<void(const QString&, const QString&, const QString&)> envoiMail;
+
+signals:
+    // A request taken from the queue, in arrival order; whoever runs it does so before this
+    // returns, so requests never overlap.
+    void requestReady(const QString& texte);
 
 private:
     bool bind(int index);
@@ -56,12 +55,10 @@ private:
     // Traces and drops the requests still waiting once the program is closing.
     void abandonnerFile();
 
-    AppFlags& flags_;
     Reporter& reporter_;
     Host& host_;
     Settings& settings_;
     Lifecycle& lifecycle_;
-    JobDriver& driver_;
     std::array<UdpSocket*, kSockets> SocketWrenchUDPIn{};
     bool draining_ = false;
 };

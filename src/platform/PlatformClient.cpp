@@ -1,8 +1,11 @@
 #include "platform/PlatformClient.h"
 
 #include "common/ErrorTrap.h"
+#include "common/Lifecycle.h"
 #include "common/Reporter.h"
 #include "platform/TokenStore.h"
+
+#include <utility>
 
 namespace nvx {
 
@@ -48,11 +51,13 @@ QString failureText(const HttpAnswer& a)
 } // namespace
 
 PlatformClient::PlatformClient(const PlatformConfig& config, Reporter& reporter, Clock& clock, Host& host,
-                               Systeme& systeme, ProgressLines& lignes)
-    : reporter_(reporter), clock_(clock), host_(host), systeme_(systeme), lignes_(lignes),
-      analyse_(reporter, clock, lignes, v_), transport_(host)
+                               Systeme& systeme, const Lifecycle& lifecycle)
+    : reporter_(reporter), clock_(clock), host_(host), systeme_(systeme), lifecycle_(lifecycle),
+      analyse_(reporter, clock, v_), transport_(host)
 {
-    transport_.abandon = [this] { return quitterConfirme && quitterConfirme(); };
+    // A confirmed quit ends the exchange in progress instead of waiting for its time-outs; the
+    // job then keeps the files it could not send.
+    transport_.abandon = [this] { return lifecycle_.quitRequested(); };
     setConfig(config);
 }
 
@@ -86,6 +91,11 @@ qint16 PlatformClient::StatutHeure(int heure) const
     return heure >= 0 && heure < 24 ? v_.StatutHeure[std::size_t(heure)] : qint16(-1);
 }
 
+PlatformStep PlatformClient::etape(bool ok)
+{
+    return {ok, std::exchange(lignes_, {})};
+}
+
 void PlatformClient::beginJob()
 {
     nonConfigureSignale_ = false;
@@ -98,9 +108,7 @@ AnalyseResultat PlatformClient::echanger(const QString& procedure, const Platfor
     if (unreachable_)
         return {};
     const QString origine = QStringLiteral("Frm_MainBis:") + procedure;
-    const auto ligne = [&](const QString& texte) {
-        trap(reporter_, origine, [&] { lignes_.MsgListeEtScheduler(texte); });
-    };
+    const auto ligne = [&](const QString& texte) { lignes_.append(texte); };
 
     if (config_.URL.trimmed().isEmpty()) {
         if (!nonConfigureSignale_) {
@@ -124,6 +132,7 @@ AnalyseResultat PlatformClient::echanger(const QString& procedure, const Platfor
     }
 
     const AnalyseResultat resultat = analyse_.UDPDataArrival_99_Analyse_Reponse(reponse.body, requete.kind);
+    lignes_.append(resultat.lignes);
 
     if (!reponse.repondu()) {
         ligne(kCommunication + failureText(reponse));

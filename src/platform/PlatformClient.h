@@ -1,54 +1,68 @@
 #pragma once
 
-#include "common/JobSteps.h"
 #include "platform/HttpTransport.h"
 #include "platform/PlatformConfig.h"
 #include "platform/PlatformRequests.h"
 #include "platform/PlatformValues.h"
 #include "platform/ResponseAnalysis.h"
 
+#include <QDate>
+#include <QObject>
 #include <QString>
-
-#include <functional>
+#include <QStringList>
 
 namespace nvx {
 
 class Clock;
 class Host;
+class Lifecycle;
 class Reporter;
 class Systeme;
 
+// What came of one platform step: whether its exchanges got a usable answer, and the progress
+// lines it calls for, in order, for whoever runs the step to pass on.
+struct PlatformStep {
+    bool ok = false;
+    QStringList lignes;
+};
+
 // The voice-tracking platform as the job and the connect command see it: authentication with
 // the stored token, the hour states of a day, the sound FTP account, the import of an hour's
-// schedule and the hour marked as sent. Owns the token values and the hour states.
-class PlatformClient final : public PlatformSteps {
+// schedule and the hour marked as sent. Owns the token values and the hour states. An
+// authentication failure is recorded in PbBErreurAuthentification(), which only a successful
+// authentication clears.
+class PlatformClient final : public QObject {
+    Q_OBJECT
+
 public:
     PlatformClient(const PlatformConfig& config, Reporter& reporter, Clock& clock, Host& host,
-                   Systeme& systeme, ProgressLines& lignes);
+                   Systeme& systeme, const Lifecycle& lifecycle);
 
     // New settings (the connect command takes its key and secret from here).
     void setConfig(const PlatformConfig& config);
     const PlatformConfig& config() const { return config_; }
 
-    // PlatformSteps
-    bool PbBErreurAuthentification() const override { return v_.PbBErreurAuthentification; }
-    QString PbSCleAPI() const override { return v_.PbSCleAPI; }
-    QString PbSSecretAPI() const override { return v_.PbSSecretAPI; }
-    bool UDPDataArrival_04_01_Authentification(const QString& cle, const QString& secret,
-                                               bool forcer) override;
-    bool UDPDataArrival_04_02_Hours_Get_Status(qint16 noStation, const QDate& date, qint16 hhDeb,
-                                               qint16 hhFin) override;
-    qint16 StatutHeure(int heure) const override;
-    bool UDPDataArrival_04_03_FTP_Sons(int ligne) override;
-    bool UDPDataArrival_04_04_Conducteur(qint16 noStation, const QString& fichier) override;
-    bool UDPDataArrival_04_05_Hours_Set_Status(qint16 noStation, const QDate& date, int premiere,
-                                               int derniere) override;
-    void beginJob() override;
-    bool unreachable() const override { return unreachable_; }
+    bool PbBErreurAuthentification() const { return v_.PbBErreurAuthentification; }
+    QString PbSCleAPI() const { return v_.PbSCleAPI; }
+    QString PbSSecretAPI() const { return v_.PbSSecretAPI; }
+    PlatformStep UDPDataArrival_04_01_Authentification(const QString& cle, const QString& secret, bool forcer);
+    // Fills the states of the hours in range; every other hour reads -1.
+    PlatformStep UDPDataArrival_04_02_Hours_Get_Status(qint16 noStation, const QDate& date, qint16 hhDeb,
+                                                       qint16 hhFin);
+    qint16 StatutHeure(int heure) const;
+    PlatformStep UDPDataArrival_04_03_FTP_Sons(int ligne);
+    PlatformStep UDPDataArrival_04_04_Conducteur(qint16 noStation, const QString& fichier);
+    PlatformStep UDPDataArrival_04_05_Hours_Set_Status(qint16 noStation, const QDate& date, int premiere,
+                                                       int derniere);
+    // A job's exchanges begin: what was noted of the previous job's exchanges is forgotten.
+    void beginJob();
+    // An exchange of this job found the platform unreachable (refused, unknown host, time-out):
+    // the job asks nothing more of it and keeps its files for a later job.
+    bool unreachable() const { return unreachable_; }
 
-    // The "Connecter" command: authenticates with the installation's key and secret, reusing
-    // the stored token when the platform still accepts it, then shows the outcome.
-    void CommandConnecter_Click();
+    // Authenticates with the installation's key and secret, reusing the stored token when the
+    // platform still accepts it; ok when connected.
+    PlatformStep connecter();
 
     bool PbBTokenValide() const { return v_.PbBTokenValide; }
     QString TokenId() const { return v_.TokenId; }
@@ -56,31 +70,34 @@ public:
     PlatformValues& valeurs() { return v_; }
     ResponseAnalysis& analyse() { return analyse_; }
 
-    // True once the program has been asked to close: exchanges stop at once.
-    std::function<bool()> quitterConfirme;
-
-    // What the main window shows of the connection; the windows set these.
-    std::function<void(bool connecte)> afficherConnecte;
-    std::function<void()> viderPanneauFtp;
-
     // The base of every request URL.
     QString urlBase() const;
+
+signals:
+    // Connected to the platform, or not (any more).
+    void connectedChanged(bool connecte);
+    // The platform's FTP account shown by the main window is emptied before it is asked again.
+    void ftpPanelCleared();
 
 private:
     // Sends one request and analyses its answer. A request that got no answer, or an answer
     // that is not XML, is reported and counts as not answered.
     AnalyseResultat echanger(const QString& procedure, const PlatformRequest& requete);
     bool authentifier(const QString& cle, const QString& secret, bool forcer);
+    bool authentifierSousPiege(const QString& cle, const QString& secret, bool forcer);
+    // The step's result with the lines gathered since the previous one.
+    PlatformStep etape(bool ok);
 
     PlatformConfig config_;
     Reporter& reporter_;
     Clock& clock_;
     Host& host_;
     Systeme& systeme_;
-    ProgressLines& lignes_;
+    const Lifecycle& lifecycle_;
     PlatformValues v_;
     ResponseAnalysis analyse_;
     HttpTransport transport_;
+    QStringList lignes_;
     // "Plateforme non configurée" is said once per job (and once per connect command).
     bool nonConfigureSignale_ = false;
     // An exchange of this job (or connect command) found the platform unreachable: no other is

@@ -3,7 +3,6 @@
 #include "common/Clock.h"
 #include "common/DateHelpers.h"
 #include "common/ErrorTrap.h"
-#include "common/JobSteps.h"
 #include "common/NativePath.h"
 #include "common/PathText.h"
 #include "platform/PlatformRequests.h"
@@ -14,6 +13,7 @@
 
 #include <cerrno>
 #include <cstring>
+#include <utility>
 #include <fcntl.h>
 #include <functional>
 #include <pugixml.hpp>
@@ -148,15 +148,14 @@ bool AnalyseResultat::utilisable() const
     return xml && code;
 }
 
-ResponseAnalysis::ResponseAnalysis(Reporter& reporter, Clock& clock, ProgressLines& lignes,
-                                   PlatformValues& valeurs)
-    : reporter_(reporter), clock_(clock), lignes_(lignes), v_(valeurs)
+ResponseAnalysis::ResponseAnalysis(Reporter& reporter, Clock& clock, PlatformValues& valeurs)
+    : reporter_(reporter), clock_(clock), v_(valeurs)
 {
 }
 
 void ResponseAnalysis::ligne(const QString& texte)
 {
-    trap(reporter_, kOrigine, [&] { lignes_.MsgListeEtScheduler(texte); });
+    lignes_.append(texte);
 }
 
 QString ResponseAnalysis::nomReponse(const QString& kind) const
@@ -302,6 +301,7 @@ AnalyseResultat ResponseAnalysis::UDPDataArrival_99_Analyse_Reponse(const QByteA
                       QStringLiteral("Frm_MainBis"));
         });
     }
+    resultat.lignes = std::exchange(lignes_, {});
     return resultat;
 }
 

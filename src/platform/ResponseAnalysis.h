@@ -7,7 +7,6 @@
 namespace nvx {
 
 class Clock;
-class ProgressLines;
 class Reporter;
 struct PlatformValues;
 
@@ -15,6 +14,7 @@ struct PlatformValues;
 struct AnalyseResultat {
     bool xml = false;  // the answer was a well-formed document with a root element
     QStringList codes; // the codes acted on, in document order
+    QStringList lignes; // the progress lines the answer calls for, in order
     // The answer is one the step can build on: a document that carries a code, none of which
     // is an error code.
     bool utilisable() const;
@@ -24,11 +24,11 @@ struct AnalyseResultat {
 bool CodeErreur(const QString& code);
 
 // Interprets the platform's answers: keeps a copy of the answer in the XML folder while it is
-// analysed, turns each answer's code into a progress line, traces its message and takes the
+// analysed, turns each answer's code into a progress line (returned with the result), traces its message and takes the
 // token, identity and hour-state values out of its data.
 class ResponseAnalysis {
 public:
-    ResponseAnalysis(Reporter& reporter, Clock& clock, ProgressLines& lignes, PlatformValues& valeurs);
+    ResponseAnalysis(Reporter& reporter, Clock& clock, PlatformValues& valeurs);
 
     // Folder (suite form) of the answer copies; empty keeps no copy.
     void setDossierXML(const QString& dossier)
@@ -50,7 +50,7 @@ private:
 
     Reporter& reporter_;
     Clock& clock_;
-    ProgressLines& lignes_;
+    QStringList lignes_; // lines of the answer being analysed
     PlatformValues& v_;
     QString dossierXML_;
     QString dossierNatif_; // the folder as found on disk, once a copy has been written there

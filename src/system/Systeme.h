@@ -12,7 +12,8 @@ namespace nvx {
 class Reporter;
 class Clock;
 class Host;
-struct AppFlags;
+struct Identity;
+class Lifecycle;
 
 // Operating-system helpers: files, folders, registry, processes and system information.
 // Every path given to them is in the suite's form and goes through NativePath. Each helper
@@ -36,7 +37,13 @@ public:
     };
     using ShareLister = std::function<QList<Share>()>;
 
-    Systeme(Reporter& reporter, Clock& clock, Host& host, AppFlags& flags);
+    Systeme(Reporter& reporter, Clock& clock, Host& host, Identity& identity, const Lifecycle& lifecycle);
+
+    // Opens a document or starts a program the way the desktop shell does; returns a shell
+    // result code (greater than 32 on success). Tests put a double in its place.
+    std::function<int(const QString& verb, const QString& file, const QString& parameters,
+                      const QString& directory, int showMode)>
+        shell;
 
     // Files
     bool File_Exist(const QString& path, const QString& caller = {}, bool requireNonEmpty = false);
@@ -108,7 +115,8 @@ private:
     Reporter& reporter_;
     Clock& clock_;
     Host& host_;
-    AppFlags& flags_;
+    Identity& identity_;
+    const Lifecycle& lifecycle_;
     CommandRunner runCommand_;
     ShareLister listShares_;
     std::function<void()> restartApplication_;

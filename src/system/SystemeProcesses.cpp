@@ -1,4 +1,5 @@
-#include "common/AppFlags.h"
+#include "common/Lifecycle.h"
+#include "common/Identity.h"
 #include "common/Clock.h"
 #include "common/ErrorTrap.h"
 #include "common/Host.h"
@@ -141,7 +142,7 @@ int Systeme::ExecuterProgrammeExterne(const QString& verb, const QString& file, 
     const QString origine = QStringLiteral("Lib_Systeme:ExecuterProgrammeExterne");
     int result = 0;
     trap(reporter_, origine, [&] {
-        result = host_.shellExecute(verb, file, parameters, directory, showMode);
+        result = shell(verb, file, parameters, directory, showMode);
         if (result > 32)
             return;
         SavedError& e = reporter_.erreur;
@@ -166,7 +167,7 @@ int Systeme::AttenteFinProcessusExterne(qint64 processId, int timeoutMs)
         const qint64 start = clock_.ChronoMilliSec();
         for (;;) {
             code = pollProcess(pid);
-            if (code != kStillActive || flags_.PbBFermetureApplication)
+            if (code != kStillActive || lifecycle_.PbBFermetureApplication())
                 return;
             if (timeoutMs > 0 && clock_.ChronoMilliSec() - start > timeoutMs)
                 return;
@@ -184,7 +185,7 @@ void Systeme::WaitOnDuration(int milliseconds)
         const qint64 start = clock_.ChronoMilliSec();
         for (;;) {
             host_.pump();
-            if (flags_.PbBFermetureApplication)
+            if (lifecycle_.PbBFermetureApplication())
                 return;
             const qint64 left = milliseconds - (clock_.ChronoMilliSec() - start);
             if (left <= 0)

@@ -1,4 +1,4 @@
-#include "common/AppFlags.h"
+#include "common/Identity.h"
 #include "common/ErrorTrap.h"
 #include "common/IniFile.h"
 #include "common/NativePath.h"
@@ -59,8 +59,8 @@ QString Systeme::registryFile(quint32 root) const
     else
         return {};
     QString folder = registryFolder_;
-    if (folder.isEmpty() && !flags_.DossierApplication.isEmpty())
-        folder = flags_.DossierApplication + QStringLiteral("Settings\\");
+    if (folder.isEmpty() && !identity_.DossierApplication.isEmpty())
+        folder = identity_.DossierApplication + QStringLiteral("Settings\\");
     // Without an application folder the file would land wherever the process happens to run.
     if (folder.isEmpty())
         Raise(kPathNotFound, QStringLiteral("Registry folder unknown"), QStringLiteral("Lib_Systeme"));

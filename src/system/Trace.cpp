@@ -1,6 +1,7 @@
 #include "system/Trace.h"
 
-#include "common/AppFlags.h"
+#include "common/Lifecycle.h"
+#include "common/Identity.h"
 #include "common/Clock.h"
 #include "common/DateHelpers.h"
 #include "common/ErrorTrap.h"
@@ -8,6 +9,7 @@
 #include "common/NativePath.h"
 #include "common/PathText.h"
 #include "common/TextHelpers.h"
+#include "system/ShellExecute.h"
 #include "system/Systeme.h"
 
 #include <QDir>
@@ -33,12 +35,13 @@ constexpr auto kLineEnd = "\n";
 
 } // namespace
 
-Trace::Trace(Clock& clock, Host& host, AppFlags& flags) : clock_(clock), host_(host), flags_(flags)
+Trace::Trace(Clock& clock, Host& host, Identity& identity, const Lifecycle& lifecycle)
+    : clock_(clock), host_(host), identity_(identity), lifecycle_(lifecycle)
 {
     flushTimer_.setSingleShot(true);
     flushTimer_.setInterval(1000);
     QObject::connect(&flushTimer_, &QTimer::timeout, [this] {
-        if (flags_.SetupCharge)
+        if (lifecycle_.SetupCharge())
             flush();
     });
 }
@@ -62,7 +65,7 @@ QString Trace::timing() const
 void Trace::TraceLog(qint16 /*base*/, qint16 colonne1, qint16 colonne2, const QString& texte, bool incident,
                      qint16 niveau, bool ecritureAutorisee)
 {
-    if (flags_.PbBFermetureApplication && !flags_.SetupCharge)
+    if (lifecycle_.PbBFermetureApplication() && !lifecycle_.SetupCharge())
         return;
     trap(*this, QStringLiteral("Lib_Public:TraceLog"),
          [&] { traceLine(colonne1, colonne2, texte, incident, niveau, ecritureAutorisee); });
@@ -71,7 +74,7 @@ void Trace::TraceLog(qint16 /*base*/, qint16 colonne1, qint16 colonne2, const QS
 void Trace::traceLine(qint16 colonne1, qint16 colonne2, const QString& texte, bool incident, qint16 niveau,
                       bool ecritureAutorisee)
 {
-    const int base = flags_.BaseCourante;
+    const int base = identity_.BaseCourante;
     if (texte.trimmed().isEmpty())
         return;
 
@@ -102,7 +105,7 @@ void Trace::traceLine(qint16 colonne1, qint16 colonne2, const QString& texte, bo
     }
     EtatTrace.DernierChrono = now;
 
-    if (flags_.SetupCharge) {
+    if (lifecycle_.SetupCharge()) {
         const QDate today = clock_.now().date();
         if (!ListeLog.isEmpty() && pendingDay_.isValid() && pendingDay_ != today && ecritureAutorisee)
             flush();
@@ -124,22 +127,20 @@ void Trace::traceLine(qint16 colonne1, qint16 colonne2, const QString& texte, bo
     }
 
     if (incident || niveau >= 0) {
-        if (ListeIncidents.size() > kMaxIncidentLines) {
-            ListeIncidents.clear();
-            host_.clearIncidentLines();
-        }
+        // A window opened later shows the last ones.
+        while (ListeIncidents.size() >= kMaxIncidentLines)
+            ListeIncidents.removeFirst();
         QString shown = texte.trimmed();
         while (shown.startsWith(u':'))
             shown = shown.mid(1).trimmed();
         const QString incidentLine = clock_.now().toString(QStringLiteral("dd/MM")) + u' ' + line + shown;
         ListeIncidents.append(incidentLine);
-        host_.addIncidentLine(incidentLine);
-        host_.setIncidentIndicator(true);
-        if (flags_.SetupCharge && ecritureAutorisee)
+        emit incidentAdded(incidentLine);
+        if (lifecycle_.SetupCharge() && ecritureAutorisee)
             flush();
     }
 
-    if (flags_.SetupCharge && !logFolder(base).trimmed().isEmpty() && ecritureAutorisee &&
+    if (lifecycle_.SetupCharge() && !logFolder(base).trimmed().isEmpty() && ecritureAutorisee &&
         vbVal(batchSizeText_) <= double(ListeLog.size()))
         flush();
 }
@@ -188,7 +189,7 @@ void Trace::TraceLogForce(QStringList& liste, QString& nomFichier, bool jourPrec
     trap(*this, QStringLiteral("Lib_Public:TraceLogForce"), [&] {
         const QDateTime now = clock_.now();
         const QDateTime day = jourPrecedent ? now.addDays(-1) : now;
-        const QString dayText = Date2StringEx(day, flags_.FormatDate);
+        const QString dayText = Date2StringEx(day, identity_.FormatDate);
         if (liste.isEmpty() && dayText == EtatTrace.DernierJourEntete)
             return;
         if (nomFichier.trimmed().isEmpty())
@@ -208,7 +209,7 @@ void Trace::TraceLogForce(QStringList& liste, QString& nomFichier, bool jourPrec
             if (header)
                 EtatTrace.DernierJourEntete = dayText;
         }
-        purge(Date2StringEx(now, flags_.FormatDate));
+        purge(Date2StringEx(now, identity_.FormatDate));
     });
     forcing_ = false;
 }
@@ -294,15 +295,15 @@ QStringList Trace::headerLines()
         os = systeme_->GetOSDisplayString();
     }
 #ifdef Q_OS_WIN
-    const QString exe = flags_.NomExecutable + QStringLiteral(".exe");
+    const QString exe = identity_.NomExecutable + QStringLiteral(".exe");
 #else
-    const QString exe = flags_.NomExecutable;
+    const QString exe = identity_.NomExecutable;
 #endif
     return {kHeaderPrefix + kHeaderRule,
             kHeaderPrefix + QStringLiteral("System started since ") + uptime,
             kHeaderPrefix + QStringLiteral("App.Version: ") + version,
-            kHeaderPrefix + QStringLiteral("App.ExeName: ") + flags_.DossierApplication + exe,
-            kHeaderPrefix + QStringLiteral("App.ProductName: ") + flags_.NomProduit,
+            kHeaderPrefix + QStringLiteral("App.ExeName: ") + identity_.DossierApplication + exe,
+            kHeaderPrefix + QStringLiteral("App.ProductName: ") + identity_.NomProduit,
             kHeaderPrefix + QStringLiteral("Computer.Name: ") + computer,
             kHeaderPrefix + QStringLiteral("ActiveTheme: ") + theme,
             kHeaderPrefix + QStringLiteral("Operating System: ") + os,
@@ -332,7 +333,7 @@ void Trace::purge(const QString& todayText)
 
 void Trace::GestionDesErreurs(const QString& origine)
 {
-    if (flags_.PbBFermetureApplication || EtatTrace.GestionErreurEnCours)
+    if (lifecycle_.PbBFermetureApplication() || EtatTrace.GestionErreurEnCours)
         return;
     EtatTrace.GestionErreurEnCours = true;
     try {
@@ -373,6 +374,12 @@ void Trace::GestionDesErreurs(const QString& origine)
     EtatTrace.GestionErreurEnCours = false;
 }
 
+void Trace::viderIncidents()
+{
+    ListeIncidents.clear();
+    emit incidentsCleared();
+}
+
 void Trace::LectureLog(const QString& dossier, const QString& prefixe)
 {
     trap(*this, QStringLiteral("Lib_Public:LectureLog"), [&] {
@@ -384,7 +391,7 @@ void Trace::LectureLog(const QString& dossier, const QString& prefixe)
         if (systeme_)
             systeme_->ExecuterProgrammeExterne(QStringLiteral("open"), chosen);
         else
-            host_.shellExecute(QStringLiteral("open"), chosen, {}, dossier, 1);
+            shellExecuteNative(QStringLiteral("open"), chosen, {}, dossier);
     });
 }
 

@@ -3,6 +3,7 @@
 #include "common/Reporter.h"
 
 #include <QDateTime>
+#include <QObject>
 #include <QString>
 #include <QStringList>
 #include <QTimer>
@@ -14,18 +15,22 @@ namespace nvx {
 class Clock;
 class Host;
 class Systeme;
-struct AppFlags;
+struct Identity;
+class Lifecycle;
 
 // The daily trace log. Lines are timestamped, carry two column codes and the time elapsed
 // since the previous line, wait in memory and reach the day's ".Log" file in batches, and at the
 // latest a second after they were traced. Lines
-// flagged as incidents also go to the incident list. Each day's file starts with a header
+// flagged as incidents also go to the incident list, which keeps the last ones for a window
+// opened later and announces each new one. Each day's file starts with a header
 // (uptime, version, machine), and files older than 45 days are purged once a day.
-class Trace final : public Reporter {
+class Trace final : public QObject, public Reporter {
+    Q_OBJECT
+
 public:
     // Lines pending while the log file cannot be written are bounded; past this the oldest go.
     static constexpr qsizetype kMaxPendingLines = 20000;
-    // The incident list is cleared when it holds more than this many lines.
+    // The incident list keeps this many lines, the last ones.
     static constexpr qsizetype kMaxIncidentLines = 1000;
     static constexpr int kPurgeDays = 45;
 
@@ -39,7 +44,7 @@ public:
         QString DerniereErreurDescription;
     };
 
-    Trace(Clock& clock, Host& host, AppFlags& flags);
+    Trace(Clock& clock, Host& host, Identity& identity, const Lifecycle& lifecycle);
 
     // The system helpers used for the header, the purge and the error report.
     void attach(Systeme& systeme) { systeme_ = &systeme; }
@@ -68,8 +73,14 @@ public:
     QStringList ListeBis;
     // Lines waiting to be written to the file.
     QStringList ListeLog;
-    // The main window's incident list (the host shows it).
+    // The main window's incident list, oldest first.
     QStringList ListeIncidents;
+    // Empties the incident list ("Purger").
+    void viderIncidents();
+
+signals:
+    void incidentAdded(const QString& ligne);
+    void incidentsCleared();
 
 private:
     void traceLine(qint16 colonne1, qint16 colonne2, const QString& texte, bool incident, qint16 niveau,
@@ -83,7 +94,8 @@ private:
 
     Clock& clock_;
     Host& host_;
-    AppFlags& flags_;
+    Identity& identity_;
+    const Lifecycle& lifecycle_;
     Systeme* systeme_ = nullptr;
     std::array<QString, 5> logFolders_;
     QString batchSizeText_ = QStringLiteral("200");

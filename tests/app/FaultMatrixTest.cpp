@@ -4,7 +4,7 @@
 // fault is lifted the next job of the same process sends what was left.
 #include "common/HourFiles.h"
 #include "common/Lifecycle.h"
-#include "link/JobDriver.h"
+#include "job/JobDriver.h"
 #include "platform/PlatformFixture.h"
 
 #include <QElapsedTimer>
@@ -213,11 +213,11 @@ TEST_P(FaultMatrix, TheJobEndsInTimeSaysWhyKeepsWhatItDidNotSendAndTheNextJobSen
     startPlatform();
     if (row.exchange.storedToken) {
         // An earlier run of the program left a valid token.
-        client().CommandConnecter_Click();
+        lignes(client().connecter());
         ASSERT_TRUE(client().PbBTokenValide());
     }
     PlatformClient& program = restarted();
-    driver = std::make_unique<JobDriver>(flags, reporter, clock, host, systeme, lifecycle, lignes, exporter,
+    driver = std::make_unique<JobDriver>(identity, reporter, clock, host, systeme, lifecycle, lignes, exporter,
                                          program, fichiers);
 
     // The fault, from its exchange on.
@@ -235,7 +235,7 @@ TEST_P(FaultMatrix, TheJobEndsInTimeSaysWhyKeepsWhatItDidNotSendAndTheNextJobSen
         server->setFaults({ruleFor(row)});
     }
 
-    const Phase connect = run([&] { program.CommandConnecter_Click(); });
+    const Phase connect = run([&] { lignes(program.connecter()); });
     const Phase first = job();
     lignes.onLine = nullptr;
 

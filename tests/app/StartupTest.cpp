@@ -28,17 +28,20 @@ protected:
     }
     ~StartupTest() override { setDriveRoot({}); }
 
-    void prepare(Application& a, FakeHost&)
+    void prepare(Application& a, FakeHost& h)
     {
-        a.dossierVerrou = locks.path();
-        a.Form_Initialize(SuitePath(home.path()) + u'\\', exe);
-        a.ouvertureBases = [this](int base, int first, int last) { opened.append({base, first, last}); };
-        a.fermetureBases = [this](int base, int first, int last) { closed.append({base, first, last}); };
-        a.finProcessus = [this] { ++ended; };
+        a.frmMain().dossierVerrou = locks.path();
+        a.frmMain().Form_Initialize(SuitePath(home.path()) + u'\\', exe);
+        QObject::connect(&a.frmMain(), &FrmMain::basesOpened,
+                         [this](int base, int first, int last) { opened.append({base, first, last}); });
+        QObject::connect(&a.frmMain(), &FrmMain::basesClosed,
+                         [this](int base, int first, int last) { closed.append({base, first, last}); });
+        QObject::connect(&a.frmMain(), &FrmMain::processEnded, [this] { ++ended; });
+        QObject::connect(&a.frmMain(), &FrmMain::captionChanged, [&h](const QString& c) { h.setCaption(c); });
     }
-    bool logged(const Application& a, const QString& text) const
+    bool logged(Application& a, const QString& text) const
     {
-        for (const QString& l : a.trace.ListeLog + a.trace.ListeBis)
+        for (const QString& l : a.trace().ListeLog + a.trace().ListeBis)
             if (l.contains(text))
                 return true;
         return false;
@@ -56,51 +59,51 @@ protected:
 
 TEST_F(StartupTest, StartsWithTheInstanceSettingsAndTracesEveryStep)
 {
-    ASSERT_TRUE(app.Form_Load(QStringLiteral("/Instance=3")));
-    EXPECT_EQ(app.config.NoInstance, 3);
-    EXPECT_TRUE(app.config.NomFichierSettings({}, QStringLiteral(".Ini"))
+    ASSERT_TRUE(app.frmMain().Form_Load(QStringLiteral("/Instance=3")));
+    EXPECT_EQ(app.config().NoInstance, 3);
+    EXPECT_TRUE(app.config().NomFichierSettings({}, QStringLiteral(".Ini"))
                     .endsWith(QStringLiteral("\\VL3_Tools_NVX_3.Ini")));
-    EXPECT_TRUE(app.flags.SetupCharge);
-    EXPECT_FALSE(app.flags.PbBInModeLoadingFrmMain);
-    EXPECT_TRUE(app.ChargementTermine);
-    EXPECT_TRUE(app.ApplicationDemarree);
+    EXPECT_TRUE(app.lifecycle().SetupCharge());
+    EXPECT_FALSE(app.lifecycle().PbBInModeLoadingFrmMain());
+    EXPECT_TRUE(app.frmMain().ChargementTermine);
+    EXPECT_TRUE(app.frmMain().ApplicationDemarree);
     for (const char* line : {"Command Line: '/Instance=3'", "Instance: 3", "FrmMain: Init General: Start",
                              "----- Init: InitGeneralPath -----", "----- Init: InitGeneralSite -----",
                              "----- Tools NVX: Init: Bases -----", "FrmMain: Init General: End",
                              "----- Tools NVX: Init: Create Object -----", "----- Tools NVX: Init: Fin -----",
                              "----- Init: Duration: ", "Id Radio: {RADIO-01}"})
         EXPECT_TRUE(logged(app, QString::fromUtf8(line))) << line;
-    EXPECT_EQ(app.trace.ListeLog.filter(QStringLiteral("Command Line: '/Instance=3'")).size(), 1);
+    EXPECT_EQ(app.trace().ListeLog.filter(QStringLiteral("Command Line: '/Instance=3'")).size(), 1);
     ASSERT_FALSE(host.captions.isEmpty());
     EXPECT_TRUE(host.captions.last().startsWith(QStringLiteral("Velmora: Tools NVX - ")));
     EXPECT_TRUE(host.captions.last().endsWith(QStringLiteral(" - {RADIO-01}")));
     ASSERT_EQ(opened.size(), 1);
     EXPECT_EQ(opened[0], (std::array<int, 3>{0, 1, 2}));
-    EXPECT_EQ(app.trace.logFolder(0), QStringLiteral("C:\\Logs\\Histo_VL3_Tools_NVX\\"));
+    EXPECT_EQ(app.trace().logFolder(0), QStringLiteral("C:\\Logs\\Histo_VL3_Tools_NVX\\"));
 }
 
 TEST_F(StartupTest, BlankCommandLineMeansNoInstance)
 {
-    ASSERT_TRUE(app.Form_Load(QStringLiteral("  ")));
-    EXPECT_EQ(app.config.NoInstance, 0);
+    ASSERT_TRUE(app.frmMain().Form_Load(QStringLiteral("  ")));
+    EXPECT_EQ(app.config().NoInstance, 0);
     EXPECT_FALSE(logged(app, QStringLiteral("Command Line:")));
-    EXPECT_TRUE(app.config.NomFichierSettings({}, QStringLiteral(".Ini"))
+    EXPECT_TRUE(app.config().NomFichierSettings({}, QStringLiteral(".Ini"))
                     .endsWith(QStringLiteral("\\VL3_Tools_NVX.Ini")));
 }
 
 TEST_F(StartupTest, UnloadMarksEachDatabaseAndWritesTheLog)
 {
-    ASSERT_TRUE(app.Form_Load(QString()));
-    app.Form_Unload();
+    ASSERT_TRUE(app.frmMain().Form_Load(QString()));
+    app.frmMain().Form_Unload();
     EXPECT_EQ(IniFile::read(site.c(QStringLiteral("Site/Config1/QM_PRG.ini")), QStringLiteral("Data_Backup"),
                             QStringLiteral("Start")),
               QStringLiteral("0FF"));
     ASSERT_EQ(closed.size(), 1);
     EXPECT_EQ(closed[0], (std::array<int, 3>{0, 1, 2}));
     EXPECT_EQ(ended, 1);
-    EXPECT_TRUE(app.flags.PbBFermetureApplication);
-    EXPECT_FALSE(app.flags.SetupCharge);
-    EXPECT_FALSE(app.ApplicationDemarree);
+    EXPECT_TRUE(app.lifecycle().PbBFermetureApplication());
+    EXPECT_FALSE(app.lifecycle().SetupCharge());
+    EXPECT_FALSE(app.frmMain().ApplicationDemarree);
 
     QFile log(site.c(QStringLiteral("Logs/Histo_VL3_Tools_NVX/20200220.Log")));
     ASSERT_TRUE(log.open(QIODevice::ReadOnly));
@@ -109,19 +112,19 @@ TEST_F(StartupTest, UnloadMarksEachDatabaseAndWritesTheLog)
     EXPECT_TRUE(text.contains(QStringLiteral("---------- Frm_Main: Form_Unload: Start")));
     EXPECT_TRUE(text.contains(QStringLiteral("Id Radio: {RADIO-01}")));
 
-    app.Form_Unload();
+    app.frmMain().Form_Unload();
     EXPECT_EQ(ended, 1) << "a second unload does nothing";
 }
 
 TEST_F(StartupTest, SecondCopyWaitsThenRefusesWithoutTouchingAnything)
 {
-    ASSERT_TRUE(app.Form_Load(QString()));
+    ASSERT_TRUE(app.frmMain().Form_Load(QString()));
     FakeHost host2;
     FakeClock clock2;
     Application second(host2, clock2);
     prepare(second, host2);
     const qint64 before = clock2.ChronoMilliSec();
-    EXPECT_FALSE(second.Form_Load(QStringLiteral("/Instance=2")));
+    EXPECT_FALSE(second.frmMain().Form_Load(QStringLiteral("/Instance=2")));
     EXPECT_GE(clock2.ChronoMilliSec() - before, 5000);
     ASSERT_EQ(host2.boxes.size(), 1);
     EXPECT_EQ(
@@ -129,22 +132,22 @@ TEST_F(StartupTest, SecondCopyWaitsThenRefusesWithoutTouchingAnything)
         QStringLiteral("Application encore chargée en mémoire.\n\n"
                        "Veuillez la quitter avant de relancer une autre instance de cette application."));
     EXPECT_EQ(host2.boxes[0].icon, Host::Icon::Critical);
-    EXPECT_TRUE(second.trace.ListeBis.isEmpty());
+    EXPECT_TRUE(second.trace().ListeBis.isEmpty());
     EXPECT_FALSE(QFile::exists(home.filePath(QStringLiteral("Settings/VL3_Tools_NVX/VL3_Tools_NVX_2.Ini"))));
 
     // Once the first copy has gone, a new one starts.
-    app.Form_Unload();
+    app.frmMain().Form_Unload();
     Application third(host2, clock2);
     prepare(third, host2);
-    EXPECT_TRUE(third.TesterPrevInstance(false, 5000));
+    EXPECT_TRUE(third.frmMain().TesterPrevInstance(false, 5000));
 }
 
 TEST_F(StartupTest, QuitQuestionAndCloseBox)
 {
-    ASSERT_TRUE(app.Form_Load(QString()));
+    ASSERT_TRUE(app.frmMain().Form_Load(QString()));
     host.answers = {Host::Answer::No};
     bool cancel = false;
-    app.Form_QueryUnload(cancel, true);
+    app.frmMain().Form_QueryUnload(cancel, true);
     EXPECT_TRUE(cancel);
     EXPECT_EQ(ended, 0);
     ASSERT_EQ(host.boxes.size(), 1);
@@ -152,22 +155,22 @@ TEST_F(StartupTest, QuitQuestionAndCloseBox)
     EXPECT_EQ(host.boxes[0].buttons, Host::Buttons::YesNo);
 
     host.answers = {Host::Answer::Yes};
-    app.Quitter();
-    EXPECT_TRUE(app.lifecycle.quitRequested());
+    app.frmMain().Quitter();
+    EXPECT_TRUE(app.lifecycle().quitRequested());
     EXPECT_EQ(ended, 1);
-    EXPECT_EQ(app.lifecycle.state(), Lifecycle::State::Closed);
+    EXPECT_EQ(app.lifecycle().state(), Lifecycle::State::Closed);
 
     cancel = true;
-    app.Form_QueryUnload(cancel, true);
+    app.frmMain().Form_QueryUnload(cancel, true);
     EXPECT_EQ(host.boxes.size(), 2) << "nothing is asked once the program is closing";
     EXPECT_EQ(ended, 1);
 }
 
 TEST_F(StartupTest, AProgramCloseIsNotQuestionedButGoesThroughTheSameQuit)
 {
-    ASSERT_TRUE(app.Form_Load(QString()));
+    ASSERT_TRUE(app.frmMain().Form_Load(QString()));
     bool cancel = false;
-    app.Form_QueryUnload(cancel, false);
+    app.frmMain().Form_QueryUnload(cancel, false);
     EXPECT_FALSE(cancel);
     EXPECT_TRUE(host.boxes.isEmpty());
     EXPECT_EQ(ended, 1);
@@ -180,8 +183,8 @@ TEST_F(StartupTest, MandatoryLoginNeedsTheToolsRight)
     site.set(sys, QStringLiteral("DroitsUsers"), QStringLiteral("Actif"), QStringLiteral("1"));
     site.set(rights, QStringLiteral("User"), QStringLiteral("Courant"), QStringLiteral("Paul"));
     site.set(rights, QStringLiteral("Droits_Paul"), QStringLiteral("VL3_Tools_NVX"), QStringLiteral("1"));
-    EXPECT_TRUE(app.Form_Load(QString()));
-    app.Form_Unload();
+    EXPECT_TRUE(app.frmMain().Form_Load(QString()));
+    app.frmMain().Form_Unload();
 
     site.set(rights, QStringLiteral("Droits_Paul"), QStringLiteral("VL3_Tools_NVX"), QStringLiteral("0"));
     site.set(site.c(QStringLiteral("Site/Config1/QM_PRG.ini")), QStringLiteral("Data_Backup"),
@@ -189,8 +192,8 @@ TEST_F(StartupTest, MandatoryLoginNeedsTheToolsRight)
     FakeHost host2;
     Application refused(host2, clock);
     prepare(refused, host2);
-    EXPECT_FALSE(refused.Form_Load(QString()));
-    EXPECT_TRUE(refused.lifecycle.quitRequested());
+    EXPECT_FALSE(refused.frmMain().Form_Load(QString()));
+    EXPECT_TRUE(refused.lifecycle().quitRequested());
     ASSERT_FALSE(host2.boxes.isEmpty());
     EXPECT_TRUE(host2.boxes.last().text.startsWith(QStringLiteral("Programme non trouvé:")));
 
@@ -199,23 +202,23 @@ TEST_F(StartupTest, MandatoryLoginNeedsTheToolsRight)
                             QStringLiteral("Start")),
               QStringLiteral("0FF"));
     EXPECT_EQ(closed.size(), 2) << "the record files it opened are closed";
-    EXPECT_EQ(refused.lifecycle.state(), Lifecycle::State::Closed);
+    EXPECT_EQ(refused.lifecycle().state(), Lifecycle::State::Closed);
     Application next(host2, clock);
     prepare(next, host2);
-    EXPECT_TRUE(next.TesterPrevInstance(false, 0)) << "the single-copy lock is given back";
+    EXPECT_TRUE(next.frmMain().TesterPrevInstance(false, 0)) << "the single-copy lock is given back";
 }
 
 TEST_F(StartupTest, AnAbandonedDatabaseChoiceGivesTheLockBack)
 {
     site.build(2);
     host.itemAnswers = {-1};
-    EXPECT_FALSE(app.Form_Load(QString()));
-    EXPECT_EQ(app.lifecycle.state(), Lifecycle::State::Closed);
+    EXPECT_FALSE(app.frmMain().Form_Load(QString()));
+    EXPECT_EQ(app.lifecycle().state(), Lifecycle::State::Closed);
     EXPECT_TRUE(opened.isEmpty());
     FakeHost host2;
     Application next(host2, clock);
     prepare(next, host2);
-    EXPECT_TRUE(next.TesterPrevInstance(false, 0));
+    EXPECT_TRUE(next.frmMain().TesterPrevInstance(false, 0));
 }
 
 TEST_F(StartupTest, AQuitAskedDuringAJobWaitsForTheJobWhateverAsksIt)
@@ -231,34 +234,34 @@ TEST_F(StartupTest, AQuitAskedDuringAJobWaitsForTheJobWhateverAsksIt)
             if (closedDuringJob.isEmpty()) {
                 bool cancel = false;
                 if (closeBox)
-                    a.Form_QueryUnload(cancel, true);
+                    a.frmMain().Form_QueryUnload(cancel, true);
                 else
-                    a.lifecycle.requestQuit();
+                    a.lifecycle().requestQuit();
                 EXPECT_EQ(cancel, closeBox) << "the window stays until the job is over";
             }
-            if (a.driver.enCours())
-                closedDuringJob.append(closed.size() > closedBefore || a.flags.PbBFermetureApplication);
+            if (a.driver().enCours())
+                closedDuringJob.append(closed.size() > closedBefore || a.lifecycle().PbBFermetureApplication());
         };
-        a.executerRequete(QStringLiteral("<NoStation:1><DateConducteur:20200508><HHDeb:07><HHFin:07>"));
+        a.frmMain().executerRequete(QStringLiteral("<NoStation:1><DateConducteur:20200508><HHDeb:07><HHFin:07>"));
         h.onPump = nullptr;
         ASSERT_FALSE(closedDuringJob.isEmpty());
         EXPECT_FALSE(closedDuringJob.contains(true)) << "nothing is closed under the running job";
         EXPECT_EQ(closed.size(), closedBefore + 1);
         EXPECT_EQ(ended, endedBefore + 1);
-        EXPECT_EQ(a.lifecycle.state(), Lifecycle::State::Closed);
+        EXPECT_EQ(a.lifecycle().state(), Lifecycle::State::Closed);
         QFile log(site.c(QStringLiteral("Logs/Histo_VL3_Tools_NVX/20200220.Log")));
         ASSERT_TRUE(log.open(QIODevice::ReadOnly));
         const QString text = QString::fromUtf8(log.readAll());
         EXPECT_EQ(text.count(QStringLiteral("Quit requested: it takes effect at the end of the running job")),
                   closeBox ? 1 : 2);
     };
-    ASSERT_TRUE(app.Form_Load(QString()));
+    ASSERT_TRUE(app.frmMain().Form_Load(QString()));
     quitDuringJob(app, host, true);
 
     FakeHost host2;
     Application second(host2, clock);
     prepare(second, host2);
-    ASSERT_TRUE(second.Form_Load(QString()));
+    ASSERT_TRUE(second.frmMain().Form_Load(QString()));
     quitDuringJob(second, host2, false);
 }
 

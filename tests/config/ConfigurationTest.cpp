@@ -25,7 +25,7 @@ protected:
         // The drives of the machine; folders are made below them, never the drives themselves.
         for (const char* drive : {"c", "d", "e"})
             QDir(drives.path()).mkdir(QString::fromLatin1(drive));
-        flags.NomExecutable = u"vl3-tools-nvx"_s;
+        identity.NomExecutable = u"vl3-tools-nvx"_s;
     }
 
     // No procedure may have failed behind its trap.
@@ -128,7 +128,7 @@ TEST_F(ConfigurationTest, SiteResolutionReadsEveryDatabaseValueWithItsDefaults)
     EXPECT_TRUE(host.itemRequests.isEmpty()) << "one database: no choice";
     EXPECT_TRUE(host.boxes.isEmpty());
     EXPECT_EQ(config.NbBases, 1);
-    EXPECT_EQ(flags.BaseCourante, 0);
+    EXPECT_EQ(identity.BaseCourante, 0);
     EXPECT_EQ(config.DossierSettingsLocal, u"C:\\Site\\Local\\"_s);
     EXPECT_TRUE(exists(config.DossierSettingsLocal));
 

@@ -13,7 +13,7 @@ namespace nvx::test {
 // C:\VL_Data\, with an in-memory engine unless a test hands its own.
 struct DbOwners : Owners {
     explicit DbOwners(BtrieveEngine* engine = nullptr)
-        : pervasive(flags, trace, clock, host, systeme, config, engine ? *engine : fake)
+        : pervasive(identity, lifecycle, trace, clock, host, systeme, config, engine ? *engine : fake)
     {
         QDir().mkpath(drives.path() + QStringLiteral("/c/VL_Data"));
         config.DossiersBase[0].DossierData = QStringLiteral("C:\\VL_Data");

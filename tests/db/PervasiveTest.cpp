@@ -288,7 +288,7 @@ TEST(PervasiveRetries, LocksAreWaitedForUntilTheProgramCloses)
     debut = o.clock.ChronoMilliSec();
     o.host.onPump = [&] {
         if (o.clock.ChronoMilliSec() - debut >= 14500)
-            o.flags.PbBFermetureApplication = true;
+            o.lifecycle.unloadStarted();
     };
     EXPECT_EQ(o.pervasive.BTRieve(0, 9, cle, 0, 53, 1, kAppelant), 85);
     EXPECT_EQ(o.pervasive.StatutBTrieve, 85);

@@ -1,6 +1,5 @@
 #pragma once
 
-#include "common/HourFiles.h"
 #include "config/Settings.h"
 #include "db/DbFixture.h"
 #include "db/engine/BtrieveEngine.h"
@@ -33,8 +32,8 @@ inline QByteArray lireFichier(const QString& chemin)
 struct ExportOwners {
     explicit ExportOwners(bool moteurReel)
         : engine(moteurReel ? createEmbeddedEngine() : nullptr), o(engine.get()),
-          settings(o.flags, o.trace, o.systeme, o.host, o.ini, o.config),
-          exporter(o.flags, o.trace, o.clock, o.pervasive, settings, o.config)
+          settings(o.identity, o.lifecycle, o.trace, o.systeme, o.host, o.ini, o.config),
+          exporter(o.identity, o.lifecycle, o.trace, o.clock, o.pervasive, settings, o.config)
     {
         o.clock.setNow(QDateTime(QDate(2020, 5, 8), QTime(6, 50, 0)));
         o.config.DossiersBase[0].IdRadio = QStringLiteral("R-042");
@@ -75,19 +74,23 @@ struct ExportOwners {
     // The hour's file as written, empty when none was (resultat then says why).
     QByteArray exporterHeure(int heure)
     {
-        resultat = exporter.UDPDataArrival_03_Create_XML(
-            0, 1, QStringLiteral("7.2.1"), QStringLiteral("Radio Bleu & Or"), QStringLiteral("U17"),
-            QStringLiteral("Jérôme <admin>"), QStringLiteral("20200508"), heure,
-            QStringLiteral("08/05/2020 06:45:12"), fichiers);
-        const QString chemin = fichiers.NomFichierXMLHeure[size_t(heure)];
-        return chemin.isEmpty() ? QByteArray() : lireFichier(NativePath(chemin));
+        ScheduleHour h;
+        h.noStation = 1;
+        h.dateConducteur = QStringLiteral("20200508");
+        h.heure = heure;
+        h.schedulerVersion = QStringLiteral("7.2.1");
+        h.stationLib = QStringLiteral("Radio Bleu & Or");
+        h.userId = QStringLiteral("U17");
+        h.userLib = QStringLiteral("Jérôme <admin>");
+        h.buildDate = QDateTime(QDate(2020, 5, 8), QTime(6, 45, 12));
+        resultat = exporter.UDPDataArrival_03_Create_XML(h);
+        return resultat.fichier.isEmpty() ? QByteArray() : lireFichier(NativePath(resultat.fichier));
     }
 
     std::unique_ptr<BtrieveEngine> engine;
     DbOwners o;
     Settings settings;
     ScheduleExport exporter;
-    HourFiles fichiers;
     HourExport resultat;
 };
 

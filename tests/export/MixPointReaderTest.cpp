@@ -49,7 +49,7 @@ struct Marqueurs : ::testing::Test {
     }
 
     DbOwners o;
-    MixPointReader lecteur{o.flags, o.trace, o.pervasive};
+    MixPointReader lecteur{o.identity, o.lifecycle, o.trace, o.pervasive};
     const QString id = QStringLiteral("00000042");
 };
 
@@ -119,9 +119,7 @@ TEST_F(Marqueurs, AFailedReadIsReportedOnceAndCountsAsNoMarker)
 TEST_F(Marqueurs, NothingIsReadOnceTheQuitIsConfirmed)
 {
     marqueur(id, 1, QStringLiteral("00"), QStringLiteral("170000"), QStringLiteral("5000"));
-    bool quitte = false;
-    lecteur.quitterConfirme = [&quitte] { return quitte; };
     EXPECT_EQ(lire(1, id), Pair(170000, 5000));
-    quitte = true;
+    o.lifecycle.requestQuit();
     EXPECT_EQ(lire(1, id), Pair(0, 0));
 }

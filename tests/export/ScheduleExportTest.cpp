@@ -73,7 +73,7 @@ TEST_F(JourDeTest, HoursMatchTheExpectedFilesByteForByte)
     w.settings.EnvoyerHeuresVides = true;
     for (int heure : {0, 7, 8}) {
         const QByteArray obtenu = w.exporterHeure(heure);
-        EXPECT_EQ(w.fichiers.NomFichierXMLHeure[size_t(heure)], u"C:\\VL_Export\\" + nomHeure(heure));
+        EXPECT_EQ(w.resultat.fichier, u"C:\\VL_Export\\" + nomHeure(heure));
         const QByteArray attendu = lireFichier(dossierDonnees() + u"/expected/" + nomHeure(heure));
         if (obtenu == attendu)
             continue;
@@ -137,7 +137,7 @@ TEST_F(JourDeTest, AMissingFolderIsReportedAndNothingIsWritten)
     EXPECT_TRUE(w.exporterHeure(7).isEmpty());
     EXPECT_EQ(w.resultat.outcome, HourExport::Outcome::Failed);
     EXPECT_EQ(w.resultat.raison, QStringLiteral("dossier XML introuvable (C:\\Absent\\)"));
-    EXPECT_TRUE(w.fichiers.NomFichierXMLHeure[7].isEmpty());
+    EXPECT_TRUE(w.resultat.fichier.isEmpty());
     EXPECT_FALSE(QFileInfo::exists(NativePath(QStringLiteral("C:\\Absent"))));
     ASSERT_EQ(w.o.trace.ListeIncidents.size(), 1);
     EXPECT_TRUE(w.o.trace.ListeIncidents[0].contains(u"Err: 75"));
@@ -157,7 +157,7 @@ TEST_F(JourDeTest, AnEmptyHourIsNotWrittenUnlessTheSettingsAskForIt)
     EXPECT_TRUE(w.exporterHeure(0).isEmpty());
     EXPECT_EQ(w.resultat.outcome, HourExport::Outcome::Empty);
     EXPECT_FALSE(QFileInfo::exists(ExportOwners::dossierXml() + u'/' + nomHeure(0)));
-    EXPECT_TRUE(w.fichiers.NomFichierXMLHeure[0].isEmpty());
+    EXPECT_TRUE(w.resultat.fichier.isEmpty());
     EXPECT_TRUE(w.o.trace.ListeIncidents.isEmpty()) << "an empty hour is no error of the program";
 }
 

@@ -37,7 +37,7 @@ protected:
     }
 
     LinkOwners owners;
-    Replies replies{owners.flags, owners.trace, owners.clock, owners.host, owners.settings};
+    Replies replies{owners.identity, owners.trace, owners.clock, owners.host, owners.settings};
     QUdpSocket scheduler;
 };
 

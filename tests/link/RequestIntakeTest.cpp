@@ -1,7 +1,7 @@
 #include "link/RequestIntake.h"
 
 #include "common/Win1252.h"
-#include "link/JobDriver.h"
+#include "job/JobDriver.h"
 #include "link/UdpSocket.h"
 #include "support/LinkFixture.h"
 
@@ -47,9 +47,9 @@ protected:
     RecordingExport exporter;
     RecordingPlatform platform;
     NullLines lines;
-    JobDriver driver{owners.flags,     owners.trace, owners.clock, owners.host, owners.systeme,
+    JobDriver driver{owners.identity,     owners.trace, owners.clock, owners.host, owners.systeme,
                      owners.lifecycle, lines,        exporter,     platform,    files};
-    RequestIntake intake{owners.flags, owners.trace, owners.host, owners.settings, owners.lifecycle, driver};
+    RequestIntake intake{owners.identity, owners.trace, owners.host, owners.settings, owners.lifecycle, driver};
     QUdpSocket sender;
 };
 
@@ -76,7 +76,7 @@ TEST_F(RequestIntakeTest, SwitchingAnEndpointBindsAndUnbindsIt)
 TEST_F(RequestIntakeTest, RequestsAreQueuedHeldWhileLoadingAndRunInOrder)
 {
     const quint16 port = switchOn();
-    owners.flags.PbBInModeLoadingFrmMain = true;
+    owners.identity.PbBInModeLoadingFrmMain = true;
     send(port, request(1));
     send(port, QStringLiteral("     "));
     send(port, request(2));
@@ -89,7 +89,7 @@ TEST_F(RequestIntakeTest, RequestsAreQueuedHeldWhileLoadingAndRunInOrder)
     EXPECT_TRUE(intake.TimerDataArrival.isActive());
     EXPECT_TRUE(exporter.calls.isEmpty());
 
-    owners.flags.PbBInModeLoadingFrmMain = false;
+    owners.identity.PbBInModeLoadingFrmMain = false;
     ASSERT_TRUE(waitFor([&] { return exporter.calls.size() == 2; }));
     EXPECT_TRUE(exporter.calls[0].startsWith(QStringLiteral("1|")));
     EXPECT_TRUE(exporter.calls[1].startsWith(QStringLiteral("2|")));

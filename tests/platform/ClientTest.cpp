@@ -98,27 +98,27 @@ TEST_F(Client, AJobsExchangesReachThePlatformWhileEventsKeepRunning)
     config.Ftp.Serveur = QStringLiteral("ftp.station.local");
     config.Ftp.PW = QStringLiteral("p&w<1>");
     startPlatform();
-    client().CommandConnecter_Click();
+    lignes(client().connecter());
     ASSERT_TRUE(client().PbBTokenValide());
     EXPECT_GT(host.pumps, 0) << "waiting for the platform lets pending events run";
 
-    EXPECT_TRUE(client().UDPDataArrival_04_02_Hours_Get_Status(3, kDay, 6, 8));
+    EXPECT_TRUE(lignes(client().UDPDataArrival_04_02_Hours_Get_Status(3, kDay, 6, 8)));
     const qint16 expected[] = {-1, 0, 2, 0, -1};
     for (int h = 5; h <= 9; ++h)
         EXPECT_EQ(client().StatutHeure(h), expected[h - 5]) << h;
 
-    EXPECT_TRUE(client().UDPDataArrival_04_03_FTP_Sons(0));
+    EXPECT_TRUE(lignes(client().UDPDataArrival_04_03_FTP_Sons(0)));
     EXPECT_EQ(lignes.lines.last(), u"FTP sons: réussie: 204");
     const QJsonObject ftp = server->state().snapshot().value(QStringLiteral("ftp")).toObject();
     ASSERT_EQ(ftp.size(), 1);
     EXPECT_EQ(ftp.begin()->toObject().value(QStringLiteral("pw")).toString(), u"p&w<1>");
 
     const QByteArray file = schedule(3, 6);
-    EXPECT_TRUE(client().UDPDataArrival_04_04_Conducteur(3, write(QStringLiteral("h06.xml"), file)));
+    EXPECT_TRUE(lignes(client().UDPDataArrival_04_04_Conducteur(3, write(QStringLiteral("h06.xml"), file))));
     EXPECT_EQ(server->state().importedBody({3, kDay, 6}), file.toStdString()) << "the file goes as written";
 
-    EXPECT_TRUE(client().UDPDataArrival_04_05_Hours_Set_Status(3, kDay, 6, 6));
-    client().UDPDataArrival_04_02_Hours_Get_Status(3, kDay, 0, 23);
+    EXPECT_TRUE(lignes(client().UDPDataArrival_04_05_Hours_Set_Status(3, kDay, 6, 6)));
+    lignes(client().UDPDataArrival_04_02_Hours_Get_Status(3, kDay, 0, 23));
     EXPECT_EQ(client().StatutHeure(6), 1);
     EXPECT_TRUE(reporter.origins.isEmpty()) << reporter.origins.join(u'\n').toStdString();
 }
@@ -126,19 +126,19 @@ TEST_F(Client, AJobsExchangesReachThePlatformWhileEventsKeepRunning)
 TEST_F(Client, AStoredTokenIsReusedAfterARestartUntilItsLastHour)
 {
     startPlatform();
-    client().CommandConnecter_Click();
+    lignes(client().connecter());
     const QString first = client().TokenId();
     EXPECT_EQ(storedToken(), first);
 
     PlatformClient& second = restarted();
-    second.CommandConnecter_Click();
+    lignes(second.connecter());
     EXPECT_TRUE(second.PbBTokenValide());
     EXPECT_EQ(second.TokenId(), first);
     EXPECT_EQ(logins(), 1);
 
     advance(kLifetime - 1800);
     PlatformClient& third = restarted();
-    third.CommandConnecter_Click();
+    lignes(third.connecter());
     EXPECT_TRUE(third.PbBTokenValide());
     EXPECT_NE(third.TokenId(), first);
     EXPECT_EQ(storedToken(), third.TokenId());
@@ -148,35 +148,34 @@ TEST_F(Client, AStoredTokenIsReusedAfterARestartUntilItsLastHour)
 TEST_F(Client, AnExpiredTokenIsRefusedUntilAForcedLogin)
 {
     startPlatform();
-    client().CommandConnecter_Click();
+    lignes(client().connecter());
     advance(kLifetime + 1);
-    EXPECT_FALSE(client().UDPDataArrival_04_02_Hours_Get_Status(3, kDay, 0, 23));
+    EXPECT_FALSE(lignes(client().UDPDataArrival_04_02_Hours_Get_Status(3, kDay, 0, 23)));
     EXPECT_TRUE(client().PbBErreurAuthentification());
     EXPECT_EQ(client().StatutHeure(7), -1);
     EXPECT_EQ(lignes.lines.last(), u"Authentification requise: 401");
     // The hour loop does not stop on a refusal.
-    EXPECT_FALSE(client().UDPDataArrival_04_05_Hours_Set_Status(3, kDay, 3, 5));
+    EXPECT_FALSE(lignes(client().UDPDataArrival_04_05_Hours_Set_Status(3, kDay, 3, 5)));
     EXPECT_EQ(requests().filter(QStringLiteral("/status")).size(), 4);
 
     const qsizetype checks = requests().filter(QStringLiteral("/auth/test")).size();
     EXPECT_TRUE(
-        client().UDPDataArrival_04_01_Authentification(client().PbSCleAPI(), client().PbSSecretAPI(), true));
+        lignes(client().UDPDataArrival_04_01_Authentification(client().PbSCleAPI(), client().PbSSecretAPI(), true)));
     EXPECT_EQ(requests().filter(QStringLiteral("/auth/test")).size(), checks)
         << "a forced login checks no token";
-    EXPECT_TRUE(client().UDPDataArrival_04_02_Hours_Get_Status(3, kDay, 0, 23));
+    EXPECT_TRUE(lignes(client().UDPDataArrival_04_02_Hours_Get_Status(3, kDay, 0, 23)));
     EXPECT_EQ(client().StatutHeure(7), 2);
 }
 
 TEST_F(Client, ARefusedOrUnexpectedLoginLeavesTheStoreAlone)
 {
     config.Secret = QStringLiteral("faux");
-    config.TitreFenetre = QStringLiteral("Tools NVX - Station");
     startPlatform();
-    client().CommandConnecter_Click();
+    bool connecte = true;
+    QObject::connect(&client(), &PlatformClient::connectedChanged, [&](bool c) { connecte = c; });
+    EXPECT_FALSE(lignes(client().connecter())) << "the command then says \"Non connecté\"";
     EXPECT_EQ(logins(), 2) << "one login, then one forced login";
-    ASSERT_EQ(host.boxes.size(), 1);
-    EXPECT_EQ(host.boxes[0].text, u"Non connecté");
-    EXPECT_EQ(host.boxes[0].title, u"Tools NVX - Station");
+    EXPECT_FALSE(connecte);
     EXPECT_TRUE(client().PbBErreurAuthentification()) << "jobs skip the platform until a connection succeeds";
     EXPECT_TRUE(storedToken().isEmpty());
 
@@ -186,7 +185,7 @@ TEST_F(Client, ARefusedOrUnexpectedLoginLeavesTheStoreAlone)
     startPlatform();
     client().setConfig(config);
     client().valeurs().PbBErreurAuthentification = false;
-    EXPECT_FALSE(client().UDPDataArrival_04_01_Authentification(config.Cle, config.Secret, true));
+    EXPECT_FALSE(lignes(client().UDPDataArrival_04_01_Authentification(config.Cle, config.Secret, true)));
     EXPECT_EQ(lignes.lines.last(), u"!!!!! Erreur d'authenfification 300 !!!!!");
     EXPECT_FALSE(client().PbBErreurAuthentification());
     EXPECT_TRUE(storedToken().isEmpty());
@@ -202,25 +201,25 @@ TEST_F(Client, InjectedFaultsAreNeverTakenAsSuccess)
         platformsim::FaultRule::answer(QRegularExpression(QStringLiteral("/2020-02-21/status$")), 500, 1));
     startPlatform();
     // The credential query after the login gets the non-XML fault, which leaves the login granted.
-    ASSERT_TRUE(client().UDPDataArrival_04_01_Authentification(config.Cle, config.Secret, true));
+    ASSERT_TRUE(lignes(client().UDPDataArrival_04_01_Authentification(config.Cle, config.Secret, true)));
 
     const QString path = write(QStringLiteral("h09.xml"), schedule(3, 9));
-    EXPECT_FALSE(client().UDPDataArrival_04_04_Conducteur(3, path));
+    EXPECT_FALSE(lignes(client().UDPDataArrival_04_04_Conducteur(3, path)));
     EXPECT_EQ(lignes.lines.last(), u"Erreur 500 (Erreur interne (SQL, Librairie,...): 500");
-    EXPECT_TRUE(client().UDPDataArrival_04_04_Conducteur(3, path));
+    EXPECT_TRUE(lignes(client().UDPDataArrival_04_04_Conducteur(3, path)));
 
-    EXPECT_FALSE(client().UDPDataArrival_04_03_FTP_Sons(0));
+    EXPECT_FALSE(lignes(client().UDPDataArrival_04_03_FTP_Sons(0)));
     EXPECT_EQ(lignes.lines.last(), kCommunication + QStringLiteral("réponse non XML (HTTP 200)"));
 
-    EXPECT_FALSE(client().UDPDataArrival_04_02_Hours_Get_Status(3, kDay, 0, 23));
+    EXPECT_FALSE(lignes(client().UDPDataArrival_04_02_Hours_Get_Status(3, kDay, 0, 23)));
     EXPECT_TRUE(lignes.lines.last().startsWith(kCommunication));
     EXPECT_EQ(client().StatutHeure(7), -1);
     // A status answer with an error code says nothing of the hours either: none may be sent.
-    EXPECT_FALSE(client().UDPDataArrival_04_02_Hours_Get_Status(3, kDay.addDays(1), 0, 23));
+    EXPECT_FALSE(lignes(client().UDPDataArrival_04_02_Hours_Get_Status(3, kDay.addDays(1), 0, 23)));
     EXPECT_EQ(lignes.lines.last(), u"Erreur 500 (Erreur interne (SQL, Librairie,...): 500");
     EXPECT_EQ(client().StatutHeure(7), -1);
 
-    EXPECT_FALSE(client().UDPDataArrival_04_04_Conducteur(3, path + QStringLiteral(".absent")));
+    EXPECT_FALSE(lignes(client().UDPDataArrival_04_04_Conducteur(3, path + QStringLiteral(".absent"))));
     EXPECT_EQ(requests().filter(QStringLiteral("import")).size(), 2)
         << "an unreadable file is not sent empty";
 }
@@ -230,16 +229,17 @@ TEST_F(Client, AQuitEndsTheExchangeInProgressAndStartsNoOther)
     sim.delayMs = 2500; // well within the answer time-out
     startPlatform();
     QElapsedTimer attente;
-    client().quitterConfirme = [&] { return attente.isValid() && attente.elapsed() > 300; };
+    // The quit comes while the exchange waits for its answer.
+    host.onPump = [&] { lifecycle.requestQuit(); };
     attente.start();
-    EXPECT_FALSE(client().UDPDataArrival_04_02_Hours_Get_Status(3, kDay, 0, 23));
+    EXPECT_FALSE(lignes(client().UDPDataArrival_04_02_Hours_Get_Status(3, kDay, 0, 23)));
     EXPECT_LT(attente.elapsed(), 1500);
     EXPECT_EQ(lignes.lines.last(), kCommunication + QStringLiteral("fermeture du programme demandée"));
     EXPECT_EQ(client().StatutHeure(7), -1);
 
     const qsizetype recus = requests().size();
     const QString path = write(QStringLiteral("h09.xml"), schedule(3, 9));
-    EXPECT_FALSE(client().UDPDataArrival_04_04_Conducteur(3, path));
+    EXPECT_FALSE(lignes(client().UDPDataArrival_04_04_Conducteur(3, path)));
     EXPECT_EQ(requests().size(), recus) << "nothing more is sent once the quit is confirmed";
 }
 
@@ -249,7 +249,7 @@ TEST_F(Client, NoPlatformMeansNoTransferAndOneNoticePerJob)
     ASSERT_NE(refusing.port, 0);
     config.URL = QStringLiteral("http://127.0.0.1:") + QString::number(refusing.port);
     client().beginJob();
-    EXPECT_FALSE(client().UDPDataArrival_04_02_Hours_Get_Status(1, kDay, 0, 23));
+    EXPECT_FALSE(lignes(client().UDPDataArrival_04_02_Hours_Get_Status(1, kDay, 0, 23)));
     EXPECT_EQ(lignes.lines, QStringList{kCommunication + QStringLiteral("connexion refusée")});
     EXPECT_EQ(client().StatutHeure(0), -1);
     EXPECT_EQ(reporter.origins.value(0), u"Frm_MainBis:UDPDataArrival_04_02_Hours_Get_Status");
@@ -258,22 +258,22 @@ TEST_F(Client, NoPlatformMeansNoTransferAndOneNoticePerJob)
     EXPECT_FALSE(client().PbBErreurAuthentification());
     EXPECT_TRUE(client().unreachable());
     // The rest of the job asks nothing more of a platform that refused it.
-    EXPECT_FALSE(client().UDPDataArrival_04_03_FTP_Sons(0));
+    EXPECT_FALSE(lignes(client().UDPDataArrival_04_03_FTP_Sons(0)));
     EXPECT_EQ(lignes.lines.size(), 1);
     client().beginJob();
     EXPECT_FALSE(client().unreachable());
-    EXPECT_FALSE(client().UDPDataArrival_04_03_FTP_Sons(0));
+    EXPECT_FALSE(lignes(client().UDPDataArrival_04_03_FTP_Sons(0)));
     EXPECT_EQ(lignes.lines.size(), 2) << "the next job tries again";
 
     config.URL = QStringLiteral("  ");
     client().setConfig(config);
     client().beginJob();
     lignes.lines.clear();
-    EXPECT_FALSE(client().UDPDataArrival_04_02_Hours_Get_Status(1, kDay, 0, 23));
-    EXPECT_FALSE(client().UDPDataArrival_04_03_FTP_Sons(0));
+    EXPECT_FALSE(lignes(client().UDPDataArrival_04_02_Hours_Get_Status(1, kDay, 0, 23)));
+    EXPECT_FALSE(lignes(client().UDPDataArrival_04_03_FTP_Sons(0)));
     EXPECT_EQ(lignes.lines, QStringList{QStringLiteral("Plateforme non configurée")});
     client().beginJob();
-    EXPECT_FALSE(client().UDPDataArrival_04_02_Hours_Get_Status(1, kDay, 0, 23));
+    EXPECT_FALSE(lignes(client().UDPDataArrival_04_02_Hours_Get_Status(1, kDay, 0, 23)));
     EXPECT_EQ(lignes.lines.size(), 2) << "the next job says it again";
 }
 
@@ -288,7 +288,7 @@ TEST_F(Client, TransportFailuresAreToldInFrenchByKind)
         lignes.lines.clear();
         QElapsedTimer t;
         t.start();
-        EXPECT_FALSE(client().UDPDataArrival_04_03_FTP_Sons(0));
+        EXPECT_FALSE(lignes(client().UDPDataArrival_04_03_FTP_Sons(0)));
         EXPECT_LT(t.elapsed(), 4000) << "one time-out at most";
         return lignes.lines.value(0);
     };
@@ -317,7 +317,7 @@ TEST_F(Client, SettingsLoadedAfterStartUpGiveTheKeyOfAForcedLogin)
     client().setConfig(loaded);
     EXPECT_EQ(client().PbSCleAPI(), loaded.Cle);
     EXPECT_TRUE(
-        client().UDPDataArrival_04_01_Authentification(client().PbSCleAPI(), client().PbSSecretAPI(), true));
+        lignes(client().UDPDataArrival_04_01_Authentification(client().PbSCleAPI(), client().PbSSecretAPI(), true)));
     config = loaded;
     EXPECT_EQ(storedToken(), client().TokenId()) << "the token is stored under the installation's key";
 }

@@ -1,8 +1,8 @@
 #pragma once
 
+#include "common/Lifecycle.h"
 #include "SimServer.h"
-#include "common/AppFlags.h"
-#include "common/JobSteps.h"
+#include "common/Identity.h"
 #include "platform/PlatformClient.h"
 #include "support/FakeClock.h"
 #include "support/FakeHost.h"
@@ -23,15 +23,21 @@
 
 namespace nvx::test {
 
-struct RecordingLines final : ProgressLines {
-    void MsgListeEtScheduler(const QString& message) override
+// The progress lines of the platform steps, as whoever runs them passes them on.
+struct RecordingLines {
+    void add(const QString& message)
     {
         lines.append(message);
         if (onLine)
             onLine();
     }
-    void resetTarget() override {}
-    void setTarget(const QString&, qint32) override {}
+    // Keeps the step's lines and gives its result.
+    bool operator()(const PlatformStep& etape)
+    {
+        for (const QString& l : etape.lignes)
+            add(l);
+        return etape.ok;
+    }
     QStringList lines;
     std::function<void()> onLine;
 };
@@ -39,7 +45,7 @@ struct RecordingLines final : ProgressLines {
 // The owners a platform test needs over a temporary folder (answer copies, token store), and the
 // platform simulator in this process on a loopback port of its choosing, reading the test's clock.
 struct PlatformOwners {
-    PlatformOwners() : systeme(reporter, clock, host, flags)
+    PlatformOwners() : systeme(reporter, clock, host, identity, lifecycle)
     {
         systeme.setRegistryFolder(dir.path() + QStringLiteral("/"));
         config.DossierXML = dir.path() + QStringLiteral("/xml");
@@ -75,13 +81,13 @@ struct PlatformOwners {
     PlatformClient& client()
     {
         if (!client_)
-            client_.emplace(config, reporter, clock, host, systeme, lignes);
+            client_.emplace(config, reporter, clock, host, systeme, lifecycle);
         return *client_;
     }
     // Another run of the program on the same machine (same token store), as after a restart.
     PlatformClient& restarted()
     {
-        other_.emplace(config, reporter, clock, host, systeme, lignes);
+        other_.emplace(config, reporter, clock, host, systeme, lifecycle);
         return *other_;
     }
     // "METHOD path" of every request the simulator received, from its request log.
@@ -101,7 +107,8 @@ struct PlatformOwners {
     QTemporaryDir dir;
     FakeClock clock{QDateTime(QDate(2020, 2, 20), QTime(10, 0))};
     FakeHost host;
-    AppFlags flags;
+    Identity identity;
+    Lifecycle lifecycle;
     RecordingReporter reporter;
     Systeme systeme;
     RecordingLines lignes;

@@ -12,10 +12,13 @@ using namespace nvx::test;
 namespace {
 
 struct Analysis : PlatformOwners, ::testing::Test {
-    Analysis() : analyse(reporter, clock, lignes, v) { analyse.setDossierXML(config.DossierXML); }
+    Analysis() : analyse(reporter, clock, v) { analyse.setDossierXML(config.DossierXML); }
     AnalyseResultat run(const QString& xml, const QString& kind)
     {
-        return analyse.UDPDataArrival_99_Analyse_Reponse(xml, kind);
+        AnalyseResultat r = analyse.UDPDataArrival_99_Analyse_Reponse(xml, kind);
+        for (const QString& l : r.lignes)
+            lignes.add(l);
+        return r;
     }
     PlatformValues v;
     ResponseAnalysis analyse;

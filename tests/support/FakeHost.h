@@ -32,7 +32,6 @@ public:
         return defaultAnswer;
     }
     void setSplashText(const QString& text) override { splashTexts.append(text); }
-    void setCaption(const QString& caption) override { captions.append(caption); }
     QString selectFolder(const QString& title, const QString& startFolder) override
     {
         folderRequests.append(title + u'|' + startFolder);
@@ -48,23 +47,25 @@ public:
         itemRequests.append(title + u'|' + items.join(u';') + u'|' + QString::number(preselected));
         return itemAnswers.isEmpty() ? preselected : itemAnswers.takeFirst();
     }
-    int shellExecute(const QString& verb, const QString& file, const QString& parameters,
-                     const QString& directory, int showMode) override
-    {
-        executions.append({verb, file, parameters, directory, showMode});
-        return shellResult;
-    }
-    void addProgressLine(const QString& line) override { progressLines.append(line); }
-    void clearProgressLines() override { progressLines.clear(); }
-    void addIncidentLine(const QString& line) override { incidentLines.append(line); }
-    void clearIncidentLines() override { incidentLines.clear(); }
-    void setIncidentIndicator(bool checked) override { incidentIndicator = checked; }
     void pump() override
     {
         ++pumps;
         if (onPump)
             onPump();
     }
+
+    // What the windows would show and do, recorded: connected to the owners' signals and to the
+    // system's shell by the fixtures.
+    void setCaption(const QString& caption) { captions.append(caption); }
+    int shellExecute(const QString& verb, const QString& file, const QString& parameters,
+                     const QString& directory, int showMode)
+    {
+        executions.append({verb, file, parameters, directory, showMode});
+        return shellResult;
+    }
+    void addProgressLine(const QString& line) { progressLines.append(line); }
+    void clearProgressLines() { progressLines.clear(); }
+    void addIncidentLine(const QString& line) { incidentLines.append(line); }
 
     QList<Box> boxes;
     QList<Answer> answers;
@@ -74,7 +75,6 @@ public:
     QList<Execution> executions;
     int shellResult = 42;
     QStringList progressLines, incidentLines;
-    bool incidentIndicator = false;
     int pumps = 0;
     std::function<void()> onPump;
 };

@@ -1,6 +1,7 @@
 #pragma once
 
-#include "common/AppFlags.h"
+#include "common/Identity.h"
+#include "common/Lifecycle.h"
 #include "common/NativePath.h"
 #include "config/Configuration.h"
 #include "config/Ini.h"
@@ -19,10 +20,16 @@ namespace nvx::test {
 // Members are built in declaration order and several take references to earlier ones, so a new
 // member goes after the ones it needs.
 struct TraceOwners {
-    TraceOwners() : trace(clock, host, flags), systeme(trace, clock, host, flags)
+    TraceOwners() : trace(clock, host, identity, lifecycle), systeme(trace, clock, host, identity, lifecycle)
     {
+        lifecycle.setReporter(trace);
+        QObject::connect(&trace, &Trace::incidentAdded, [this](const QString& l) { host.addIncidentLine(l); });
+        systeme.shell = [this](const QString& verb, const QString& file, const QString& parameters,
+                               const QString& directory, int showMode) {
+            return host.shellExecute(verb, file, parameters, directory, showMode);
+        };
         setDriveRoot(drives.path());
-        flags.DossierApplication = QStringLiteral("C:\\Velmora\\");
+        identity.DossierApplication = QStringLiteral("C:\\Velmora\\");
         trace.attach(systeme);
     }
     ~TraceOwners() { setDriveRoot({}); }
@@ -41,14 +48,15 @@ struct TraceOwners {
     QTemporaryDir drives;
     FakeClock clock;
     FakeHost host;
-    AppFlags flags;
+    Identity identity;
+    Lifecycle lifecycle;
     Trace trace;
     Systeme systeme;
 };
 
 // The same with the INI access and the configuration, which most subsystems need.
 struct Owners : TraceOwners {
-    Owners() : ini(trace, systeme), config(flags, trace, systeme, ini, host) {}
+    Owners() : ini(trace, systeme), config(identity, trace, systeme, ini, host) {}
 
     IniAccess ini;
     Configuration config;

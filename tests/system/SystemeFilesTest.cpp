@@ -1,4 +1,5 @@
-#include "common/AppFlags.h"
+#include "common/Lifecycle.h"
+#include "common/Identity.h"
 #include "common/NativePath.h"
 #include "support/FakeClock.h"
 #include "support/FakeHost.h"
@@ -60,10 +61,10 @@ private:
     bool setImmutable(bool on) const
     {
         const int fd = ::open(QFile::encodeName(path_).constData(), O_RDONLY | O_NONBLOCK | O_CLOEXEC);
-        int flags = 0;
-        bool done = fd >= 0 && ::ioctl(fd, FS_IOC_GETFLAGS, &flags) == 0;
-        flags = on ? (flags | FS_IMMUTABLE_FL) : (flags & ~FS_IMMUTABLE_FL);
-        done = done && ::ioctl(fd, FS_IOC_SETFLAGS, &flags) == 0;
+        int identity = 0;
+        bool done = fd >= 0 && ::ioctl(fd, FS_IOC_GETFLAGS, &identity) == 0;
+        identity = on ? (identity | FS_IMMUTABLE_FL) : (identity & ~FS_IMMUTABLE_FL);
+        done = done && ::ioctl(fd, FS_IOC_SETFLAGS, &identity) == 0;
         if (fd >= 0)
             ::close(fd);
         return done;
@@ -115,8 +116,9 @@ protected:
     RecordingReporter reporter;
     test::FakeClock clock;
     test::FakeHost host;
-    AppFlags flags;
-    Systeme sys{reporter, clock, host, flags};
+    Identity identity;
+    Lifecycle lifecycle;
+    Systeme sys{reporter, clock, host, identity};
 };
 
 } // namespace
@@ -155,7 +157,7 @@ TEST_F(FileHelpers, TailleDuFichierReportsSlowAnswers)
     EXPECT_TRUE(reporter.lines.isEmpty());
 
     SteppingClock slow(1000);
-    Systeme slowSys(reporter, slow, host, flags);
+    Systeme slowSys(reporter, slow, host, identity);
     EXPECT_EQ(slowSys.TailleDuFichier(u"C:\\VL_Data\\a.bin"_s), 1500);
     EXPECT_EQ(
         reporter.lines,

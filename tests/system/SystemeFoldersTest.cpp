@@ -1,4 +1,5 @@
-#include "common/AppFlags.h"
+#include "common/Lifecycle.h"
+#include "common/Identity.h"
 #include "common/NativePath.h"
 #include "support/FakeClock.h"
 #include "support/FakeHost.h"
@@ -50,8 +51,9 @@ protected:
     RecordingReporter reporter;
     test::FakeClock clock;
     test::FakeHost host;
-    AppFlags flags;
-    Systeme sys{reporter, clock, host, flags};
+    Identity identity;
+    Lifecycle lifecycle;
+    Systeme sys{reporter, clock, host, identity};
 };
 
 } // namespace

@@ -1,4 +1,5 @@
-#include "common/AppFlags.h"
+#include "common/Lifecycle.h"
+#include "common/Identity.h"
 #include "common/NativePath.h"
 #include "common/Reporter.h"
 #include "support/FakeClock.h"
@@ -23,12 +24,13 @@ public:
 
 class SystemInfoTest : public ::testing::Test {
 protected:
-    SystemInfoTest() : systeme(reporter, clock, host, flags) {}
+    SystemInfoTest() : systeme(reporter, clock, host, identity, lifecycle) {}
 
     NullReporter reporter;
     test::FakeClock clock;
     test::FakeHost host;
-    AppFlags flags;
+    Identity identity;
+    Lifecycle lifecycle;
     Systeme systeme;
 };
 

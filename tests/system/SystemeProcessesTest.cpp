@@ -1,4 +1,5 @@
-#include "common/AppFlags.h"
+#include "common/Lifecycle.h"
+#include "common/Identity.h"
 #include "common/Clock.h"
 #include "common/NativePath.h"
 #include "support/FakeClock.h"
@@ -42,7 +43,7 @@ struct Child {
 
 class ProcessHelpersTest : public ::testing::Test {
 protected:
-    ProcessHelpersTest() : fake(reporter, fakeClock, host, flags), real(reporter, systemClock, host, flags)
+    ProcessHelpersTest() : fake(reporter, fakeClock, host, identity), real(reporter, systemClock, host, identity)
     {
         const auto runner = [this](const QString& program, const QStringList& arguments) {
             commands.append(program + u' ' + arguments.join(u' '));
@@ -69,7 +70,8 @@ protected:
     test::FakeClock fakeClock;
     SystemClock systemClock;
     test::FakeHost host;
-    AppFlags flags;
+    Identity identity;
+    Lifecycle lifecycle;
     Systeme fake;
     Systeme real;
     QStringList commands;
@@ -126,14 +128,13 @@ TEST_F(ProcessHelpersTest, WaitingStylesAndStops)
     host.pumps = 0;
     host.onPump = [this] {
         if (host.pumps == 50)
-            flags.PbBFermetureApplication = true;
+            lifecycle.unloadStarted();
     };
     EXPECT_EQ(fake.AttenteFinProcessusExterne(self, 0), 259);
     EXPECT_EQ(host.pumps, 50);
 
     // Ids that name process groups are never waited for or signalled.
     host.pumps = 0;
-    flags.PbBFermetureApplication = false;
     EXPECT_EQ(fake.AttenteFinProcessusExterne(0, 1000), 0);
     EXPECT_EQ(fake.AttenteFinProcessusExterne(-1, 1000), 0);
     EXPECT_EQ(host.pumps, 0);
@@ -149,7 +150,7 @@ TEST_F(ProcessHelpersTest, WaitOnDurationPumpsUntilDoneOrClosing)
     host.pumps = 0;
     host.onPump = [this] {
         if (host.pumps == 3)
-            flags.PbBFermetureApplication = true;
+            lifecycle.unloadStarted();
     };
     fake.WaitOnDuration(60000);
     EXPECT_EQ(host.pumps, 3);

@@ -1,4 +1,5 @@
-#include "common/AppFlags.h"
+#include "common/Lifecycle.h"
+#include "common/Identity.h"
 #include "common/IniFile.h"
 #include "common/NativePath.h"
 #include "support/FakeClock.h"
@@ -20,10 +21,10 @@ namespace {
 
 class RegistryTest : public ::testing::Test {
 protected:
-    RegistryTest() : systeme(reporter, clock, host, flags)
+    RegistryTest() : systeme(reporter, clock, host, identity, lifecycle)
     {
         setDriveRoot(tmp.path());
-        flags.DossierApplication = QStringLiteral("C:\\Velmora\\");
+        identity.DossierApplication = QStringLiteral("C:\\Velmora\\");
     }
     ~RegistryTest() override { setDriveRoot({}); }
 
@@ -37,7 +38,8 @@ protected:
     RecordingReporter reporter;
     test::FakeClock clock;
     test::FakeHost host;
-    AppFlags flags;
+    Identity identity;
+    Lifecycle lifecycle;
     Systeme systeme;
     const QString key = QStringLiteral("Software\\Velmora\\Tools NVX");
 };

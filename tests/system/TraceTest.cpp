@@ -17,7 +17,7 @@ class TraceLogTest : public ::testing::Test, protected test::TraceOwners {
 protected:
     TraceLogTest()
     {
-        flags.NomExecutable = QStringLiteral("vl3-tools-nvx");
+        identity.NomExecutable = QStringLiteral("vl3-tools-nvx");
         systeme.setCommandRunner([this](const QString& program, const QStringList& args) {
             commands.append(program + u' ' + args.join(u' '));
             return 0;
@@ -37,7 +37,7 @@ protected:
             return {};
         return QString::fromUtf8(f.readAll()).split(u'\n', Qt::SkipEmptyParts);
     }
-    void loadSetup() { flags.SetupCharge = true; }
+    void loadSetup() { lifecycle.setSetupCharge(true); }
 
     QStringList commands;
 };
@@ -87,8 +87,8 @@ TEST_F(TraceLogTest, PendingStartupLinesMoveToTheLogListInOrder)
     EXPECT_TRUE(trace.ListeLog[2].endsWith(QStringLiteral("three")));
     EXPECT_FALSE(QFile::exists(logPath())) << "nothing is written before a batch is full";
 
-    flags.PbBFermetureApplication = true;
-    flags.SetupCharge = false;
+    lifecycle.unloadStarted();
+    lifecycle.setSetupCharge(false);
     trace.TraceLog(-1, -1, -1, QStringLiteral("after unload"));
     EXPECT_TRUE(trace.ListeBis.isEmpty());
 }
@@ -99,7 +99,6 @@ TEST_F(TraceLogTest, IncidentsAreTrimmedBoundedAndWrittenAtOnce)
     trace.TraceLog(-1, -1, -1, QStringLiteral(":: Err: disk lost "), true);
     ASSERT_EQ(trace.ListeIncidents.size(), 1);
     EXPECT_EQ(trace.ListeIncidents[0], QStringLiteral("20/02 *0:00:00:000 : : :    :Err: disk lost"));
-    EXPECT_TRUE(host.incidentIndicator);
     EXPECT_EQ(host.incidentLines, trace.ListeIncidents);
     EXPECT_TRUE(trace.ListeLog.isEmpty()) << "an incident flushes the list";
     EXPECT_TRUE(fileLines().last().endsWith(QStringLiteral(":: Err: disk lost ")));
@@ -107,11 +106,15 @@ TEST_F(TraceLogTest, IncidentsAreTrimmedBoundedAndWrittenAtOnce)
     trace.TraceLog(-1, -1, -1, QStringLiteral("level makes an incident"), false, 0);
     EXPECT_EQ(trace.ListeIncidents.size(), 2);
 
-    while (trace.ListeIncidents.size() < 1001)
+    // A window opened later shows the last thousand.
+    while (trace.ListeIncidents.size() < Trace::kMaxIncidentLines)
         trace.ListeIncidents.append(QStringLiteral("old"));
     trace.TraceLog(-1, -1, -1, QStringLiteral("newest"), true);
-    ASSERT_EQ(trace.ListeIncidents.size(), 1);
-    EXPECT_TRUE(trace.ListeIncidents[0].endsWith(QStringLiteral("newest")));
+    ASSERT_EQ(trace.ListeIncidents.size(), Trace::kMaxIncidentLines);
+    EXPECT_TRUE(trace.ListeIncidents.last().endsWith(QStringLiteral("newest")));
+    EXPECT_EQ(host.incidentLines.last(), trace.ListeIncidents.last());
+    trace.viderIncidents();
+    EXPECT_TRUE(trace.ListeIncidents.isEmpty());
 }
 
 TEST_F(TraceLogTest, BatchesHeaderOncePerDayAndEmptyWrites)

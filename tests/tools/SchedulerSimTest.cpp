@@ -1,6 +1,6 @@
 #include "RequestBuilder.h"
 #include "common/Win1252.h"
-#include "link/ScheduleRequest.h"
+#include "job/ScheduleRequest.h"
 
 #include <QHostInfo>
 #include <QNetworkDatagram>

@@ -1,4 +1,4 @@
-#include "link/ScheduleRequest.h"
+#include "job/ScheduleRequest.h"
 
 #include "common/TextHelpers.h"
 

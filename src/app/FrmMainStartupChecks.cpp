@@ -1,5 +1,8 @@
 // What a start-up without windows checks before it runs, and what it says it found.
+#include "app/FrmMain.h"
+
 #include "app/Application.h"
+#include "app/InstanceLock.h"
 #include "common/Clock.h"
 #include "common/DateHelpers.h"
 #include "common/NativePath.h"
@@ -31,27 +34,27 @@ QString ligne(const QString& libelle, const QString& cheminSuite, bool dossier)
 
 } // namespace
 
-bool Application::siteConfigure()
+bool FrmMain::siteConfigure()
 {
-    const QString fichier = CheckRep(flags.DossierApplication) + QStringLiteral("Settings\\VL3_Config.ini");
+    const QString fichier = CheckRep(identity_.DossierApplication) + QStringLiteral("Settings\\VL3_Config.ini");
     if (QFileInfo(NativePath(fichier)).isFile())
         return true;
     raisonArret_ = QStringLiteral("configuration du site absente: ") + NativePath(fichier);
     return false;
 }
 
-bool Application::receptionOuverte()
+bool FrmMain::receptionOuverte()
 {
     int actifs = 0;
     int ouverts = 0;
     QString adresse;
     for (int i = 0; i < Settings::kReceptions; ++i) {
-        if (!settings.Reception[size_t(i)].Actif)
+        if (!settings_.Reception[size_t(i)].Actif)
             continue;
         ++actifs;
         adresse =
-            settings.Reception[size_t(i)].IP.trimmed() + u':' + settings.Reception[size_t(i)].Port.trimmed();
-        if (intake.socket(i).handle() != -1)
+            settings_.Reception[size_t(i)].IP.trimmed() + u':' + settings_.Reception[size_t(i)].Port.trimmed();
+        if (root_.intake().socket(i).handle() != -1)
             ++ouverts;
     }
     if (actifs != 1 || ouverts == 1)
@@ -60,24 +63,24 @@ bool Application::receptionOuverte()
     return false;
 }
 
-QStringList Application::rapportDemarrage()
+QStringList FrmMain::rapportDemarrage()
 {
-    trace.flush(); // so that the day's file is there when it is there to be
+    trace_.flush(); // so that the day's file is there when it is there to be
     QStringList lignes;
-    lignes << ligne(QStringLiteral("Dossier de l'application"), flags.DossierApplication, true)
+    lignes << ligne(QStringLiteral("Dossier de l'application"), identity_.DossierApplication, true)
            << ligne(QStringLiteral("Racine des lecteurs"), driveRoot(), true)
            << ligne(QStringLiteral("Configuration du site"),
-                    CheckRep(flags.DossierApplication) + QStringLiteral("Settings\\VL3_Config.ini"), false);
-    if (config.NbBases > 0) {
-        const ParametresBase& base = config.DossiersBase[size_t(qBound(0, int(flags.BaseCourante), 4))];
+                    CheckRep(identity_.DossierApplication) + QStringLiteral("Settings\\VL3_Config.ini"), false);
+    if (config_.NbBases > 0) {
+        const ParametresBase& base = config_.DossiersBase[size_t(qBound(0, int(identity_.BaseCourante), 4))];
         lignes << QStringLiteral("Base: ") + base.Lib
                << ligne(QStringLiteral("  Données"), base.DossierData, true)
                << ligne(QStringLiteral("  Journaux"), base.DossierLogOutil, true)
-               << ligne(QStringLiteral("  XML"), settings.TexteDossierXML, true)
+               << ligne(QStringLiteral("  XML"), settings_.TexteDossierXML, true)
                << ligne(QStringLiteral("Réglages de l'outil"),
-                        config.NomFichierSettings({}, QStringLiteral(".Ini")), false)
+                        config_.NomFichierSettings({}, QStringLiteral(".Ini")), false)
                << ligne(QStringLiteral("Journal de trace"),
-                        trace.logFolder(0) + D2S(clock_.now().date()) + QStringLiteral(".Log"), false);
+                        trace_.logFolder(0) + D2S(clock_.now().date()) + QStringLiteral(".Log"), false);
     }
     return lignes;
 }

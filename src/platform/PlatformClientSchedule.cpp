@@ -19,7 +19,7 @@ QString origineDe(const QString& procedure)
 
 } // namespace
 
-bool PlatformClient::UDPDataArrival_04_02_Hours_Get_Status(qint16 noStation, const QDate& date, qint16 hhDeb,
+PlatformStep PlatformClient::UDPDataArrival_04_02_Hours_Get_Status(qint16 noStation, const QDate& date, qint16 hhDeb,
                                                            qint16 hhFin)
 {
     const QString procedure = QStringLiteral("UDPDataArrival_04_02_Hours_Get_Status");
@@ -39,10 +39,10 @@ bool PlatformClient::UDPDataArrival_04_02_Hours_Get_Status(qint16 noStation, con
         v_.StatutHeure = DecodeStatutsHeures(v_.PbSStatutsHeures, hhDeb, hhFin);
         ok = resultat.utilisable();
     });
-    return ok;
+    return etape(ok);
 }
 
-bool PlatformClient::UDPDataArrival_04_03_FTP_Sons(int ligne)
+PlatformStep PlatformClient::UDPDataArrival_04_03_FTP_Sons(int ligne)
 {
     const QString procedure = QStringLiteral("UDPDataArrival_04_03_FTP_Sons");
     bool ok = false;
@@ -53,10 +53,10 @@ bool PlatformClient::UDPDataArrival_04_03_FTP_Sons(int ligne)
                   QStringLiteral("Frm_MainBis"));
         ok = echanger(procedure, RequeteFtpSons(v_.TokenId, config_.Ftp)).utilisable();
     });
-    return ok;
+    return etape(ok);
 }
 
-bool PlatformClient::UDPDataArrival_04_04_Conducteur(qint16 noStation, const QString& fichier)
+PlatformStep PlatformClient::UDPDataArrival_04_04_Conducteur(qint16 noStation, const QString& fichier)
 {
     const QString procedure = QStringLiteral("UDPDataArrival_04_04_Conducteur");
     bool ok = false;
@@ -70,10 +70,10 @@ bool PlatformClient::UDPDataArrival_04_04_Conducteur(qint16 noStation, const QSt
         ok = echanger(procedure, RequeteImportConducteur(v_.TokenId, noStation, CorpsConducteur(contenu)))
                  .utilisable();
     });
-    return ok;
+    return etape(ok);
 }
 
-bool PlatformClient::UDPDataArrival_04_05_Hours_Set_Status(qint16 noStation, const QDate& date, int premiere,
+PlatformStep PlatformClient::UDPDataArrival_04_05_Hours_Set_Status(qint16 noStation, const QDate& date, int premiere,
                                                            int derniere)
 {
     const QString procedure = QStringLiteral("UDPDataArrival_04_05_Hours_Set_Status");
@@ -87,7 +87,7 @@ bool PlatformClient::UDPDataArrival_04_05_Hours_Set_Status(qint16 noStation, con
         });
         ok = ok && heureOk;
     }
-    return ok;
+    return etape(ok);
 }
 
 } // namespace nvx

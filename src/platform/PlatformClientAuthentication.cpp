@@ -16,8 +16,13 @@ constexpr qint64 kMargeExpiration = 3600;
 
 } // namespace
 
-bool PlatformClient::UDPDataArrival_04_01_Authentification(const QString& cle, const QString& secret,
-                                                           bool forcer)
+PlatformStep PlatformClient::UDPDataArrival_04_01_Authentification(const QString& cle, const QString& secret,
+                                                                   bool forcer)
+{
+    return etape(authentifierSousPiege(cle, secret, forcer));
+}
+
+bool PlatformClient::authentifierSousPiege(const QString& cle, const QString& secret, bool forcer)
 {
     bool ok = false;
     trap(reporter_, QStringLiteral("Frm_MainBis:") + kProcedure,
@@ -62,40 +67,33 @@ bool PlatformClient::authentifier(const QString& cle, const QString& secret, boo
     }
 
     if (v_.PbBTokenValide) {
-        if (viderPanneauFtp)
-            viderPanneauFtp();
+        emit ftpPanelCleared();
         echanger(kProcedure, RequeteFtpCredentials(v_.TokenId));
     }
     return v_.PbBTokenValide && !v_.PbBErreurAuthentification;
 }
 
-void PlatformClient::CommandConnecter_Click()
+PlatformStep PlatformClient::connecter()
 {
     trap(reporter_, QStringLiteral("Frm_Main:CommandConnecter_Click"), [&] {
-        if (afficherConnecte)
-            afficherConnecte(false);
+        emit connectedChanged(false);
         v_.PbBErreurAuthentification = true;
         beginJob();
         v_.PbSCleAPI = config_.Cle;
         v_.PbSSecretAPI = config_.Secret;
         v_.PbSCleRegistreToken = kCleRegistreTokenBase + u'\\' + v_.PbSCleAPI;
 
-        UDPDataArrival_04_01_Authentification(v_.PbSCleAPI, v_.PbSSecretAPI, false);
+        authentifierSousPiege(v_.PbSCleAPI, v_.PbSSecretAPI, false);
         // A second try is for a refused token; a platform that did not answer would only make
         // it wait out the same time-out again.
         if (v_.PbBErreurAuthentification && !unreachable_) {
             host_.pump();
-            UDPDataArrival_04_01_Authentification(v_.PbSCleAPI, v_.PbSSecretAPI, true);
+            authentifierSousPiege(v_.PbSCleAPI, v_.PbSSecretAPI, true);
         }
-
-        if (v_.PbBTokenValide) {
-            if (afficherConnecte)
-                afficherConnecte(true);
-        } else {
-            host_.messageBox(Host::Icon::Exclamation, Host::Buttons::Ok, config_.TitreFenetre,
-                             QStringLiteral("Non connecté"), Host::Answer::Ok);
-        }
+        if (v_.PbBTokenValide)
+            emit connectedChanged(true);
     });
+    return etape(v_.PbBTokenValide);
 }
 
 } // namespace nvx

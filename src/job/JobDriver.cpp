@@ -1,14 +1,15 @@
-#include "link/JobDriver.h"
+#include "job/JobDriver.h"
 
-#include "common/AppFlags.h"
 #include "common/Clock.h"
 #include "common/ErrorTrap.h"
 #include "common/Host.h"
-#include "common/HourFiles.h"
-#include "common/JobSteps.h"
 #include "common/Lifecycle.h"
 #include "common/Reporter.h"
 #include "common/TextHelpers.h"
+#include "job/HourExporter.h"
+#include "job/PlatformSession.h"
+#include "link/Replies.h"
+#include "link/RequestIntake.h"
 #include "system/Systeme.h"
 
 namespace nvx {
@@ -51,23 +52,50 @@ private:
 
 } // namespace
 
-JobDriver::JobDriver(AppFlags& flags, Reporter& reporter, Clock& clock, Host& host, Systeme& systeme,
-                     Lifecycle& lifecycle, ProgressLines& lignes, ExportStep& exportStep,
-                     PlatformSteps& platform, HourFiles& fichiers)
-    : flags_(flags), reporter_(reporter), clock_(clock), host_(host), systeme_(systeme),
-      lifecycle_(lifecycle), lignes_(lignes), export_(&exportStep), platform_(platform), fichiers_(fichiers)
+JobDriver::JobDriver(Reporter& reporter, Clock& clock, Host& host, Systeme& systeme, Lifecycle& lifecycle,
+                     HourExporter& exporteur, PlatformSession& platform)
+    : reporter_(reporter), clock_(clock), host_(host), systeme_(systeme), lifecycle_(lifecycle),
+      export_(exporteur), platform_(platform)
 {
+}
+
+void JobDriver::listen(RequestIntake& intake, Replies& replies)
+{
+    connect(&intake, &RequestIntake::requestReady, this, &JobDriver::UDPDataArrival_00);
+    connect(this, &JobDriver::replyTargetChanged, &replies, &Replies::setTarget);
+    connect(this, &JobDriver::progressLine, &replies, &Replies::envoyerLigne);
+    connect(this, &JobDriver::progressCleared, &replies, &Replies::envoyerLigne);
 }
 
 void JobDriver::message(const QString& texte)
 {
-    trap(reporter_, origine(), [&] { lignes_.MsgListeEtScheduler(texte); });
+    trap(reporter_, QStringLiteral("Frm_MainBis:MsgListeEtScheduler"), [&] {
+        const QString ligne = clock_.now().toString(QStringLiteral("HH:mm:ss")) + u' ' + texte;
+        if (texte.contains(QStringLiteral("clear"), Qt::CaseInsensitive))
+            emit progressCleared(ligne);
+        else
+            emit progressLine(ligne);
+    });
 }
 
-bool JobDriver::avecReprise(const std::function<bool()>& etape)
+bool JobDriver::executerEtape(const std::function<PlatformStep()>& etape)
 {
-    bool resultat = false;
-    trap(reporter_, origine(), [&] { resultat = etape(); });
+    PlatformStep fait;
+    trap(reporter_, origine(), [&] { fait = etape(); });
+    for (const QString& ligne : fait.lignes)
+        message(ligne);
+    return fait.ok;
+}
+
+bool JobDriver::connecter()
+{
+    const Lifecycle::Activity activite(lifecycle_);
+    return executerEtape([&] { return platform_.connecter(); });
+}
+
+bool JobDriver::avecReprise(const std::function<PlatformStep()>& etape)
+{
+    bool resultat = executerEtape(etape);
 
     bool echecAuthentification = false;
     trap(reporter_, origine(), [&] { echecAuthentification = platform_.PbBErreurAuthentification(); });
@@ -76,18 +104,13 @@ bool JobDriver::avecReprise(const std::function<bool()>& etape)
 
     // The token may have expired since it was stored: one forced authentication, one more try.
     host_.pump();
-    trap(reporter_, origine(), [&] {
-        platform_.UDPDataArrival_04_01_Authentification(platform_.PbSCleAPI(), platform_.PbSSecretAPI(),
-                                                        true);
-    });
-    resultat = false;
-    trap(reporter_, origine(), [&] { resultat = etape(); });
-    return resultat;
+    executerEtape([&] { return platform_.reauthentifier(); });
+    return executerEtape(etape);
 }
 
 void JobDriver::UDPDataArrival_00(const QString& texte)
 {
-    if (flags_.PbBFermetureApplication)
+    if (lifecycle_.PbBFermetureApplication())
         return;
     if (enCours_) {
         // Reached through a pump of the running job: a second job would share the hour files and
@@ -104,11 +127,13 @@ void JobDriver::UDPDataArrival_00(const QString& texte)
     // as the job is over.
     const Lifecycle::Activity activite(lifecycle_);
     const JobEnCours garde(enCours_);
-    heuresNonEnvoyees_ = 0;
+    resultat_ = JobResult{};
     heuresNonCreees_.reset();
-    etatsObtenus_ = false;
-    requeteValide_ = false;
+    NomFichierXMLHeure.fill(QString());
+    emit jobStarted(texte);
     executer(texte);
+    resultat_.echecAuthentification = authentificationEnEchec();
+    emit jobFinished(resultat_);
 }
 
 void JobDriver::executer(const QString& texte)
@@ -145,25 +170,21 @@ void JobDriver::executer(const QString& texte)
 void JobDriver::recevoir(const QString& texte)
 {
     // The request is emptied first so that a failed parse never runs the previous one.
-    trap(reporter_, origine(), [&] { host_.clearProgressLines(); });
     trap(reporter_, origine(), [&] {
         requete = ScheduleRequest{};
-        lignes_.resetTarget();
+        emit replyTargetChanged(QString(), 0);
         TexteUDPDonneeRecues = texte;
         requete = parseScheduleRequest(texte, clock_.now());
         if (!requete.ReponseIP.trimmed().isEmpty())
-            lignes_.setTarget(requete.ReponseIP, requete.ReponsePort);
+            emit replyTargetChanged(requete.ReponseIP, requete.ReponsePort);
     });
 }
 
 void JobDriver::creerEtEnvoyer(const QDate& date)
 {
     message(QStringLiteral("Création des XML"));
-    QString dateConstruction;
-    trap(reporter_, origine(),
-         [&] { dateConstruction = requete.BuilddDate.toString(QStringLiteral("dd/MM/yyyy HH:mm:ss")); });
     for (int heure = requete.HHDeb; heure <= requete.HHFin; ++heure)
-        creerHeure(heure, dateConstruction);
+        creerHeure(heure);
 
     message(QStringLiteral("MAJ des données sur le Net"));
     trap(reporter_, origine(), [&] { platform_.beginJob(); });
@@ -172,7 +193,7 @@ void JobDriver::creerEtEnvoyer(const QDate& date)
 
     if (plateformeDisponible()) {
         message(QStringLiteral("Status des heures"));
-        etatsObtenus_ = avecReprise([&] {
+        resultat_.etatsObtenus = avecReprise([&] {
             return platform_.UDPDataArrival_04_02_Hours_Get_Status(requete.NoStation, date, requete.HHDeb,
                                                                    requete.HHFin);
         });
@@ -202,7 +223,7 @@ void JobDriver::direFichiersConserves()
     int premiere = -1;
     int derniere = -1;
     for (int heure = requete.HHDeb; heure <= requete.HHFin; ++heure) {
-        const QString fichier = fichiers_.NomFichierXMLHeure.at(std::size_t(heure));
+        const QString fichier = NomFichierXMLHeure.at(std::size_t(heure));
         bool present = false;
         trap(reporter_, origine(),
              [&] { present = !fichier.isEmpty() && systeme_.File_Exist(fichier, appelant()); });
@@ -220,24 +241,22 @@ void JobDriver::direFichiersConserves()
 bool JobDriver::stationConnue()
 {
     int stations = 0;
-    trap(reporter_, origine(), [&] { stations = export_->nombreStations(flags_.BaseCourante); });
-    requeteValide_ = requete.NoStation >= 1 && requete.NoStation <= stations;
-    return requeteValide_;
+    trap(reporter_, origine(), [&] { stations = export_.nombreStations(); });
+    resultat_.requeteValide = requete.NoStation >= 1 && requete.NoStation <= stations;
+    return resultat_.requeteValide;
 }
 
-void JobDriver::creerHeure(int heure, const QString& dateConstruction)
+void JobDriver::creerHeure(int heure)
 {
-    HourExport fait{HourExport::Outcome::Failed, QStringLiteral("erreur interne")};
-    trap(reporter_, origine(), [&] {
-        fait = export_->UDPDataArrival_03_Create_XML(
-            flags_.BaseCourante, requete.NoStation, requete.SchedulerVersion, requete.StationLib,
-            requete.UserId, requete.UserLib, requete.DateConducteur, heure, dateConstruction, fichiers_);
-    });
-    if (fait.outcome == HourExport::Outcome::Written)
+    HourExport fait{HourExport::Outcome::Failed, {}, QStringLiteral("erreur interne")};
+    trap(reporter_, origine(), [&] { fait = export_.exporterHeure(requete, heure); });
+    if (fait.outcome == HourExport::Outcome::Written) {
+        NomFichierXMLHeure.at(std::size_t(heure)) = fait.fichier;
         return;
+    }
     // Nothing of this hour goes to the platform: the scheduler's operator is told why.
     heuresNonCreees_.set(std::size_t(heure));
-    ++heuresNonEnvoyees_;
+    ++resultat_.heuresNonEnvoyees;
     if (fait.outcome == HourExport::Outcome::Empty)
         message(QStringLiteral("Conducteur de ") + n2(heure) + QStringLiteral("H vide: non envoyé"));
     else
@@ -274,34 +293,31 @@ void JobDriver::reprendreAuthentification()
             QStringLiteral("UDPDataArrival_00: an earlier authentication failed: logging in again"));
     });
     trap(reporter_, origine(), [&] { host_.pump(); });
-    trap(reporter_, origine(), [&] {
-        platform_.UDPDataArrival_04_01_Authentification(platform_.PbSCleAPI(), platform_.PbSSecretAPI(),
-                                                        true);
-    });
+    executerEtape([&] { return platform_.reauthentifier(); });
 }
 
 void JobDriver::transfererHeure(int heure, const QDate& date)
 {
-    const QString fichier = fichiers_.NomFichierXMLHeure.at(std::size_t(heure));
+    const QString fichier = NomFichierXMLHeure.at(std::size_t(heure));
     if (!heureTransferable(platform_.StatutHeure(heure)))
         return;
     if (!systeme_.File_Exist(fichier, appelant())) {
         // A requested hour the platform would take but whose file is gone (the export has already
         // counted the hours it could not write).
         if (heure >= requete.HHDeb && heure <= requete.HHFin && !heuresNonCreees_.test(std::size_t(heure)))
-            ++heuresNonEnvoyees_;
+            ++resultat_.heuresNonEnvoyees;
         return;
     }
 
     const QString prefixe = QStringLiteral("Transfert du conducteur de ") + n2(heure);
     // The program is closing: the hour waits for a later job, said once for all at the end.
     if (lifecycle_.quitRequested()) {
-        ++heuresNonEnvoyees_;
+        ++resultat_.heuresNonEnvoyees;
         return;
     }
     // The platform stopped answering earlier in this job: the hour waits for a later one.
     if (injoignable()) {
-        ++heuresNonEnvoyees_;
+        ++resultat_.heuresNonEnvoyees;
         message(prefixe + QStringLiteral("H: non envoyé"));
         return;
     }
@@ -313,7 +329,7 @@ void JobDriver::transfererHeure(int heure, const QDate& date)
     // An hour whose import got no usable answer keeps its file for a later job, and the
     // scheduler is told so.
     if (platform_.PbBErreurAuthentification() || !importe) {
-        ++heuresNonEnvoyees_;
+        ++resultat_.heuresNonEnvoyees;
         // A quit that abandoned the import is said once for every hour kept, at the end.
         if (!lifecycle_.quitRequested())
             message(prefixe + QStringLiteral("H: non envoyé"));
@@ -326,13 +342,13 @@ void JobDriver::transfererHeure(int heure, const QDate& date)
     // Imported but not marked as sent: the platform does not count the hour as delivered, so
     // the file stays for a later job to send and mark it.
     if (!marque) {
-        ++heuresNonEnvoyees_;
+        ++resultat_.heuresNonEnvoyees;
         message(prefixe + QStringLiteral("H: statut non mis à jour"));
         return;
     }
     if (systeme_.File_Exist(fichier, appelant())) {
         systeme_.File_Delete(fichier, appelant());
-        fichiers_.NomFichierXMLHeure.at(std::size_t(heure)).clear();
+        NomFichierXMLHeure.at(std::size_t(heure)).clear();
     }
 }
 

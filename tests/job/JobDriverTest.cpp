@@ -1,12 +1,12 @@
-#include "link/JobDriver.h"
+#include "job/JobDriver.h"
 
-#include "common/AppFlags.h"
+#include "common/Identity.h"
 #include "common/ErrorTrap.h"
 #include "common/HourFiles.h"
 #include "common/JobSteps.h"
 #include "common/Lifecycle.h"
 #include "common/NativePath.h"
-#include "link/ScheduleRequest.h"
+#include "job/ScheduleRequest.h"
 #include "support/FakeClock.h"
 #include "support/FakeHost.h"
 #include "system/Systeme.h"
@@ -237,11 +237,11 @@ QString notSent(int h)
 class JobDriverTest : public ::testing::Test {
 protected:
     JobDriverTest()
-        : trace(clock, host, flags), systeme(trace, clock, host, flags), lifecycle(trace),
-          driver(flags, trace, clock, host, systeme, lifecycle, lignes, exporter, platform, fichiers)
+        : trace(clock, host, identity), systeme(trace, clock, host, identity), lifecycle(trace),
+          driver(identity, trace, clock, host, systeme, lifecycle, lignes, exporter, platform, fichiers)
     {
         setDriveRoot(tmp.path());
-        flags.DossierApplication = QStringLiteral("C:\\Velmora\\");
+        identity.DossierApplication = QStringLiteral("C:\\Velmora\\");
         trace.attach(systeme);
         trace.setLogFolder(0, QStringLiteral("C:\\Logs\\"));
     }
@@ -252,7 +252,7 @@ protected:
     QTemporaryDir tmp;
     FakeClock clock{QDateTime(QDate(2020, 5, 7), QTime(9, 30, 15))};
     FakeHost host;
-    AppFlags flags;
+    Identity identity;
     Trace trace;
     Systeme systeme;
     FakeProgressLines lignes;
@@ -274,7 +274,7 @@ TEST_F(JobDriverTest, NormalJobSendsAllowedHoursAndKeepsTheOthers)
     platform.platformStates[7] = 2;
     platform.platformStates[8] = 4;
     platform.platformStates[9] = 3;
-    flags.BaseCourante = 2;
+    identity.BaseCourante = 2;
     host.progressLines = QStringList{QStringLiteral("line of the previous job")};
 
     driver.UDPDataArrival_00(kRequest);
@@ -642,7 +642,7 @@ TEST_F(JobDriverTest, RequestArrivingThroughAPumpDoesNotStartASecondJob)
 
 TEST_F(JobDriverTest, NothingHappensWhileTheApplicationCloses)
 {
-    flags.PbBFermetureApplication = true;
+    identity.PbBFermetureApplication = true;
     host.progressLines = QStringList{QStringLiteral("kept")};
 
     driver.UDPDataArrival_00(kRequest);
