@@ -70,6 +70,7 @@ void PlatformClient::setConfig(const PlatformConfig& config)
     }
     config_ = config;
     analyse_.setDossierXML(config.DossierXML);
+    analyse_.setConserverReponses(config.ConserverReponses);
     transport_.setDelais(config.DelaiConnexion, config.DelaiReponse);
 }
 

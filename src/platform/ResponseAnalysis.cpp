@@ -108,8 +108,7 @@ bool isCode(const QString& code, const char* value)
     return code.compare(QLatin1StringView(value), Qt::CaseInsensitive) == 0;
 }
 
-// Writes the whole copy with the system's own calls, which is four of them in all with its
-// removal: the copy is made for every exchange of a job. Returns 0 or the error number.
+// Writes the whole copy with the system's own calls. Returns 0 or the error number.
 int ecrireCopie(const QString& natif, const QByteArray& contenu)
 {
     const int fd =
@@ -165,44 +164,45 @@ QString ResponseAnalysis::nomReponse(const QString& kind) const
            now.toString(QStringLiteral("HHmmss")) + QStringLiteral(".xml");
 }
 
+void ResponseAnalysis::conserver(const QByteArray& reponse, const QString& kind)
+{
+    trap(reporter_, kOrigine, [&] {
+        const QString dossier = CheckRep(dossierXML_);
+        const QString nom = nomReponse(kind);
+        const QString fichier = dossier + nom;
+        reporter_.trace(QStringLiteral("API: FichierMaster: ") + fichier);
+        // Only the folder is matched to what is on disk, once: the name is always spelled as
+        // this program spells it, so looking for another spelling of it would find nothing. A
+        // folder renamed since is matched again.
+        const bool connu = !dossierNatif_.isEmpty();
+        if (!connu)
+            dossierNatif_ = NativePath(dossier);
+        const QByteArray copie = reponse + QByteArrayLiteral("\r\n");
+        int erreur = ecrireCopie(dossierNatif_ + nom, copie);
+        if (connu && (erreur == ENOENT || erreur == ENOTDIR)) {
+            dossierNatif_ = NativePath(dossier);
+            erreur = ecrireCopie(dossierNatif_ + nom, copie);
+        }
+        if (erreur != 0) {
+            dossierNatif_.clear();
+            Raise(75,
+                  QStringLiteral("Unable to write ") + fichier + QStringLiteral(": ") +
+                      qt_error_string(erreur),
+                  QStringLiteral("Frm_MainBis"));
+        }
+    });
+}
+
 AnalyseResultat ResponseAnalysis::UDPDataArrival_99_Analyse_Reponse(const QByteArray& reponse,
                                                                     const QString& kind)
 {
     AnalyseResultat resultat;
 
-    // A copy of the answer stays in the XML folder while it is analysed, for whoever looks at
-    // a stuck job; the analysis itself reads the answer from memory, so a folder that cannot be
+    // The copy is written before the analysis, so that an answer that upsets it is on disk
+    // already; the analysis itself reads the answer from memory, so a folder that cannot be
     // written does not make a good answer look like no answer.
-    QString fichier;
-    QByteArray natif;
-    if (!dossierXML_.trimmed().isEmpty()) {
-        trap(reporter_, kOrigine, [&] {
-            const QString dossier = CheckRep(dossierXML_);
-            const QString nom = nomReponse(kind);
-            fichier = dossier + nom;
-            reporter_.trace(QStringLiteral("API: FichierMaster: ") + fichier);
-            // Only the folder is matched to what is on disk, once: the name is always spelled
-            // as this program spells it, so looking for another spelling of it would find
-            // nothing. A folder renamed since is matched again.
-            const bool connu = !dossierNatif_.isEmpty();
-            if (!connu)
-                dossierNatif_ = NativePath(dossier);
-            const QByteArray copie = reponse + QByteArrayLiteral("\r\n");
-            int erreur = ecrireCopie(dossierNatif_ + nom, copie);
-            if (connu && (erreur == ENOENT || erreur == ENOTDIR)) {
-                dossierNatif_ = NativePath(dossier);
-                erreur = ecrireCopie(dossierNatif_ + nom, copie);
-            }
-            if (erreur != 0) {
-                dossierNatif_.clear();
-                Raise(75,
-                      QStringLiteral("Unable to write ") + fichier + QStringLiteral(": ") +
-                          qt_error_string(erreur),
-                      QStringLiteral("Frm_MainBis"));
-            }
-            natif = QFile::encodeName(dossierNatif_ + nom);
-        });
-    }
+    if (conserver_ && !dossierXML_.trimmed().isEmpty())
+        conserver(reponse, kind);
 
     trap(reporter_, kOrigine, [&] {
         pugi::xml_document doc;
@@ -291,16 +291,6 @@ AnalyseResultat ResponseAnalysis::UDPDataArrival_99_Analyse_Reponse(const QByteA
         }
     });
 
-    if (!natif.isEmpty()) {
-        trap(reporter_, kOrigine, [&] {
-            const int erreur = ::unlink(natif.constData()) == 0 ? 0 : errno;
-            if (erreur != 0 && erreur != ENOENT)
-                Raise(75,
-                      QStringLiteral("Unable to delete ") + fichier + QStringLiteral(": ") +
-                          qt_error_string(erreur),
-                      QStringLiteral("Frm_MainBis"));
-        });
-    }
     return resultat;
 }
 
