@@ -4,6 +4,8 @@
 #include "common/Reporter.h"
 #include "platform/TokenStore.h"
 
+#include <algorithm>
+
 namespace nvx {
 
 namespace {
@@ -43,6 +45,13 @@ QString failureText(const HttpAnswer& a)
         break;
     }
     return QStringLiteral("erreur ") + QString::number(a.curlCode);
+}
+
+// An answer of nothing but white space, found without copying it.
+bool blanc(const QByteArray& body)
+{
+    return std::all_of(body.cbegin(), body.cend(),
+                       [](char c) { return c == ' ' || (c >= '\t' && c <= '\r'); });
 }
 
 } // namespace
@@ -128,7 +137,7 @@ AnalyseResultat PlatformClient::echanger(const QString& procedure, const Platfor
 
     if (!reponse.repondu()) {
         ligne(kCommunication + failureText(reponse));
-    } else if (reponse.body.trimmed().isEmpty()) {
+    } else if (blanc(reponse.body)) {
         ligne(kCommunication + QStringLiteral("réponse vide"));
     } else if (!resultat.xml) {
         ligne(kCommunication + QStringLiteral("réponse non XML (HTTP ") + QString::number(reponse.status) +

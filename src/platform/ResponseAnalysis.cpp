@@ -14,7 +14,6 @@
 #include <cerrno>
 #include <cstring>
 #include <fcntl.h>
-#include <functional>
 #include <pugixml.hpp>
 #include <unistd.h>
 
@@ -24,14 +23,31 @@ namespace {
 
 const QString kOrigine = QStringLiteral("Frm_MainBis:UDPDataArrival_99_Analyse_Reponse");
 
-QString nameOf(const pugi::xml_node& node)
+// The element names looked for are plain ASCII, so a name in any case is compared byte by byte
+// without making a string of it first.
+char asciiLower(char c)
 {
-    return QString::fromUtf8(node.name());
+    return c >= 'A' && c <= 'Z' ? char(c - 'A' + 'a') : c;
 }
 
 bool named(const pugi::xml_node& node, const char* name)
 {
-    return nameOf(node).compare(QLatin1StringView(name), Qt::CaseInsensitive) == 0;
+    const char* n = node.name();
+    for (; *n && *name; ++n, ++name)
+        if (asciiLower(*n) != asciiLower(*name))
+            return false;
+    return *n == *name;
+}
+
+// The next node of the document after n in document order, staying below root.
+pugi::xml_node nextBelow(const pugi::xml_node& n, const pugi::xml_node& root)
+{
+    if (pugi::xml_node c = n.first_child())
+        return c;
+    for (pugi::xml_node p = n; p && p != root; p = p.parent())
+        if (pugi::xml_node s = p.next_sibling())
+            return s;
+    return {};
 }
 
 // The text of a node with everything below it, without its outer white space, as a DOM's text
@@ -39,15 +55,9 @@ bool named(const pugi::xml_node& node, const char* name)
 QString textOf(const pugi::xml_node& node)
 {
     QByteArray text;
-    const std::function<void(const pugi::xml_node&)> collect = [&](const pugi::xml_node& n) {
-        for (const pugi::xml_node& c : n.children()) {
-            if (c.type() == pugi::node_pcdata || c.type() == pugi::node_cdata)
-                text += c.value();
-            else if (c.type() == pugi::node_element)
-                collect(c);
-        }
-    };
-    collect(node);
+    for (pugi::xml_node c = node.first_child(); c; c = nextBelow(c, node))
+        if (c.type() == pugi::node_pcdata || c.type() == pugi::node_cdata)
+            text += c.value();
     return QString::fromUtf8(text).trimmed();
 }
 
@@ -55,16 +65,9 @@ QString textOf(const pugi::xml_node& node)
 std::vector<pugi::xml_node> elementsNamed(const pugi::xml_document& doc, const char* name)
 {
     std::vector<pugi::xml_node> found;
-    const std::function<void(const pugi::xml_node&)> walk = [&](const pugi::xml_node& n) {
-        for (pugi::xml_node c = n.first_child(); c; c = c.next_sibling()) {
-            if (c.type() != pugi::node_element)
-                continue;
-            if (std::strcmp(c.name(), name) == 0)
-                found.push_back(c);
-            walk(c);
-        }
-    };
-    walk(doc);
+    for (pugi::xml_node c = doc.first_child(); c; c = nextBelow(c, doc))
+        if (c.type() == pugi::node_element && std::strcmp(c.name(), name) == 0)
+            found.push_back(c);
     return found;
 }
 
