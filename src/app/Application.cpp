@@ -99,6 +99,7 @@ PlatformConfig Application::configPlateforme() const
     c.DelaiConnexion = settings.Plateforme.DelaiConnexion;
     c.DelaiReponse = settings.Plateforme.DelaiReponse;
     c.DossierXML = settings.TexteDossierXML;
+    c.ConserverReponses = settings.Plateforme.ConserverReponses;
     const ServeurFtp& ftp = settings.ServeursFtp[0];
     c.Ftp = PlatformFtpAccount{ftp.Serveur, ftp.NoPort,    ftp.User,      ftp.PW,   ftp.Cnx,
                                ftp.Dossier, ftp.SecureSSL, ftp.SecureSSH, ftp.Retry};

@@ -1,7 +1,7 @@
 #pragma once
 
 #include "common/JobSteps.h"
-#include "platform/HttpTransport.h"
+#include "net/HttpTransport.h"
 #include "platform/PlatformConfig.h"
 #include "platform/PlatformRequests.h"
 #include "platform/PlatformValues.h"
