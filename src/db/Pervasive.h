@@ -157,6 +157,8 @@ private:
     void terminer();
     QString titre() const;
     qint16 cheminVersCle(const QString& chemin, QByteArray& cle) const;
+    // The key buffer's bytes back into the caller's key text.
+    static void decoderCle(QByteArrayView octets, QString& cle);
 
     AppFlags& flags_;
     Trace& trace_;
@@ -174,6 +176,8 @@ private:
     qint16 baseFichiers_ = 0;
     bool finDemandee_ = false;
     std::optional<MemoireCategorie> memoireCategorie_;
+    // The key buffer handed to the engine by every record call.
+    std::array<char, kLongueurCle> tamponCle_{};
 };
 
 } // namespace nvx

@@ -9,15 +9,17 @@
 #include "common/PathText.h"
 #include "common/Reporter.h"
 #include "common/TextHelpers.h"
-#include "common/Win1252.h"
 #include "config/Configuration.h"
 #include "config/Settings.h"
 #include "db/Pervasive.h"
+#include "export/KeyBounds.h"
 #include "export/ScheduleDocument.h"
 
 #include <QFile>
 #include <QFileInfo>
 #include <QSaveFile>
+
+#include <optional>
 
 namespace nvx {
 
@@ -31,6 +33,25 @@ const QString kProcedure = QStringLiteral("Frm_MainBis:UDPDataArrival_03_Create_
 bool nonSignale(qint16 statut)
 {
     return statut == 4 || statut == 5;
+}
+
+// The build date handed over by the job driver, read in the system's date format or the
+// usual ones; a text that none reads is traced.
+QDateTime lireDate(const QString& texte, const QString& formatDate, Reporter& reporter)
+{
+    const QString t = texte.trimmed();
+    const QStringList formats = {formatDate + QStringLiteral(" HH:mm:ss"),
+                                 QStringLiteral("dd/MM/yyyy HH:mm:ss"), formatDate,
+                                 QStringLiteral("dd/MM/yyyy")};
+    for (const QString& f : formats) {
+        const QDateTime d = QDateTime::fromString(t, f);
+        if (d.isValid())
+            return d;
+    }
+    const QDateTime iso = QDateTime::fromString(t, Qt::ISODate);
+    if (!iso.isValid() && !t.isEmpty())
+        reporter.trace(QStringLiteral("Warning: Date de construction illisible: ") + texte);
+    return iso;
 }
 
 } // namespace
@@ -148,7 +169,7 @@ ScheduleExport::Lecture ScheduleExport::lignes(ScheduleDocument& document, qint1
 {
     const QString debut = dateConducteur + N2S(heure, 2);
     QString cle = debut + QString(6, QChar(0));
-    const QByteArray cleMax = toWindows1252(debut + QString(6, QChar(0xFF)));
+    const QString cleMax = debut + QString(6, QChar(0xFF));
 
     Lecture lecture;
     // The record call answers "end of file" for a file that is not open, which would pass for an
@@ -171,7 +192,7 @@ ScheduleExport::Lecture ScheduleExport::lignes(ScheduleDocument& document, qint1
             lecture.statut = statut;
             break;
         }
-        if (toWindows1252(cle).left(cleMax.size()) > cleMax)
+        if (!cleAuPlus(cle, cleMax))
             break;
         // The look-ups of the row share the key buffer; get-next starts again from this key.
         const QString cleLigne = cle;
@@ -188,19 +209,21 @@ ScheduleExport::Lecture ScheduleExport::lignes(ScheduleDocument& document, qint1
 
 QDateTime ScheduleExport::dateConstruction(const QString& texte) const
 {
-    const QString t = texte.trimmed();
-    const QStringList formats = {flags_.FormatDate + QStringLiteral(" HH:mm:ss"),
-                                 QStringLiteral("dd/MM/yyyy HH:mm:ss"), flags_.FormatDate,
-                                 QStringLiteral("dd/MM/yyyy")};
-    for (const QString& f : formats) {
-        const QDateTime d = QDateTime::fromString(t, f);
-        if (d.isValid())
-            return d;
+    // A job hands the same build date to each of its hours: the last one read is kept, with
+    // the date format it was read in.
+    struct Memoire {
+        QString texte;
+        QString formatDate;
+        QDateTime date;
+    };
+    thread_local std::optional<Memoire> memoire;
+    if (memoire && memoire->texte == texte && memoire->formatDate == flags_.FormatDate) {
+        if (!memoire->date.isValid() && !texte.trimmed().isEmpty())
+            reporter_.trace(QStringLiteral("Warning: Date de construction illisible: ") + texte);
+        return memoire->date;
     }
-    const QDateTime iso = QDateTime::fromString(t, Qt::ISODate);
-    if (!iso.isValid() && !t.isEmpty())
-        reporter_.trace(QStringLiteral("Warning: Date de construction illisible: ") + texte);
-    return iso;
+    memoire = Memoire{texte, flags_.FormatDate, lireDate(texte, flags_.FormatDate, reporter_)};
+    return memoire->date;
 }
 
 void ScheduleExport::ecrire(const QString& chemin, const QByteArray& contenu, QString& raison)

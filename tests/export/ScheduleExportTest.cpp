@@ -219,3 +219,31 @@ TEST(ScheduleExportRows, ADatabaseErrorLeavesNoFileForTheHour)
     EXPECT_EQ(w.resultat.outcome, HourExport::Outcome::Failed);
     EXPECT_EQ(w.resultat.raison, QStringLiteral("fichier du conducteur non ouvert (station 1)"));
 }
+
+TEST_F(JourDeTest, TheBuildDateIsReadInTheSystemDateFormatAndAnUnreadableOneIsTracedEachHour)
+{
+    const auto heure7 = [this](const QString& construction) {
+        w.resultat = w.exporter.UDPDataArrival_03_Create_XML(
+            0, 1, QStringLiteral("7.2.1"), QStringLiteral("Matin"), QStringLiteral("U17"),
+            QStringLiteral("Jérôme"), QStringLiteral("20200508"), 7, construction, w.fichiers);
+        return lireFichier(NativePath(w.fichiers.NomFichierXMLHeure[7]));
+    };
+    const auto avertissements = [this] {
+        return w.o.lignes().filter(QStringLiteral("Date de construction illisible: 05-08-2020")).size();
+    };
+    const QString moisJour = QStringLiteral("05-08-2020 06:45:12");
+    // Not a date in the system's format (dd/MM/yyyy): the build fields stay empty, every time.
+    for (int fois = 1; fois <= 2; ++fois) {
+        EXPECT_TRUE(heure7(moisJour).contains("<build>\r\n<date></date>\r\n<timing></timing>\r\n")) << fois;
+        EXPECT_EQ(avertissements(), fois);
+    }
+    // Once the system's format reads it, the same text gives the date.
+    w.o.flags.FormatDate = QStringLiteral("MM-dd-yyyy");
+    EXPECT_TRUE(
+        heure7(moisJour).contains("<build>\r\n<date>20200508</date>\r\n<timing>06:45:12</timing>\r\n"));
+    w.o.flags.FormatDate = QStringLiteral("dd/MM/yyyy");
+    EXPECT_TRUE(heure7(QStringLiteral("08/05/2020 06:45:12"))
+                    .contains("<build>\r\n<date>20200508</date>\r\n<timing>06:45:12</timing>\r\n"));
+    EXPECT_EQ(avertissements(), 2);
+    EXPECT_EQ(w.resultat.outcome, HourExport::Outcome::Written);
+}
