@@ -4,6 +4,7 @@
 // technical record, artists, category and five markers, in the station's record files through
 // the program's access layer, with the export over them.
 #include "common/HourFiles.h"
+#include "common/DateHelpers.h"
 #include "common/TextHelpers.h"
 #include "config/Settings.h"
 #include "db/DbFixture.h"
