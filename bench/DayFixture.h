@@ -3,6 +3,7 @@
 // A schedule day for the benchmarks: 24 hours of 60 song rows, every row with its song,
 // technical record, artists, category and five markers, in the station's record files through
 // the program's access layer, with the export over them.
+#include "common/DateHelpers.h"
 #include "common/HourFiles.h"
 #include "common/TextHelpers.h"
 #include "config/Settings.h"

@@ -9,7 +9,7 @@
 #include "common/JobSteps.h"
 #include "common/Lifecycle.h"
 #include "job/JobDriver.h"
-#include "platform/HttpTransport.h"
+#include "net/HttpTransport.h"
 #include "platform/PlatformClient.h"
 #include "platform/PlatformRequests.h"
 

@@ -36,6 +36,7 @@ PlatformConfig Application::configPlateforme() const
     c.DelaiConnexion = settings_.Plateforme.DelaiConnexion;
     c.DelaiReponse = settings_.Plateforme.DelaiReponse;
     c.DossierXML = settings_.TexteDossierXML;
+    c.ConserverReponses = settings_.Plateforme.ConserverReponses;
     const ServeurFtp& ftp = settings_.ServeursFtp[0];
     c.Ftp = PlatformFtpAccount{ftp.Serveur, ftp.NoPort,    ftp.User,      ftp.PW,   ftp.Cnx,
                                ftp.Dossier, ftp.SecureSSL, ftp.SecureSSH, ftp.Retry};

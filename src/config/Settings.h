@@ -54,6 +54,8 @@ struct ParametresPlateforme {
     int DelaiConnexion = 15; // seconds
     int DelaiReponse = 120;  // seconds
     bool ConnexionAuDemarrage = true;
+    // Each platform answer is kept as a file in the XML folder, for diagnosis.
+    bool ConserverReponses = false;
 };
 
 // Section "Email_SMTP" of the general settings file.

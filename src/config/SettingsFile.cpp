@@ -119,6 +119,8 @@ void Settings::InitSettings()
             lire(kPlateforme, QStringLiteral("DelaiReponse"), QStringLiteral("120")), 1, 86400, 120);
         Plateforme.ConnexionAuDemarrage =
             numericSwitch(lire(kPlateforme, QStringLiteral("ConnexionAuDemarrage"), QStringLiteral("1")));
+        Plateforme.ConserverReponses =
+            numericSwitch(lire(kPlateforme, QStringLiteral("ConserverReponses"), QStringLiteral("0")));
 
         EmailSmtp.Serveur = lire(kSmtp, QStringLiteral("Serveur"));
         EmailSmtp.Port =
@@ -212,6 +214,7 @@ bool Settings::writeGeneral()
     ok &= ecrire(kPlateforme, QStringLiteral("DelaiConnexion"), QString::number(Plateforme.DelaiConnexion));
     ok &= ecrire(kPlateforme, QStringLiteral("DelaiReponse"), QString::number(Plateforme.DelaiReponse));
     ok &= ecrire(kPlateforme, QStringLiteral("ConnexionAuDemarrage"), bit(Plateforme.ConnexionAuDemarrage));
+    ok &= ecrire(kPlateforme, QStringLiteral("ConserverReponses"), bit(Plateforme.ConserverReponses));
 
     ok &= ecrire(kSmtp, QStringLiteral("Serveur"), EmailSmtp.Serveur);
     ok &= ecrire(kSmtp, QStringLiteral("Port"), QString::number(EmailSmtp.Port));

@@ -134,9 +134,17 @@ QList<SegmentCle> EntreeCatalogue::segmentsCle(int noCle) const
 
 int EntreeCatalogue::longueurCle(int noCle) const
 {
+    // The same walk as segmentsCle, without building the list: every record call asks.
     int longueur = 0;
-    for (const SegmentCle& s : segmentsCle(noCle))
-        longueur += s.longueur;
+    int courante = 0;
+    for (const SegmentCle& s : segments) {
+        if (courante == noCle)
+            longueur += s.longueur;
+        if (!(s.flags & SegmentCle::Segmente))
+            ++courante;
+        if (courante > noCle)
+            break;
+    }
     return longueur;
 }
 

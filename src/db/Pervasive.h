@@ -158,6 +158,8 @@ private:
     void terminer();
     QString titre() const;
     qint16 cheminVersCle(const QString& chemin, QByteArray& cle) const;
+    // The key buffer's bytes back into the caller's key text.
+    static void decoderCle(QByteArrayView octets, QString& cle);
 
     Identity& identity_;
     const Lifecycle& lifecycle_;
@@ -176,6 +178,8 @@ private:
     qint16 baseFichiers_ = 0;
     bool finDemandee_ = false;
     std::optional<MemoireCategorie> memoireCategorie_;
+    // The key buffer handed to the engine by every record call.
+    std::array<char, kLongueurCle> tamponCle_{};
 };
 
 } // namespace nvx

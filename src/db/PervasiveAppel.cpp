@@ -10,6 +10,9 @@
 #include "db/engine/BtrieveEngine.h"
 #include "system/Trace.h"
 
+#include <algorithm>
+#include <array>
+
 namespace nvx {
 
 namespace {
@@ -46,7 +49,34 @@ bool estVerrou(qint16 statut)
     }
 }
 
+// The characters of the code page's 256 bytes.
+const std::array<char16_t, 256>& caracteres1252()
+{
+    static const std::array<char16_t, 256> table = [] {
+        QByteArray octets(256, '\0');
+        for (int i = 0; i < 256; ++i)
+            octets[i] = static_cast<char>(i);
+        const QString texte = fromWindows1252(octets);
+        std::array<char16_t, 256> t{};
+        for (int i = 0; i < 256; ++i)
+            t[size_t(i)] = texte[i].unicode();
+        return t;
+    }();
+    return table;
+}
+
 } // namespace
+
+void Pervasive::decoderCle(QByteArrayView octets, QString& cle)
+{
+    // Written over the caller's text when it is not shared: the key of every record call comes
+    // back here.
+    const std::array<char16_t, 256>& table = caracteres1252();
+    cle.resize(octets.size());
+    QChar* d = cle.data();
+    for (qsizetype i = 0; i < octets.size(); ++i)
+        d[i] = QChar(table[static_cast<unsigned char>(octets[i])]);
+}
 
 bool Pervasive::arretDemande() const
 {
@@ -107,17 +137,25 @@ qint16 Pervasive::BTRieve_Reel(qint16 fichier, quint16 operation, QByteArray& bl
         }
         if (blocPosition.size() != kTailleBlocPosition)
             blocPosition.resize(kTailleBlocPosition, '\0');
-        const QByteArray octets = toWindows1252(cle);
-        QByteArray tampon(kLongueurCle, '\0');
-        tampon.replace(0, qMin<qsizetype>(octets.size(), kLongueurCle), octets.left(kLongueurCle));
+        // The key goes over in the code page, cut to the buffer and padded with zeros; the
+        // buffer is the object's own, so that the record calls of an export allocate nothing.
+        const qsizetype entree = cle.size();
+        const qsizetype copie = qMin<qsizetype>(entree, kLongueurCle);
+        char* tampon = tamponCle_.data();
+        const QChar* caracteres = cle.constData();
+        for (qsizetype i = 0; i < copie; ++i) {
+            const char16_t u = caracteres[i].unicode();
+            tampon[i] = static_cast<char>(u < 0x80 ? int(u) : windows1252Code(caracteres[i]));
+        }
+        std::fill(tampon + copie, tampon + kLongueurCle, '\0');
         longueur = qMin<quint32>(longueur, quint32(r.bytes().size()));
-        StatutBTrieve = engine_.BTRCALL(operation, blocPosition.data(), r.bytes().data(), &longueur,
-                                        tampon.data(), quint8(kLongueurCle), qint8(noCle));
+        StatutBTrieve = engine_.BTRCALL(operation, blocPosition.data(), r.bytes().data(), &longueur, tampon,
+                                        quint8(kLongueurCle), qint8(noCle));
         // The key comes back as long as it went in, or as long as the key itself when that is
         // longer: the engine writes the key found over the start of the buffer.
         const int longueurCle = catalogue_.entree(fichier).longueurCle(noCle);
-        const qsizetype retour = qMin<qsizetype>(kLongueurCle, qMax<qsizetype>(octets.size(), longueurCle));
-        cle = fromWindows1252(tampon.left(retour));
+        const qsizetype retour = qMin<qsizetype>(kLongueurCle, qMax<qsizetype>(entree, longueurCle));
+        decoderCle(QByteArrayView(tampon, retour), cle);
     });
     return StatutBTrieve;
 }

@@ -3,8 +3,6 @@
 #include "common/ErrorTrap.h"
 #include "common/Win1252.h"
 
-#include <QLatin1StringView>
-
 #include <array>
 #include <limits>
 
@@ -136,12 +134,24 @@ constexpr RecordLayout kLayout21{21, 980, 980, kChamps21};
 constexpr std::array<const RecordLayout*, 6> kLayouts = {&kLayout20, &kLayout21, &kLayout22,
                                                          &kLayout26, &kLayout31, &kLayout53};
 
+// The field names are ASCII: compared character by character, without measuring every name of
+// the layout first (the export looks fields up by name for each row it writes).
+bool memeNom(const char* nom, QStringView cherche)
+{
+    for (const QChar c : cherche) {
+        if (*nom == '\0' || c.unicode() != char16_t(static_cast<unsigned char>(*nom)))
+            return false;
+        ++nom;
+    }
+    return *nom == '\0';
+}
+
 } // namespace
 
 const Champ* RecordLayout::champ(QStringView nom) const
 {
     for (const Champ& c : champs) {
-        if (QLatin1StringView(c.nom) == nom)
+        if (memeNom(c.nom, nom))
             return &c;
     }
     return nullptr;

@@ -4,8 +4,8 @@
 #include "common/Identity.h"
 #include "common/ErrorTrap.h"
 #include "common/TextHelpers.h"
-#include "common/Win1252.h"
 #include "db/Pervasive.h"
+#include "export/KeyBounds.h"
 #include "export/MixPointRules.h"
 
 namespace nvx {
@@ -13,12 +13,13 @@ namespace nvx {
 namespace {
 
 constexpr qint16 kFichierMarqueurs = 31;
-const QString kModule = QStringLiteral("Frm_MainBis:");
-
-QString procedure(const char* nom)
-{
-    return kModule + QLatin1StringView(nom);
-}
+// The procedures' names in the reports, made once rather than for every marker read.
+const QString kProcedurePointeur =
+    QStringLiteral("Frm_MainBis:UDPDataArrival_03_Create_XML_01_Charger_Pointeur");
+const QString kProcedureLevel =
+    QStringLiteral("Frm_MainBis:UDPDataArrival_03_Create_XML_02_Charger_Pointeur_Level");
+const QString kProcedureDuration =
+    QStringLiteral("Frm_MainBis:UDPDataArrival_03_Create_XML_03_Charger_Pointeurs_Duration");
 
 // Statuses the record call passes back without reporting them; any other failure it has
 // reported itself, and one failure makes one report.
@@ -45,7 +46,7 @@ bool MixPointReader::lireMarqueur(qint16 noStation, const QString& idMorceau, in
 {
     const QString prefixe = idMorceau + QString::number(type);
     QString cle = prefixe + QStringLiteral("00");
-    const QByteArray cleMax = toWindows1252(prefixe + QStringLiteral("99"));
+    const QString cleMax = prefixe + QStringLiteral("99");
     const qint16 statut = pervasive_.BTRieve(identity_.BaseCourante, Pervasive::OpSuperieurOuEgal, cle, 0,
                                              kFichierMarqueurs, noStation, appelant);
     if (statut == 9 || quitte())
@@ -56,7 +57,7 @@ bool MixPointReader::lireMarqueur(qint16 noStation, const QString& idMorceau, in
         return false;
     }
     // The first record at or after sequence 00 may belong to the next kind or the next song.
-    return toWindows1252(cle).left(cleMax.size()) <= cleMax;
+    return cleAuPlus(cle, cleMax);
 }
 
 void MixPointReader::UDPDataArrival_03_Create_XML_01_Charger_Pointeur(qint16 noStation,
@@ -65,7 +66,7 @@ void MixPointReader::UDPDataArrival_03_Create_XML_01_Charger_Pointeur(qint16 noS
 {
     valeur = 0;
     duree = 0;
-    const QString appelant = procedure("UDPDataArrival_03_Create_XML_01_Charger_Pointeur");
+    const QString& appelant = kProcedurePointeur;
     trap(reporter_, appelant, [&] {
         if (!lireMarqueur(noStation, idMorceau, type, appelant))
             return;
@@ -83,7 +84,7 @@ void MixPointReader::UDPDataArrival_03_Create_XML_02_Charger_Pointeur_Level(qint
                                                                             float& level)
 {
     level = 0.0f;
-    const QString appelant = procedure("UDPDataArrival_03_Create_XML_02_Charger_Pointeur_Level");
+    const QString& appelant = kProcedureLevel;
     trap(reporter_, appelant, [&] {
         if (!lireMarqueur(noStation, idMorceau, MarkerLevel, appelant))
             return;
@@ -100,7 +101,7 @@ void MixPointReader::UDPDataArrival_03_Create_XML_03_Charger_Pointeurs_Duration(
     qint16 noStation, const QString& idMorceau, qint32 dureeSon, qint32& fadeInPosition, qint32& fadeInDuree,
     qint32& fadeOutPosition, qint32& fadeOutDuree, qint32& startNextPosition)
 {
-    trap(reporter_, procedure("UDPDataArrival_03_Create_XML_03_Charger_Pointeurs_Duration"), [&] {
+    trap(reporter_, kProcedureDuration, [&] {
         UDPDataArrival_03_Create_XML_01_Charger_Pointeur(noStation, idMorceau, MarkerFadeIn, fadeInPosition,
                                                          fadeInDuree);
         UDPDataArrival_03_Create_XML_01_Charger_Pointeur(noStation, idMorceau, MarkerFadeOut, fadeOutPosition,

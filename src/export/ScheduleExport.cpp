@@ -8,15 +8,16 @@
 #include "common/PathText.h"
 #include "common/Reporter.h"
 #include "common/TextHelpers.h"
-#include "common/Win1252.h"
 #include "config/Configuration.h"
 #include "config/Settings.h"
 #include "db/Pervasive.h"
+#include "export/KeyBounds.h"
 #include "export/ScheduleDocument.h"
 
 #include <QFile>
 #include <QFileInfo>
 #include <QSaveFile>
+
 
 namespace nvx {
 
@@ -133,7 +134,7 @@ ScheduleExport::Lecture ScheduleExport::lignes(ScheduleDocument& document, qint1
 {
     const QString debut = dateConducteur + N2S(heure, 2);
     QString cle = debut + QString(6, QChar(0));
-    const QByteArray cleMax = toWindows1252(debut + QString(6, QChar(0xFF)));
+    const QString cleMax = debut + QString(6, QChar(0xFF));
 
     Lecture lecture;
     // The record call answers "end of file" for a file that is not open, which would pass for an
@@ -156,7 +157,7 @@ ScheduleExport::Lecture ScheduleExport::lignes(ScheduleDocument& document, qint1
             lecture.statut = statut;
             break;
         }
-        if (toWindows1252(cle).left(cleMax.size()) > cleMax)
+        if (!cleAuPlus(cle, cleMax))
             break;
         // The look-ups of the row share the key buffer; get-next starts again from this key.
         const QString cleLigne = cle;

@@ -5,6 +5,7 @@
 #include "common/Reporter.h"
 #include "platform/TokenStore.h"
 
+#include <algorithm>
 #include <utility>
 
 namespace nvx {
@@ -48,6 +49,13 @@ QString failureText(const HttpAnswer& a)
     return QStringLiteral("erreur ") + QString::number(a.curlCode);
 }
 
+// An answer of nothing but white space, found without copying it.
+bool blanc(const QByteArray& body)
+{
+    return std::all_of(body.cbegin(), body.cend(),
+                       [](char c) { return c == ' ' || (c >= '\t' && c <= '\r'); });
+}
+
 } // namespace
 
 PlatformClient::PlatformClient(const PlatformConfig& config, Reporter& reporter, Clock& clock, Host& host,
@@ -75,6 +83,7 @@ void PlatformClient::setConfig(const PlatformConfig& config)
     }
     config_ = config;
     analyse_.setDossierXML(config.DossierXML);
+    analyse_.setConserverReponses(config.ConserverReponses);
     transport_.setDelais(config.DelaiConnexion, config.DelaiReponse);
 }
 
@@ -136,7 +145,7 @@ AnalyseResultat PlatformClient::echanger(const QString& procedure, const Platfor
 
     if (!reponse.repondu()) {
         ligne(kCommunication + failureText(reponse));
-    } else if (reponse.body.trimmed().isEmpty()) {
+    } else if (blanc(reponse.body)) {
         ligne(kCommunication + QStringLiteral("réponse vide"));
     } else if (!resultat.xml) {
         ligne(kCommunication + QStringLiteral("réponse non XML (HTTP ") + QString::number(reponse.status) +

@@ -1,6 +1,6 @@
 #pragma once
 
-#include "platform/HttpTransport.h"
+#include "net/HttpTransport.h"
 #include "platform/PlatformConfig.h"
 #include "platform/PlatformRequests.h"
 #include "platform/PlatformValues.h"

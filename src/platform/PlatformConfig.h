@@ -26,7 +26,10 @@ struct PlatformConfig {
     QString Secret;          // installation secret
     int DelaiConnexion = 15; // seconds to establish the connection
     int DelaiReponse = 120;  // seconds for the answer once connected
-    QString DossierXML;      // folder (suite form) where each answer is kept while it is analysed
+    QString DossierXML;      // folder (suite form) of the answer copies
+    // Every answer is also written to the XML folder and kept there, for diagnosis; otherwise
+    // answers stay in memory only.
+    bool ConserverReponses = false;
     PlatformFtpAccount Ftp;
     // Title of the "Non connecté" warning of the connect command.
     QString TitreFenetre = QStringLiteral("Tools NVX");

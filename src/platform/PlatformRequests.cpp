@@ -3,6 +3,7 @@
 #include "common/TextHelpers.h"
 #include "common/Win1252.h"
 
+#include <algorithm>
 #include <cstring>
 
 namespace nvx {
@@ -31,21 +32,24 @@ QString element(const QString& name, const QString& value)
 }
 
 // True when every line, the last one included, already ends with CR LF and no other CR or LF
-// appears: the body is then the file itself.
+// appears: the body is then the file itself. Every LF follows a CR, and there are as many CRs
+// as LFs.
 bool toutEnCrLf(const QByteArray& contenu)
 {
     if (!contenu.endsWith("\r\n"))
         return false;
-    const char* p = contenu.constData();
-    const char* const fin = p + contenu.size();
-    while (p < fin) {
-        const auto* cr = static_cast<const char*>(std::memchr(p, '\r', size_t(fin - p)));
-        const auto* lf = static_cast<const char*>(std::memchr(p, '\n', size_t(fin - p)));
-        if (!cr || lf != cr + 1)
+    const char* const debut = contenu.constData();
+    const char* const fin = debut + contenu.size();
+    qsizetype lignes = 0;
+    for (const char* p = debut; p < fin; ++p) {
+        p = static_cast<const char*>(std::memchr(p, '\n', size_t(fin - p)));
+        if (!p)
+            break;
+        if (p == debut || p[-1] != '\r')
             return false;
-        p = lf + 1;
+        ++lignes;
     }
-    return true;
+    return std::count(debut, fin, '\r') == lignes;
 }
 
 } // namespace

@@ -15,7 +15,6 @@
 #include <cstring>
 #include <utility>
 #include <fcntl.h>
-#include <functional>
 #include <pugixml.hpp>
 #include <unistd.h>
 
@@ -25,14 +24,31 @@ namespace {
 
 const QString kOrigine = QStringLiteral("Frm_MainBis:UDPDataArrival_99_Analyse_Reponse");
 
-QString nameOf(const pugi::xml_node& node)
+// The element names looked for are plain ASCII, so a name in any case is compared byte by byte
+// without making a string of it first.
+char asciiLower(char c)
 {
-    return QString::fromUtf8(node.name());
+    return c >= 'A' && c <= 'Z' ? char(c - 'A' + 'a') : c;
 }
 
 bool named(const pugi::xml_node& node, const char* name)
 {
-    return nameOf(node).compare(QLatin1StringView(name), Qt::CaseInsensitive) == 0;
+    const char* n = node.name();
+    for (; *n && *name; ++n, ++name)
+        if (asciiLower(*n) != asciiLower(*name))
+            return false;
+    return *n == *name;
+}
+
+// The next node of the document after n in document order, staying below root.
+pugi::xml_node nextBelow(const pugi::xml_node& n, const pugi::xml_node& root)
+{
+    if (pugi::xml_node c = n.first_child())
+        return c;
+    for (pugi::xml_node p = n; p && p != root; p = p.parent())
+        if (pugi::xml_node s = p.next_sibling())
+            return s;
+    return {};
 }
 
 // The text of a node with everything below it, without its outer white space, as a DOM's text
@@ -40,15 +56,9 @@ bool named(const pugi::xml_node& node, const char* name)
 QString textOf(const pugi::xml_node& node)
 {
     QByteArray text;
-    const std::function<void(const pugi::xml_node&)> collect = [&](const pugi::xml_node& n) {
-        for (const pugi::xml_node& c : n.children()) {
-            if (c.type() == pugi::node_pcdata || c.type() == pugi::node_cdata)
-                text += c.value();
-            else if (c.type() == pugi::node_element)
-                collect(c);
-        }
-    };
-    collect(node);
+    for (pugi::xml_node c = node.first_child(); c; c = nextBelow(c, node))
+        if (c.type() == pugi::node_pcdata || c.type() == pugi::node_cdata)
+            text += c.value();
     return QString::fromUtf8(text).trimmed();
 }
 
@@ -56,16 +66,9 @@ QString textOf(const pugi::xml_node& node)
 std::vector<pugi::xml_node> elementsNamed(const pugi::xml_document& doc, const char* name)
 {
     std::vector<pugi::xml_node> found;
-    const std::function<void(const pugi::xml_node&)> walk = [&](const pugi::xml_node& n) {
-        for (pugi::xml_node c = n.first_child(); c; c = c.next_sibling()) {
-            if (c.type() != pugi::node_element)
-                continue;
-            if (std::strcmp(c.name(), name) == 0)
-                found.push_back(c);
-            walk(c);
-        }
-    };
-    walk(doc);
+    for (pugi::xml_node c = doc.first_child(); c; c = nextBelow(c, doc))
+        if (c.type() == pugi::node_element && std::strcmp(c.name(), name) == 0)
+            found.push_back(c);
     return found;
 }
 
@@ -109,8 +112,7 @@ bool isCode(const QString& code, const char* value)
     return code.compare(QLatin1StringView(value), Qt::CaseInsensitive) == 0;
 }
 
-// Writes the whole copy with the system's own calls, which is four of them in all with its
-// removal: the copy is made for every exchange of a job. Returns 0 or the error number.
+// Writes the whole copy with the system's own calls. Returns 0 or the error number.
 int ecrireCopie(const QString& natif, const QByteArray& contenu)
 {
     const int fd =
@@ -165,44 +167,45 @@ QString ResponseAnalysis::nomReponse(const QString& kind) const
            now.toString(QStringLiteral("HHmmss")) + QStringLiteral(".xml");
 }
 
+void ResponseAnalysis::conserver(const QByteArray& reponse, const QString& kind)
+{
+    trap(reporter_, kOrigine, [&] {
+        const QString dossier = CheckRep(dossierXML_);
+        const QString nom = nomReponse(kind);
+        const QString fichier = dossier + nom;
+        reporter_.trace(QStringLiteral("API: FichierMaster: ") + fichier);
+        // Only the folder is matched to what is on disk, once: the name is always spelled as
+        // this program spells it, so looking for another spelling of it would find nothing. A
+        // folder renamed since is matched again.
+        const bool connu = !dossierNatif_.isEmpty();
+        if (!connu)
+            dossierNatif_ = NativePath(dossier);
+        const QByteArray copie = reponse + QByteArrayLiteral("\r\n");
+        int erreur = ecrireCopie(dossierNatif_ + nom, copie);
+        if (connu && (erreur == ENOENT || erreur == ENOTDIR)) {
+            dossierNatif_ = NativePath(dossier);
+            erreur = ecrireCopie(dossierNatif_ + nom, copie);
+        }
+        if (erreur != 0) {
+            dossierNatif_.clear();
+            Raise(75,
+                  QStringLiteral("Unable to write ") + fichier + QStringLiteral(": ") +
+                      qt_error_string(erreur),
+                  QStringLiteral("Frm_MainBis"));
+        }
+    });
+}
+
 AnalyseResultat ResponseAnalysis::UDPDataArrival_99_Analyse_Reponse(const QByteArray& reponse,
                                                                     const QString& kind)
 {
     AnalyseResultat resultat;
 
-    // A copy of the answer stays in the XML folder while it is analysed, for whoever looks at
-    // a stuck job; the analysis itself reads the answer from memory, so a folder that cannot be
+    // The copy is written before the analysis, so that an answer that upsets it is on disk
+    // already; the analysis itself reads the answer from memory, so a folder that cannot be
     // written does not make a good answer look like no answer.
-    QString fichier;
-    QByteArray natif;
-    if (!dossierXML_.trimmed().isEmpty()) {
-        trap(reporter_, kOrigine, [&] {
-            const QString dossier = CheckRep(dossierXML_);
-            const QString nom = nomReponse(kind);
-            fichier = dossier + nom;
-            reporter_.trace(QStringLiteral("API: FichierMaster: ") + fichier);
-            // Only the folder is matched to what is on disk, once: the name is always spelled
-            // as this program spells it, so looking for another spelling of it would find
-            // nothing. A folder renamed since is matched again.
-            const bool connu = !dossierNatif_.isEmpty();
-            if (!connu)
-                dossierNatif_ = NativePath(dossier);
-            const QByteArray copie = reponse + QByteArrayLiteral("\r\n");
-            int erreur = ecrireCopie(dossierNatif_ + nom, copie);
-            if (connu && (erreur == ENOENT || erreur == ENOTDIR)) {
-                dossierNatif_ = NativePath(dossier);
-                erreur = ecrireCopie(dossierNatif_ + nom, copie);
-            }
-            if (erreur != 0) {
-                dossierNatif_.clear();
-                Raise(75,
-                      QStringLiteral("Unable to write ") + fichier + QStringLiteral(": ") +
-                          qt_error_string(erreur),
-                      QStringLiteral("Frm_MainBis"));
-            }
-            natif = QFile::encodeName(dossierNatif_ + nom);
-        });
-    }
+    if (conserver_ && !dossierXML_.trimmed().isEmpty())
+        conserver(reponse, kind);
 
     trap(reporter_, kOrigine, [&] {
         pugi::xml_document doc;
@@ -291,16 +294,6 @@ AnalyseResultat ResponseAnalysis::UDPDataArrival_99_Analyse_Reponse(const QByteA
         }
     });
 
-    if (!natif.isEmpty()) {
-        trap(reporter_, kOrigine, [&] {
-            const int erreur = ::unlink(natif.constData()) == 0 ? 0 : errno;
-            if (erreur != 0 && erreur != ENOENT)
-                Raise(75,
-                      QStringLiteral("Unable to delete ") + fichier + QStringLiteral(": ") +
-                          qt_error_string(erreur),
-                      QStringLiteral("Frm_MainBis"));
-        });
-    }
     resultat.lignes = std::exchange(lignes_, {});
     return resultat;
 }

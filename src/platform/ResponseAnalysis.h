@@ -23,9 +23,10 @@ struct AnalyseResultat {
 // True for the codes the platform uses to refuse a request (400, 401, 402, 403, 404, 405, 500).
 bool CodeErreur(const QString& code);
 
-// Interprets the platform's answers: keeps a copy of the answer in the XML folder while it is
-// analysed, turns each answer's code into a progress line (returned with the result), traces its message and takes the
-// token, identity and hour-state values out of its data.
+// Interprets the platform's answers from memory: turns each answer's code into a progress line (returned
+// with the result),
+// traces its message and takes the token, identity and hour-state values out of its data. When
+// asked, a copy of each answer is also written to the XML folder and kept there for diagnosis.
 class ResponseAnalysis {
 public:
     ResponseAnalysis(Reporter& reporter, Clock& clock, PlatformValues& valeurs);
@@ -36,6 +37,8 @@ public:
         dossierXML_ = dossier;
         dossierNatif_.clear();
     }
+    // Whether each answer is written to the folder and kept; off, nothing is written.
+    void setConserverReponses(bool conserver) { conserver_ = conserver; }
 
     AnalyseResultat UDPDataArrival_99_Analyse_Reponse(const QByteArray& reponse, const QString& kind);
     AnalyseResultat UDPDataArrival_99_Analyse_Reponse(const QString& reponse, const QString& kind)
@@ -52,7 +55,11 @@ private:
     Clock& clock_;
     QStringList lignes_; // lines of the answer being analysed
     PlatformValues& v_;
+    // Writes the answer's copy; a folder that cannot be written is reported.
+    void conserver(const QByteArray& reponse, const QString& kind);
+
     QString dossierXML_;
+    bool conserver_ = false;
     QString dossierNatif_; // the folder as found on disk, once a copy has been written there
 };
 

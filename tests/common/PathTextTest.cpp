@@ -1,6 +1,7 @@
 #include "common/PathText.h"
 
 #include <QStringList>
+
 #include <gtest/gtest.h>
 
 using namespace nvx;

@@ -73,8 +73,8 @@ QStringList snapshot(const Settings& s)
     for (bool c : s.CheckEmail)
         out << b(c);
     const ParametresPlateforme& p = s.Plateforme;
-    out << p.URL << p.Cle << p.Secret << n(p.DelaiConnexion) << n(p.DelaiReponse)
-        << b(p.ConnexionAuDemarrage);
+    out << p.URL << p.Cle << p.Secret << n(p.DelaiConnexion) << n(p.DelaiReponse) << b(p.ConnexionAuDemarrage)
+        << b(p.ConserverReponses);
     const ParametresSmtp& m = s.EmailSmtp;
     out << m.Serveur << n(m.Port) << n(m.Securite) << m.User << m.PW << m.Expediteur << m.CopiesSupport
         << m.CopiePartenaire << m.NoClient << m.OptionsBase;
@@ -106,7 +106,7 @@ TEST_F(SettingsTest, EveryGroupSurvivesASaveAndALoad)
     s.TexteDossierXML = u"D:\\Xml\\"_s;
     s.TexteEmailsAdresses = u"a@x.fr;b@y.fr"_s;
     s.CheckEmail = {true, false, true, false, false, true};
-    s.Plateforme = {u"https://vt:8443"_s, u"k"_s, u"s=t"_s, 30, 300, false};
+    s.Plateforme = {u"https://vt:8443"_s, u"k"_s, u"s=t"_s, 30, 300, false, true};
     s.EmailSmtp = {u"smtp"_s, 465, 2, u"u"_s, u"pw"_s, u"f@x"_s, u"s1;s2"_s, u"p@x"_s, u"C42"_s, u"o"_s};
     for (int i = 0; i < Settings::kReceptions; ++i)
         s.Reception[i] = {t(u"10.0.1."_s, i), t(u"50"_s, i), i % 2 == 1};

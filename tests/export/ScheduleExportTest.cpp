@@ -219,3 +219,20 @@ TEST(ScheduleExportRows, ADatabaseErrorLeavesNoFileForTheHour)
     EXPECT_EQ(w.resultat.outcome, HourExport::Outcome::Failed);
     EXPECT_EQ(w.resultat.raison, QStringLiteral("fichier du conducteur non ouvert (station 1)"));
 }
+
+TEST_F(JourDeTest, TheBuildDateOfTheRequestIsWrittenAsGivenAndAMissingOneLeavesItsFieldsEmpty)
+{
+    const auto heure7 = [this](const QDateTime& construction) {
+        ScheduleHour h;
+        h.noStation = 1;
+        h.dateConducteur = QStringLiteral("20200508");
+        h.heure = 7;
+        h.buildDate = construction;
+        w.resultat = w.exporter.UDPDataArrival_03_Create_XML(h);
+        return lireFichier(NativePath(w.resultat.fichier));
+    };
+    EXPECT_TRUE(heure7(QDateTime(QDate(2020, 5, 8), QTime(6, 45, 12)))
+                    .contains("<build>\r\n<date>20200508</date>\r\n<timing>06:45:12</timing>\r\n"));
+    EXPECT_TRUE(heure7(QDateTime()).contains("<build>\r\n<date></date>\r\n<timing></timing>\r\n"));
+    EXPECT_EQ(w.resultat.outcome, HourExport::Outcome::Written);
+}

@@ -136,23 +136,35 @@ TEST_F(Analysis, DatesAreReadWithTheirFallbacks)
     EXPECT_TRUE(lignes.lines.count() == 2) << "a 200 to a status request shows nothing";
 }
 
-TEST_F(Analysis, TheAnswerIsKeptAsAFileWhileAnalysedThenDeleted)
+TEST_F(Analysis, AnAnswerIsWrittenToTheFolderOnlyWhenAskedAndThenKept)
 {
+    const QString nom = QStringLiteral("NVX_ResponseMaster_auth_20200220_100000.xml");
     QByteArray seen;
     lignes.onLine = [&] {
-        QFile f(config.DossierXML + QStringLiteral("/NVX_ResponseMaster_auth_20200220_100000.xml"));
+        QFile f(config.DossierXML + u'/' + nom);
         if (f.open(QIODevice::ReadOnly))
             seen = f.readAll();
     };
-    run(answer(QStringLiteral("200")), kinds::Auth);
-    EXPECT_EQ(seen, answer(QStringLiteral("200")).toUtf8() + "\r\n");
+    EXPECT_TRUE(run(answer(QStringLiteral("200")), kinds::Auth).utilisable());
+    EXPECT_TRUE(seen.isEmpty()) << "not asked: the answer stays in memory";
     EXPECT_TRUE(xmlFolder().isEmpty());
+    EXPECT_FALSE(reporter.traced(QStringLiteral("FichierMaster")));
 
+    // Asked: on disk while analysed, and still there afterwards.
+    analyse.setConserverReponses(true);
+    EXPECT_TRUE(run(answer(QStringLiteral("200")), kinds::Auth).utilisable());
+    EXPECT_EQ(seen, answer(QStringLiteral("200")).toUtf8() + "\r\n");
+    EXPECT_EQ(xmlFolder(), QStringList{nom});
+    EXPECT_TRUE(reporter.traced(QStringLiteral("API: FichierMaster: ") + config.DossierXML));
+
+    // An answer that is no document is kept as well, for whoever looks at what went wrong.
     for (const QString& body :
          {QString(), QStringLiteral("Bad gateway"), QStringLiteral("<response><code>401")})
         EXPECT_FALSE(run(body, kinds::Auth).xml);
     EXPECT_FALSE(v.PbBErreurAuthentification);
-    EXPECT_TRUE(xmlFolder().isEmpty());
+    QFile last(config.DossierXML + u'/' + nom);
+    ASSERT_TRUE(last.open(QIODevice::ReadOnly));
+    EXPECT_EQ(last.readAll(), "<response><code>401\r\n");
 
     // A folder that cannot be written is reported; the answer still counts.
     analyse.setDossierXML(config.DossierXML + QStringLiteral("/absent/plus/loin"));
@@ -165,6 +177,7 @@ TEST_F(Analysis, TheCopyFollowsItsFolderWhenItIsRenamedOrComesBack)
     const QString base = dir.path() + QStringLiteral("/Reponses");
     ASSERT_TRUE(QDir().mkpath(base));
     analyse.setDossierXML(base);
+    analyse.setConserverReponses(true);
     QString copie;
     lignes.onLine = [&] {
         const QStringList vus = QDir(dir.path()).entryList({QStringLiteral("Rep*")}, QDir::Dirs);
@@ -191,5 +204,7 @@ TEST_F(Analysis, TheCopyFollowsItsFolderWhenItIsRenamedOrComesBack)
     run(answer(QStringLiteral("200")), kinds::Auth);
     EXPECT_EQ(copie, u"Reponses/NVX_ResponseMaster_auth_20200220_100000.xml");
     EXPECT_EQ(reporter.origins.size(), 1);
-    EXPECT_TRUE(QDir(base).entryList(QDir::Files).isEmpty());
+    EXPECT_EQ(QDir(base).entryList(QDir::Files),
+              QStringList{QStringLiteral("NVX_ResponseMaster_auth_20200220_100000.xml")})
+        << "the copy stays once the analysis is done";
 }

@@ -300,6 +300,12 @@ sqlite3_stmt* RecordFile::statement(FileStatement which)
     case CountRecords:
         sql = "SELECT count(*) FROM records";
         break;
+    case BeginRead:
+        sql = "BEGIN";
+        break;
+    case CommitRead:
+        sql = "COMMIT";
+        break;
     case FileStatementCount:
         return nullptr;
     }
@@ -313,6 +319,16 @@ sqlite3_stmt* RecordFile::statement(FileStatement which)
 int16_t RecordFile::exec(const char* sql, bool writing)
 {
     return statusOf(sqlite3_exec(db_, sql, nullptr, nullptr, nullptr), writing);
+}
+
+int16_t RecordFile::run(FileStatement which, const char* sql, bool writing)
+{
+    sqlite3_stmt* st = statement(which);
+    if (!st)
+        return exec(sql, writing);
+    const int rc = sqlite3_step(st);
+    sqlite3_reset(st);
+    return statusOf(rc, writing);
 }
 
 int16_t RecordFile::begin()
@@ -341,7 +357,7 @@ void RecordFile::beginSnapshot()
 {
     if (inTransaction_ || inSnapshot_)
         return;
-    inSnapshot_ = exec("BEGIN", false) == StatusOk;
+    inSnapshot_ = run(BeginRead, "BEGIN", false) == StatusOk;
 }
 
 void RecordFile::endSnapshot()
@@ -350,7 +366,7 @@ void RecordFile::endSnapshot()
         return;
     // Ending a transaction that only read cannot fail for want of a lock.
     if (!sqlite3_get_autocommit(db_))
-        exec("COMMIT", false);
+        run(CommitRead, "COMMIT", false);
     inSnapshot_ = false;
 }
 

@@ -38,6 +38,8 @@ public:
         UpdateRecord,
         DeleteRecord,
         CountRecords,
+        BeginRead, // the read view of grouped reads, taken and left for each group
+        CommitRead,
         FileStatementCount
     };
 
@@ -78,6 +80,9 @@ public:
 private:
     RecordFile(sqlite3* db, std::string path, FileDescription desc);
     int16_t exec(const char* sql, bool writing);
+    // One of the file's statements that returns no row, prepared once; run as SQL text when it
+    // cannot be prepared.
+    int16_t run(FileStatement which, const char* sql, bool writing);
 
     sqlite3* db_;
     std::string path_;

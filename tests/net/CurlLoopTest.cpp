@@ -1,0 +1,111 @@
+#include "net/CurlLoop.h"
+
+#include "support/FakeHost.h"
+
+#include <QElapsedTimer>
+#include <QFile>
+#include <QTemporaryDir>
+#include <QUrl>
+
+#include <gtest/gtest.h>
+
+#include <arpa/inet.h>
+#include <netinet/in.h>
+#include <sys/socket.h>
+#include <unistd.h>
+
+using namespace nvx;
+using namespace nvx::test;
+
+namespace {
+
+// A loopback port of the test's own that takes connections (the system completes them in its
+// queue) and never answers anything.
+struct SilentPort {
+    SilentPort()
+    {
+        sockaddr_in a{};
+        a.sin_family = AF_INET;
+        a.sin_addr.s_addr = htonl(INADDR_LOOPBACK);
+        socklen_t len = sizeof a;
+        if (::bind(fd, reinterpret_cast<sockaddr*>(&a), sizeof a) == 0 && ::listen(fd, 4) == 0 &&
+            ::getsockname(fd, reinterpret_cast<sockaddr*>(&a), &len) == 0)
+            port = ntohs(a.sin_port);
+    }
+    ~SilentPort() { ::close(fd); }
+    SilentPort(const SilentPort&) = delete;
+    SilentPort& operator=(const SilentPort&) = delete;
+
+    int fd = ::socket(AF_INET, SOCK_STREAM, 0);
+    int port = 0;
+};
+
+} // namespace
+
+// The loop knows nothing of the protocol: a local file read collects its content, a content
+// past the allowance is cut off as too large, and a closing program starts nothing.
+TEST(CurlLoop, RunsAnyPreparedTransferWithinItsAllowance)
+{
+    QTemporaryDir dir;
+    QFile f(dir.filePath(QStringLiteral("answer.xml")));
+    ASSERT_TRUE(f.open(QIODevice::WriteOnly));
+    const QByteArray content(100'000, 'x');
+    f.write(content);
+    f.close();
+    const QByteArray url = QUrl::fromLocalFile(f.fileName()).toEncoded();
+
+    FakeHost host;
+    CurlLoop loop(host);
+    QByteArray body;
+    {
+        const CurlLoop::Handle h = loop.handle();
+        ASSERT_TRUE(h);
+        curl_easy_setopt(h.get(), CURLOPT_URL, url.constData());
+        const TransferResult r = loop.run(h.get(), &body);
+        EXPECT_TRUE(r.ok()) << r.erreur.toStdString();
+        EXPECT_EQ(body, content);
+    }
+    {
+        const CurlLoop::Handle h = loop.handle();
+        curl_easy_setopt(h.get(), CURLOPT_URL, url.constData());
+        body.clear();
+        const TransferResult r = loop.run(h.get(), &body, 10'000);
+        EXPECT_EQ(r.failure, TransferFailure::TooLarge);
+        EXPECT_EQ(r.code, CURLE_WRITE_ERROR);
+        EXPECT_LE(body.size(), 10'000);
+        EXPECT_FALSE(isUnreachable(r.failure));
+    }
+
+    loop.abandon = [] { return true; };
+    const CurlLoop::Handle h = loop.handle();
+    curl_easy_setopt(h.get(), CURLOPT_URL, url.constData());
+    body.clear();
+    const TransferResult r = loop.run(h.get(), &body);
+    EXPECT_EQ(r.failure, TransferFailure::Abandoned);
+    EXPECT_TRUE(body.isEmpty());
+    EXPECT_EQ(host.pumps, 0);
+}
+
+// While the peer keeps it waiting, the host's events run between waits, and the abandon asked
+// there ends the transfer long before its time-outs.
+TEST(CurlLoop, EventsRunWhileWaitingAndAnAbandonEndsTheWait)
+{
+    SilentPort silent;
+    ASSERT_NE(silent.port, 0);
+    const QByteArray url = "http://127.0.0.1:" + QByteArray::number(silent.port) + "/status";
+
+    FakeHost host;
+    CurlLoop loop(host);
+    loop.setTimeouts(5, 5);
+    loop.abandon = [&host] { return host.pumps >= 3; };
+    const CurlLoop::Handle h = loop.handle();
+    curl_easy_setopt(h.get(), CURLOPT_URL, url.constData());
+    QByteArray body;
+    QElapsedTimer t;
+    t.start();
+    const TransferResult r = loop.run(h.get(), &body);
+    EXPECT_LT(t.elapsed(), 2000);
+    EXPECT_EQ(r.failure, TransferFailure::Abandoned);
+    EXPECT_EQ(host.pumps, 3);
+    EXPECT_TRUE(isUnreachable(r.failure));
+}
