@@ -57,6 +57,8 @@ public:
     // The request being run or run last, and its text as shown in the window.
     ScheduleRequest requete;
     QString TexteUDPDonneeRecues;
+    // Path of the file written for each hour of the job; emptied once the hour is sent.
+    std::array<QString, 24> NomFichierXMLHeure;
     const JobResult& resultat() const { return resultat_; }
     // True while a job runs.
     bool enCours() const { return enCours_; }
@@ -106,8 +108,6 @@ private:
     Lifecycle& lifecycle_;
     HourExporter& export_;
     PlatformSession& platform_;
-    // Path of the file written for each hour of the job; emptied once the hour is sent.
-    std::array<QString, 24> NomFichierXMLHeure;
     bool enCours_ = false;
     std::bitset<24> heuresNonCreees_;
     JobResult resultat_;

@@ -33,7 +33,7 @@ protected:
 
     std::unique_ptr<Settings> fresh()
     {
-        return std::make_unique<Settings>(identity, trace, systeme, host, ini, config);
+        return std::make_unique<Settings>(identity, lifecycle, trace, systeme, host, ini, config);
     }
     std::unique_ptr<Settings> reloaded()
     {
@@ -202,7 +202,7 @@ TEST_F(SettingsTest, LoadRunsEveryStepAndNamesTheStations)
         (QStringList{u"Tools NVX: Setup: Init: General"_s, u"Tools NVX: Setup: Init: Settings"_s,
                      u"Tools NVX: Setup: Init: Settings VL3"_s, u"Tools NVX: Setup: Init: SettingsLook"_s,
                      u"Tools NVX: Setup: Init: SettingsFTP"_s, u"Tools NVX: Setup: Loaded"_s}));
-    EXPECT_TRUE(identity.SetupCharge);
+    EXPECT_TRUE(lifecycle.SetupCharge());
     EXPECT_EQ(settings->NbZones, 5);
     EXPECT_EQ(settings->Emission[0].libelle, u"Matin FM"_s);
     // Beyond the database's stations the caption is written as the database writes its own.
@@ -222,7 +222,7 @@ TEST_F(SettingsTest, UnloadAsksOnlyForModifiedGroupsAndSavesThoseOnYes)
     lifecycle.setSetupCharge(true);
     settings->Form_Unload();
     EXPECT_TRUE(host.boxes.isEmpty());
-    EXPECT_FALSE(identity.SetupCharge);
+    EXPECT_FALSE(lifecycle.SetupCharge());
     EXPECT_FALSE(fileExists());
     QFile log(drives.filePath(u"c/Logs/20200220.Log"_s));
     ASSERT_TRUE(log.open(QIODevice::ReadOnly));

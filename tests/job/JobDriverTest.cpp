@@ -2,13 +2,14 @@
 
 #include "common/Identity.h"
 #include "common/ErrorTrap.h"
-#include "common/HourFiles.h"
-#include "common/JobSteps.h"
+#include "job/HourExporter.h"
+#include "job/PlatformSession.h"
 #include "common/Lifecycle.h"
 #include "common/NativePath.h"
 #include "job/ScheduleRequest.h"
 #include "support/FakeClock.h"
 #include "support/FakeHost.h"
+#include "support/LinkFixture.h"
 #include "system/Systeme.h"
 #include "system/Trace.h"
 
@@ -28,20 +29,22 @@ using nvx::test::FakeHost;
 
 namespace {
 
-class FakeProgressLines final : public ProgressLines {
+// What the job says: its lines without their time, and where they are to be sent back.
+class FakeProgressLines {
 public:
-    void MsgListeEtScheduler(const QString& message) override { lines.append(message); }
-    void resetTarget() override
+    void watch(JobDriver& driver)
     {
-        ++resets;
-        target.clear();
-        port = 0;
-    }
-    void setTarget(const QString& address, qint32 p) override
-    {
-        target = address;
-        port = p;
-        ++targetsSet;
+        QObject::connect(&driver, &JobDriver::progressLine, [this](const QString& l) { lines.append(l.mid(9)); });
+        QObject::connect(&driver, &JobDriver::progressCleared,
+                         [this](const QString& l) { lines.append(l.mid(9)); });
+        QObject::connect(&driver, &JobDriver::replyTargetChanged, [this](const QString& address, qint32 p) {
+            if (address.isEmpty())
+                ++resets;
+            else
+                ++targetsSet;
+            target = address;
+            port = p;
+        });
     }
 
     QStringList lines;
@@ -72,16 +75,13 @@ void writeFile(const QString& suitePath, const QByteArray& content)
 }
 
 // Writes a real small file per hour and records the call.
-class FakeExport final : public ExportStep {
+class FakeExport final : public HourExporter {
 public:
-    HourExport UDPDataArrival_03_Create_XML(qint16 base, qint16 noStation, const QString& schedulerVersion,
-                                            const QString& stationLib, const QString& userId,
-                                            const QString& userLib, const QString& dateConducteur, int heure,
-                                            const QString& buildDate, HourFiles& fichiers) override
+    HourExport exporterHeure(const ScheduleRequest& r, int heure) override
     {
-        calls.append(QStringList{QString::number(base), QString::number(noStation), schedulerVersion,
-                                 stationLib, userId, userLib, dateConducteur, QString::number(heure),
-                                 buildDate}
+        calls.append(QStringList{QString::number(r.NoStation), r.SchedulerVersion, r.StationLib, r.UserId,
+                                 r.UserLib, r.DateConducteur, QString::number(heure),
+                                 r.BuilddDate.toString(QStringLiteral("dd/MM/yyyy HH:mm:ss"))}
                          .join(u'|'));
         hours.append(heure);
         if (throwOnHour == heure)
@@ -89,10 +89,9 @@ public:
         if (outcomes.contains(heure))
             return outcomes.value(heure);
         writeFile(hourFile(heure), "<root/>");
-        fichiers.NomFichierXMLHeure[std::size_t(heure)] = hourFile(heure);
-        return {};
+        return {HourExport::Outcome::Written, hourFile(heure), {}};
     }
-    int nombreStations(qint16) const override { return stations; }
+    int nombreStations() const override { return stations; }
 
     QStringList calls;
     QList<int> hours;
@@ -104,7 +103,7 @@ public:
 
 // A platform whose answers are scripted per call. Each call may be given a queue of outcomes;
 // unscripted calls succeed. Only an authentication clears a recorded authentication failure.
-class FakePlatform final : public PlatformSteps {
+class FakePlatform final : public PlatformSession {
 public:
     struct Outcome {
         bool result = true;
@@ -115,18 +114,15 @@ public:
     FakePlatform() { platformStates.fill(-1); }
 
     bool PbBErreurAuthentification() const override { return authFailure; }
-    QString PbSCleAPI() const override { return QStringLiteral("cle"); }
-    QString PbSSecretAPI() const override { return QStringLiteral("secret"); }
-    bool UDPDataArrival_04_01_Authentification(const QString& cle, const QString& secret,
-                                               bool forcer) override
+    PlatformStep reauthentifier() override
     {
-        calls.append(QStringLiteral("auth ") + cle + u' ' + secret +
-                     (forcer ? QStringLiteral(" forced") : QString()));
+        calls.append(QStringLiteral("auth cle secret forced"));
         if (authSucceeds)
             authFailure = false;
-        return authSucceeds;
+        return {authSucceeds, {}};
     }
-    bool UDPDataArrival_04_02_Hours_Get_Status(qint16 noStation, const QDate& date, qint16 hhDeb,
+    PlatformStep connecter() override { return {true, {}}; }
+    PlatformStep UDPDataArrival_04_02_Hours_Get_Status(qint16 noStation, const QDate& date, qint16 hhDeb,
                                                qint16 hhFin) override
     {
         const QString call = QStringLiteral("status %1 %2 %3-%4")
@@ -140,17 +136,17 @@ public:
         return answer(call);
     }
     qint16 StatutHeure(int heure) const override { return states[std::size_t(heure)]; }
-    bool UDPDataArrival_04_03_FTP_Sons(int ligne) override
+    PlatformStep UDPDataArrival_04_03_FTP_Sons(int ligne) override
     {
         return answer(QStringLiteral("ftp %1").arg(ligne));
     }
-    bool UDPDataArrival_04_04_Conducteur(qint16 noStation, const QString& fichier) override
+    PlatformStep UDPDataArrival_04_04_Conducteur(qint16 noStation, const QString& fichier) override
     {
         EXPECT_TRUE(onDisk(fichier)) << fichier.toStdString();
         return answer(QStringLiteral("import %1 ").arg(noStation) + fichier);
     }
-    bool UDPDataArrival_04_05_Hours_Set_Status(qint16 noStation, const QDate& date, int premiere,
-                                               int derniere) override
+    PlatformStep UDPDataArrival_04_05_Hours_Set_Status(qint16 noStation, const QDate& date, int premiere,
+                                                       int derniere) override
     {
         return answer(QStringLiteral("set %1 %2 %3-%4")
                           .arg(noStation)
@@ -180,7 +176,7 @@ public:
     QStringList calls;
 
 private:
-    bool answer(const QString& call)
+    PlatformStep answer(const QString& call)
     {
         calls.append(call);
         if (onCall)
@@ -192,7 +188,7 @@ private:
             authFailure = true;
         if (o.unreachable)
             unreachableNow = true;
-        return o.result;
+        return {o.result, {}};
     }
 };
 
@@ -237,9 +233,12 @@ QString notSent(int h)
 class JobDriverTest : public ::testing::Test {
 protected:
     JobDriverTest()
-        : trace(clock, host, identity), systeme(trace, clock, host, identity), lifecycle(trace),
-          driver(identity, trace, clock, host, systeme, lifecycle, lignes, exporter, platform, fichiers)
+        : trace(clock, host, identity, lifecycle), systeme(trace, clock, host, identity, lifecycle),
+          driver(trace, clock, host, systeme, lifecycle, exporter, platform)
     {
+        lifecycle.setReporter(trace);
+        lignes.watch(driver);
+        test::showProgress(driver, host);
         setDriveRoot(tmp.path());
         identity.DossierApplication = QStringLiteral("C:\\Velmora\\");
         trace.attach(systeme);
@@ -253,13 +252,12 @@ protected:
     FakeClock clock{QDateTime(QDate(2020, 5, 7), QTime(9, 30, 15))};
     FakeHost host;
     Identity identity;
+    Lifecycle lifecycle;
     Trace trace;
     Systeme systeme;
     FakeProgressLines lignes;
     FakeExport exporter;
     FakePlatform platform;
-    HourFiles fichiers;
-    Lifecycle lifecycle;
     JobDriver driver;
 };
 
@@ -267,14 +265,12 @@ TEST_F(JobDriverTest, NormalJobSendsAllowedHoursAndKeepsTheOthers)
 {
     // A file left by an earlier job for an hour outside this request's range.
     writeFile(hourFile(3), "old");
-    fichiers.NomFichierXMLHeure[3] = hourFile(3);
     platform.platformStates = {};
     platform.platformStates.fill(0);
     platform.platformStates[6] = 1;
     platform.platformStates[7] = 2;
     platform.platformStates[8] = 4;
     platform.platformStates[9] = 3;
-    identity.BaseCourante = 2;
     host.progressLines = QStringList{QStringLiteral("line of the previous job")};
 
     driver.UDPDataArrival_00(kRequest);
@@ -289,7 +285,7 @@ TEST_F(JobDriverTest, NormalJobSendsAllowedHoursAndKeepsTheOthers)
 
     EXPECT_EQ(exporter.hours, (QList<int>{5, 6, 7, 8, 9}));
     EXPECT_EQ(exporter.calls.first(),
-              QStringLiteral("2|1|2020.0409.1204|Radio Été|42|Anne|20200508|5|06/05/2020 14:48:57"));
+              QStringLiteral("1|2020.0409.1204|Radio Été|42|Anne|20200508|5|06/05/2020 14:48:57"));
     EXPECT_EQ(platform.calls,
               (QStringList{QStringLiteral("status 1 20200508 5-9"), QStringLiteral("ftp 0"),
                            FakePlatform::import(5), FakePlatform::setStatus(5), FakePlatform::import(6),
@@ -297,15 +293,17 @@ TEST_F(JobDriverTest, NormalJobSendsAllowedHoursAndKeepsTheOthers)
 
     for (int h : {5, 6, 8}) {
         EXPECT_FALSE(onDisk(hourFile(h))) << h;
-        EXPECT_TRUE(fichiers.NomFichierXMLHeure[std::size_t(h)].isEmpty()) << h;
+        EXPECT_TRUE(driver.NomFichierXMLHeure[std::size_t(h)].isEmpty()) << h;
     }
-    for (int h : {3, 7, 9}) {
+    EXPECT_TRUE(onDisk(hourFile(3))) << "an earlier job's file is not this job's";
+    for (int h : {7, 9}) {
         EXPECT_TRUE(onDisk(hourFile(h))) << h;
-        EXPECT_EQ(fichiers.NomFichierXMLHeure[std::size_t(h)], hourFile(h)) << h;
+        EXPECT_EQ(driver.NomFichierXMLHeure[std::size_t(h)], hourFile(h)) << h;
     }
 
     // Intake: the window is cleared, the reply target reset then set from the request.
-    EXPECT_TRUE(host.progressLines.isEmpty());
+    EXPECT_FALSE(host.progressLines.contains(QStringLiteral("line of the previous job")));
+    EXPECT_EQ(host.progressLines.size(), expected.size() - 1) << "every line but the clearing one";
     EXPECT_EQ(lignes.resets, 1);
     EXPECT_EQ(lignes.target, QStringLiteral("10.1.2.3"));
     EXPECT_EQ(lignes.port, 112);
@@ -350,7 +348,7 @@ TEST_F(JobDriverTest, ImportRefusedTwiceKeepsTheHourAndStillTriesTheNextOnes)
                << closing()));
     for (int h : {6, 7}) {
         EXPECT_TRUE(onDisk(hourFile(h)));
-        EXPECT_EQ(fichiers.NomFichierXMLHeure[std::size_t(h)], hourFile(h));
+        EXPECT_EQ(driver.NomFichierXMLHeure[std::size_t(h)], hourFile(h));
     }
 }
 
@@ -390,7 +388,7 @@ TEST_F(JobDriverTest, SingleAuthenticationFailureIsRetriedOnceAndSucceeds)
                                            FakePlatform::setStatus(6)}));
     EXPECT_FALSE(lignes.lines.contains(kProblem));
     EXPECT_FALSE(onDisk(hourFile(6)));
-    EXPECT_TRUE(fichiers.NomFichierXMLHeure[6].isEmpty());
+    EXPECT_TRUE(driver.NomFichierXMLHeure[6].isEmpty());
     // Pending events run just before each forced authentication.
     EXPECT_TRUE(pumpedAfterCalls.contains(1));
     EXPECT_TRUE(pumpedAfterCalls.contains(5));
@@ -466,7 +464,7 @@ TEST_F(JobDriverTest, AnUnreachablePlatformIsAskedNothingMoreInThatJob)
               (QStringList{QStringLiteral("Transfert du conducteur"), begin(4), end(4), begin(5), end(5),
                            notSent(5), notSent(6)}
                << closing()));
-    EXPECT_EQ(driver.heuresNonEnvoyees(), 2);
+    EXPECT_EQ(driver.resultat().heuresNonEnvoyees, 2);
     for (int h : {5, 6})
         EXPECT_TRUE(onDisk(hourFile(h))) << h;
 
@@ -477,7 +475,7 @@ TEST_F(JobDriverTest, AnUnreachablePlatformIsAskedNothingMoreInThatJob)
     driver.UDPDataArrival_00(request(4, 6));
     EXPECT_EQ(platform.calls, QStringList{QStringLiteral("status 1 20200508 4-6")});
     EXPECT_FALSE(lignes.lines.contains(QStringLiteral("Infos FTP des sons")));
-    EXPECT_FALSE(driver.etatsObtenus());
+    EXPECT_FALSE(driver.resultat().etatsObtenus);
 }
 
 TEST_F(JobDriverTest, AQuitDuringTheTransferKeepsTheRestWithOneLine)
@@ -497,7 +495,7 @@ TEST_F(JobDriverTest, AQuitDuringTheTransferKeepsTheRestWithOneLine)
     EXPECT_EQ(lignes.lines.mid(lignes.lines.indexOf(end(4))),
               (QStringList{end(4), QStringLiteral("Fermeture demandée: 04H à 06H conservées")} << closing()));
     EXPECT_EQ(lignes.lines.filter(QStringLiteral("non envoy")).size(), 0);
-    EXPECT_EQ(driver.heuresNonEnvoyees(), 3);
+    EXPECT_EQ(driver.resultat().heuresNonEnvoyees, 3);
     for (int h : {4, 5, 6})
         EXPECT_TRUE(onDisk(hourFile(h))) << h;
 }
@@ -512,9 +510,9 @@ TEST_F(JobDriverTest, AnHourImportedButNotMarkedKeepsItsFile)
     EXPECT_TRUE(
         lignes.lines.contains(QStringLiteral("Transfert du conducteur de 04H: statut non mis à jour")));
     EXPECT_TRUE(onDisk(hourFile(4)));
-    EXPECT_EQ(fichiers.NomFichierXMLHeure[4], hourFile(4));
+    EXPECT_EQ(driver.NomFichierXMLHeure[4], hourFile(4));
     EXPECT_FALSE(onDisk(hourFile(5)));
-    EXPECT_EQ(driver.heuresNonEnvoyees(), 1);
+    EXPECT_EQ(driver.resultat().heuresNonEnvoyees, 1);
 }
 
 TEST_F(JobDriverTest, AStationTheDatabaseDoesNotHaveIsRefusedBeforeAnyFileOrPlatformCall)
@@ -531,14 +529,14 @@ TEST_F(JobDriverTest, AStationTheDatabaseDoesNotHaveIsRefusedBeforeAnyFileOrPlat
             opening(QStringLiteral("Réception: Station: S1 Date: 08/05/2020 de 01H à 02H"));
         expected << QStringLiteral("Requête invalide: NoStation '") + value + u'\'' << closing();
         EXPECT_EQ(lignes.lines, expected) << value.toStdString();
-        EXPECT_FALSE(driver.requeteValide());
+        EXPECT_FALSE(driver.resultat().requeteValide);
     }
     EXPECT_TRUE(exporter.calls.isEmpty());
     EXPECT_TRUE(platform.calls.isEmpty());
 
     driver.UDPDataArrival_00(
         request(1, 1).replace(QStringLiteral("<NoStation:1>"), QStringLiteral("<NoStation:2>")));
-    EXPECT_TRUE(driver.requeteValide()) << "the database's last station";
+    EXPECT_TRUE(driver.resultat().requeteValide) << "the database's last station";
     EXPECT_EQ(exporter.calls.size(), 1);
 }
 
@@ -546,9 +544,9 @@ TEST_F(JobDriverTest, AnHourNotWrittenIsSaidCountedAndNotSent)
 {
     platform.platformStates.fill(0);
     // A file of hour 05 from an earlier job, which the export removes when it cannot write the hour.
-    exporter.outcomes[5] = {HourExport::Outcome::Failed,
+    exporter.outcomes[5] = {HourExport::Outcome::Failed, {},
                             QStringLiteral("fichier du conducteur non ouvert (station 1)")};
-    exporter.outcomes[6] = {HourExport::Outcome::Empty, {}};
+    exporter.outcomes[6] = {HourExport::Outcome::Empty, {}, {}};
 
     driver.UDPDataArrival_00(request(5, 7));
 
@@ -560,8 +558,8 @@ TEST_F(JobDriverTest, AnHourNotWrittenIsSaidCountedAndNotSent)
     ASSERT_GE(at, 0);
     EXPECT_EQ(lignes.lines.mid(at, 4), expected);
     EXPECT_EQ(platform.calls.filter(QStringLiteral("import")), QStringList{FakePlatform::import(7)});
-    EXPECT_EQ(driver.heuresNonEnvoyees(), 2) << "each hour counted once";
-    EXPECT_TRUE(driver.requeteValide());
+    EXPECT_EQ(driver.resultat().heuresNonEnvoyees, 2) << "each hour counted once";
+    EXPECT_TRUE(driver.resultat().requeteValide);
 }
 
 TEST_F(JobDriverTest, InvalidScheduleDateStopsBeforeAnyFileOrPlatformCall)
@@ -593,12 +591,12 @@ TEST_F(JobDriverTest, ImportWithoutUsableAnswerKeepsTheFileAndSkipsTheStatus)
     EXPECT_EQ(platform.calls.mid(2),
               (QStringList{FakePlatform::import(10), FakePlatform::import(11), FakePlatform::setStatus(11)}));
     EXPECT_TRUE(onDisk(hourFile(10)));
-    EXPECT_EQ(fichiers.NomFichierXMLHeure[10], hourFile(10));
+    EXPECT_EQ(driver.NomFichierXMLHeure[10], hourFile(10));
     EXPECT_FALSE(onDisk(hourFile(11)));
     EXPECT_EQ(lignes.lines.mid(lignes.lines.indexOf(end(10)), 3),
               (QStringList{end(10), notSent(10), begin(11)}));
     EXPECT_FALSE(lignes.lines.contains(notSent(11)));
-    EXPECT_EQ(driver.heuresNonEnvoyees(), 1);
+    EXPECT_EQ(driver.resultat().heuresNonEnvoyees, 1);
     EXPECT_FALSE(lignes.lines.contains(kProblem));
 }
 
@@ -642,7 +640,7 @@ TEST_F(JobDriverTest, RequestArrivingThroughAPumpDoesNotStartASecondJob)
 
 TEST_F(JobDriverTest, NothingHappensWhileTheApplicationCloses)
 {
-    identity.PbBFermetureApplication = true;
+    lifecycle.unloadStarted();
     host.progressLines = QStringList{QStringLiteral("kept")};
 
     driver.UDPDataArrival_00(kRequest);

@@ -37,18 +37,17 @@ protected:
     }
 
     LinkOwners owners;
-    Replies replies{owners.identity, owners.trace, owners.clock, owners.host, owners.settings};
+    Replies replies{owners.trace, owners.clock, owners.host, owners.settings};
     QUdpSocket scheduler;
 };
 
-TEST_F(RepliesTest, WithoutReplyAddressLinesStayInTheWindow)
+TEST_F(RepliesTest, WithoutReplyAddressNothingIsSent)
 {
-    replies.MsgListeEtScheduler(QStringLiteral("Début du traitement"));
-    replies.MsgListeEtScheduler(QStringLiteral("Création des XML"));
-    EXPECT_EQ(owners.host.progressLines, QStringList({QStringLiteral("14:05:09 Début du traitement"),
-                                                      QStringLiteral("14:05:09 Création des XML")}));
-    replies.MsgListeEtScheduler(QStringLiteral("CLEAR"));
-    EXPECT_TRUE(owners.host.progressLines.isEmpty());
+    replies.envoyerLigne(QStringLiteral("14:05:09 Début du traitement"));
+    replies.setTarget(QStringLiteral("127.0.0.2"), 9);
+    replies.setTarget(QString(), 0);
+    replies.envoyerLigne(QStringLiteral("14:05:09 Création des XML"));
+    EXPECT_FALSE(replies.PbBReponseScheduler);
     EXPECT_EQ(replies.socket(0).handle(), -1) << "no socket is touched without a reply address";
 }
 
@@ -56,9 +55,9 @@ TEST_F(RepliesTest, EveryLineReachesTheSchedulerIncludingClear)
 {
     const quint16 port = listen();
     replies.setTarget(QStringLiteral("127.0.0.2"), port);
-    replies.MsgListeEtScheduler(QStringLiteral("Clear"));
-    replies.MsgListeEtScheduler(QStringLiteral("Réception: Station: Matin"));
-    replies.MsgListeEtScheduler(QString(1500, u'x'));
+    replies.envoyerLigne(QStringLiteral("14:05:09 Clear"));
+    replies.envoyerLigne(QStringLiteral("14:05:09 Réception: Station: Matin"));
+    replies.envoyerLigne(QStringLiteral("14:05:09 ") + QString(1500, u'x'));
     const QStringList got = received(3);
     ASSERT_EQ(got.size(), 3);
     EXPECT_EQ(got[0], QStringLiteral("14:05:09 Clear"));
@@ -77,15 +76,14 @@ TEST_F(RepliesTest, EveryLineReachesTheSchedulerIncludingClear)
 TEST_F(RepliesTest, NothingIsSentToThisMachinesOwnAddress)
 {
     replies.setTarget(QStringLiteral("127.0.0.1"), 9);
-    replies.MsgListeEtScheduler(QStringLiteral("Début du traitement"));
+    replies.envoyerLigne(QStringLiteral("14:05:09 Début du traitement"));
     replies.setTarget(QStringLiteral("localhost"), 9);
-    replies.MsgListeEtScheduler(QStringLiteral("Fin du traitement"));
+    replies.envoyerLigne(QStringLiteral("14:05:09 Fin du traitement"));
     EXPECT_TRUE(
         owners.traced(QStringLiteral("UDP: SocketWrenchUDPOut.Resolve: HostName changed to HostAddress: "
                                      "localhost to 127.0.0.1")));
     EXPECT_FALSE(owners.traced(QStringLiteral("SocketWrenchUDPOut.Connected")));
     EXPECT_EQ(replies.socket(0).handle(), -1);
-    EXPECT_EQ(owners.host.progressLines.size(), 2);
 }
 
 TEST_F(RepliesTest, ManualSendUsesBothPortsOfTheRow)

@@ -118,7 +118,7 @@ protected:
     test::FakeHost host;
     Identity identity;
     Lifecycle lifecycle;
-    Systeme sys{reporter, clock, host, identity};
+    Systeme sys{reporter, clock, host, identity, lifecycle};
 };
 
 } // namespace
@@ -157,7 +157,7 @@ TEST_F(FileHelpers, TailleDuFichierReportsSlowAnswers)
     EXPECT_TRUE(reporter.lines.isEmpty());
 
     SteppingClock slow(1000);
-    Systeme slowSys(reporter, slow, host, identity);
+    Systeme slowSys(reporter, slow, host, identity, lifecycle);
     EXPECT_EQ(slowSys.TailleDuFichier(u"C:\\VL_Data\\a.bin"_s), 1500);
     EXPECT_EQ(
         reporter.lines,

@@ -53,7 +53,7 @@ protected:
     test::FakeHost host;
     Identity identity;
     Lifecycle lifecycle;
-    Systeme sys{reporter, clock, host, identity};
+    Systeme sys{reporter, clock, host, identity, lifecycle};
 };
 
 } // namespace

@@ -43,7 +43,7 @@ struct Child {
 
 class ProcessHelpersTest : public ::testing::Test {
 protected:
-    ProcessHelpersTest() : fake(reporter, fakeClock, host, identity), real(reporter, systemClock, host, identity)
+    ProcessHelpersTest() : fake(reporter, fakeClock, host, identity, lifecycle), real(reporter, systemClock, host, identity, lifecycle)
     {
         const auto runner = [this](const QString& program, const QStringList& arguments) {
             commands.append(program + u' ' + arguments.join(u' '));
@@ -52,6 +52,10 @@ protected:
         fake.setCommandRunner(runner);
         real.setCommandRunner(runner);
         fake.setAutostartFolder(tmp.filePath(QStringLiteral("autostart")));
+        fake.shell = [this](const QString& verb, const QString& file, const QString& parameters,
+                            const QString& directory, int showMode) {
+            return host.shellExecute(verb, file, parameters, directory, showMode);
+        };
     }
 
     QString entryPath() const

@@ -2,6 +2,7 @@
 
 #include "common/Win1252.h"
 #include "job/JobDriver.h"
+#include "link/Replies.h"
 #include "link/UdpSocket.h"
 #include "support/LinkFixture.h"
 
@@ -15,21 +16,18 @@ using namespace nvx::test;
 
 namespace {
 
-struct NullLines final : ProgressLines {
-    void MsgListeEtScheduler(const QString& m) override { lines.append(m); }
-    void resetTarget() override {}
-    void setTarget(const QString&, qint32) override {}
-    QStringList lines;
-};
-
 class RequestIntakeTest : public ::testing::Test {
 protected:
     RequestIntakeTest()
     {
         owners.settings.Reception[0] = {QStringLiteral("127.0.0.1"), QStringLiteral("0"), false};
+        driver.listen(intake, replies);
     }
-    quint16 switchOn()
+    // started: the start-up is over, so that requests are run.
+    quint16 switchOn(bool started = true)
     {
+        if (started)
+            owners.lifecycle.startupEnded();
         owners.settings.setReceptionActif(0, true);
         return intake.socket(0).localPort();
     }
@@ -43,13 +41,12 @@ protected:
     }
 
     LinkOwners owners;
-    HourFiles files;
     RecordingExport exporter;
     RecordingPlatform platform;
-    NullLines lines;
-    JobDriver driver{owners.identity,     owners.trace, owners.clock, owners.host, owners.systeme,
-                     owners.lifecycle, lines,        exporter,     platform,    files};
-    RequestIntake intake{owners.identity, owners.trace, owners.host, owners.settings, owners.lifecycle, driver};
+    Replies replies{owners.trace, owners.clock, owners.host, owners.settings};
+    JobDriver driver{owners.trace,     owners.clock, owners.host, owners.systeme,
+                     owners.lifecycle, exporter,     platform};
+    RequestIntake intake{owners.trace, owners.host, owners.settings, owners.lifecycle};
     QUdpSocket sender;
 };
 
@@ -75,8 +72,7 @@ TEST_F(RequestIntakeTest, SwitchingAnEndpointBindsAndUnbindsIt)
 
 TEST_F(RequestIntakeTest, RequestsAreQueuedHeldWhileLoadingAndRunInOrder)
 {
-    const quint16 port = switchOn();
-    owners.identity.PbBInModeLoadingFrmMain = true;
+    const quint16 port = switchOn(false);
     send(port, request(1));
     send(port, QStringLiteral("     "));
     send(port, request(2));
@@ -89,7 +85,7 @@ TEST_F(RequestIntakeTest, RequestsAreQueuedHeldWhileLoadingAndRunInOrder)
     EXPECT_TRUE(intake.TimerDataArrival.isActive());
     EXPECT_TRUE(exporter.calls.isEmpty());
 
-    owners.identity.PbBInModeLoadingFrmMain = false;
+    owners.lifecycle.startupEnded();
     ASSERT_TRUE(waitFor([&] { return exporter.calls.size() == 2; }));
     EXPECT_TRUE(exporter.calls[0].startsWith(QStringLiteral("1|")));
     EXPECT_TRUE(exporter.calls[1].startsWith(QStringLiteral("2|")));
@@ -149,16 +145,14 @@ TEST_F(RequestIntakeTest, AConnectInProgressHoldsTheQueueAndAQuitDropsIt)
         owners.traced(QStringLiteral("Warning: the program is closing, request not run: ") + request(3)));
 }
 
-TEST_F(RequestIntakeTest, TestCommandRunsTheSampleRequest)
+TEST_F(RequestIntakeTest, TheSampleRequestAsksForTheMorningAndAnswersToThisComputer)
 {
-    intake.ComputerNameProvider = [] { return QStringLiteral("POSTE-1"); };
-    intake.CommandTest_Click();
+    owners.lifecycle.startupEnded();
+    driver.UDPDataArrival_00(RequestIntake::sampleRequest(QStringLiteral("POSTE-1")));
     ASSERT_EQ(exporter.calls.size(), 12) << "hours 00 to 11";
     EXPECT_EQ(exporter.calls[0], QStringLiteral("1|20200508|0"));
     EXPECT_EQ(driver.requete.ReponseIP, QStringLiteral("POSTE-1"));
     EXPECT_EQ(driver.requete.ReponsePort, 112);
-    ASSERT_EQ(owners.host.boxes.size(), 1);
-    EXPECT_EQ(owners.host.boxes[0].text, QStringLiteral("Terminé"));
 }
 
 } // namespace
