@@ -17,7 +17,6 @@ Application::Application(Host& host, Clock& clock, std::unique_ptr<BtrieveEngine
     lifecycle_.setReporter(trace_);
     trace_.attach(systeme_);
     driver_.listen(intake_, replies_);
-    trace_.trace(QStringLiteral("Record engine: ") + moteur_->description());
 }
 
 Application::~Application() = default;

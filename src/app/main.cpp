@@ -49,6 +49,7 @@ int main(int argc, char** argv)
         return 2;
     }
     nvx::Application application(host, clock, std::move(moteur));
+    application.trace().trace(QStringLiteral("Record engine: ") + application.moteur().description());
     nvx::FrmMain& frmMain = application.frmMain();
     QObject::connect(&application.driver(), &nvx::JobDriver::progressLine, &app,
                      [&host](const QString& ligne) { host.addProgressLine(ligne); });

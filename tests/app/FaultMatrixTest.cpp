@@ -2,9 +2,10 @@
 // this process: the job ends within its time-outs, says what happened in French, logs in at most
 // twice per step, marks no hour it did not import and keeps every file it did not send; once the
 // fault is lifted the next job of the same process sends what was left.
-#include "common/HourFiles.h"
 #include "common/Lifecycle.h"
+#include "job/HourExporter.h"
 #include "job/JobDriver.h"
+#include "job/PlatformSession.h"
 #include "platform/PlatformFixture.h"
 
 #include <QElapsedTimer>
@@ -94,10 +95,8 @@ FaultRule ruleFor(const Row& row)
 
 // Writes each hour's schedule as the export does, different from one job to the next, and keeps
 // what it wrote.
-struct MatrixExport final : ExportStep {
-    HourExport UDPDataArrival_03_Create_XML(qint16, qint16, const QString&, const QString&, const QString&,
-                                            const QString&, const QString&, int heure, const QString&,
-                                            HourFiles& fichiers) override
+struct MatrixExport final : HourExporter {
+    HourExport exporterHeure(const ScheduleRequest&, int heure) override
     {
         const QByteArray body =
             "<?xml version=\"1.0\" encoding=\"UTF-8\" ?>\r\n<root>\r\n<station>\r\n"
@@ -112,11 +111,10 @@ struct MatrixExport final : ExportStep {
         QFile f(path);
         if (f.open(QIODevice::WriteOnly))
             f.write(body);
-        fichiers.NomFichierXMLHeure[std::size_t(heure)] = path;
         written[heure] = body;
-        return {};
+        return {HourExport::Outcome::Written, path, {}};
     }
-    int nombreStations(qint16) const override { return 1; }
+    int nombreStations() const override { return 1; }
 
     QString folder;
     int job = 0;
@@ -202,8 +200,7 @@ protected:
     }
 
     MatrixExport exporter;
-    HourFiles fichiers;
-    Lifecycle lifecycle{reporter};
+    std::unique_ptr<ClientSession> session;
     std::unique_ptr<JobDriver> driver;
 };
 
@@ -217,8 +214,9 @@ TEST_P(FaultMatrix, TheJobEndsInTimeSaysWhyKeepsWhatItDidNotSendAndTheNextJobSen
         ASSERT_TRUE(client().PbBTokenValide());
     }
     PlatformClient& program = restarted();
-    driver = std::make_unique<JobDriver>(identity, reporter, clock, host, systeme, lifecycle, lignes, exporter,
-                                         program, fichiers);
+    session = std::make_unique<ClientSession>(program);
+    driver = std::make_unique<JobDriver>(reporter, clock, host, systeme, lifecycle, exporter, *session);
+    QObject::connect(driver.get(), &JobDriver::progressLine, [this](const QString& l) { lignes.add(l.mid(9)); });
 
     // The fault, from its exchange on.
     const QString before = QString::fromUtf8(row.exchange.before);
@@ -269,7 +267,7 @@ TEST_P(FaultMatrix, TheJobEndsInTimeSaysWhyKeepsWhatItDidNotSendAndTheNextJobSen
         }
     }
     if (line.isEmpty()) {
-        EXPECT_EQ(driver->heuresNonEnvoyees(), 0) << first.lines.join(u'\n').toStdString();
+        EXPECT_EQ(driver->resultat().heuresNonEnvoyees, 0) << first.lines.join(u'\n').toStdString();
     }
 
     // The fault is lifted: the next job of the same process sends what was left.
@@ -277,8 +275,8 @@ TEST_P(FaultMatrix, TheJobEndsInTimeSaysWhyKeepsWhatItDidNotSendAndTheNextJobSen
     ASSERT_TRUE(server->setRefusing(false));
     const Phase second = job();
     EXPECT_LE(second.ms, kPhaseLimitMs);
-    EXPECT_EQ(driver->heuresNonEnvoyees(), 0) << second.lines.join(u'\n').toStdString();
-    EXPECT_TRUE(driver->etatsObtenus());
+    EXPECT_EQ(driver->resultat().heuresNonEnvoyees, 0) << second.lines.join(u'\n').toStdString();
+    EXPECT_TRUE(driver->resultat().etatsObtenus);
     EXPECT_FALSE(program.PbBErreurAuthentification());
     EXPECT_LE(longestLoginRun(second.requests), 2);
     for (int h : {7, 8}) {

@@ -1,4 +1,6 @@
 #include "app/Application.h"
+
+#include "db/FakeEngine.h"
 #include "common/NativePath.h"
 #include "support/FakeClock.h"
 #include "support/FakeHost.h"
@@ -28,6 +30,13 @@ protected:
     }
     ~StartupTest() override { setDriveRoot({}); }
 
+    // The site's record files, all there and empty.
+    static std::unique_ptr<BtrieveEngine> siteEngine()
+    {
+        auto engine = std::make_unique<test::FakeEngine>();
+        engine->everyFileExists = true;
+        return engine;
+    }
     void prepare(Application& a, FakeHost& h)
     {
         a.frmMain().dossierVerrou = locks.path();
@@ -52,7 +61,7 @@ protected:
     QString exe;
     FakeClock clock;
     FakeHost host;
-    Application app{host, clock};
+    Application app{host, clock, siteEngine()};
     QList<std::array<int, 3>> opened, closed;
     int ended = 0;
 };
@@ -121,7 +130,7 @@ TEST_F(StartupTest, SecondCopyWaitsThenRefusesWithoutTouchingAnything)
     ASSERT_TRUE(app.frmMain().Form_Load(QString()));
     FakeHost host2;
     FakeClock clock2;
-    Application second(host2, clock2);
+    Application second(host2, clock2, siteEngine());
     prepare(second, host2);
     const qint64 before = clock2.ChronoMilliSec();
     EXPECT_FALSE(second.frmMain().Form_Load(QStringLiteral("/Instance=2")));
@@ -137,7 +146,7 @@ TEST_F(StartupTest, SecondCopyWaitsThenRefusesWithoutTouchingAnything)
 
     // Once the first copy has gone, a new one starts.
     app.frmMain().Form_Unload();
-    Application third(host2, clock2);
+    Application third(host2, clock2, siteEngine());
     prepare(third, host2);
     EXPECT_TRUE(third.frmMain().TesterPrevInstance(false, 5000));
 }
@@ -190,7 +199,7 @@ TEST_F(StartupTest, MandatoryLoginNeedsTheToolsRight)
     site.set(site.c(QStringLiteral("Site/Config1/QM_PRG.ini")), QStringLiteral("Data_Backup"),
              QStringLiteral("Start"), QStringLiteral("ON"));
     FakeHost host2;
-    Application refused(host2, clock);
+    Application refused(host2, clock, siteEngine());
     prepare(refused, host2);
     EXPECT_FALSE(refused.frmMain().Form_Load(QString()));
     EXPECT_TRUE(refused.lifecycle().quitRequested());
@@ -203,7 +212,7 @@ TEST_F(StartupTest, MandatoryLoginNeedsTheToolsRight)
               QStringLiteral("0FF"));
     EXPECT_EQ(closed.size(), 2) << "the record files it opened are closed";
     EXPECT_EQ(refused.lifecycle().state(), Lifecycle::State::Closed);
-    Application next(host2, clock);
+    Application next(host2, clock, siteEngine());
     prepare(next, host2);
     EXPECT_TRUE(next.frmMain().TesterPrevInstance(false, 0)) << "the single-copy lock is given back";
 }
@@ -216,7 +225,7 @@ TEST_F(StartupTest, AnAbandonedDatabaseChoiceGivesTheLockBack)
     EXPECT_EQ(app.lifecycle().state(), Lifecycle::State::Closed);
     EXPECT_TRUE(opened.isEmpty());
     FakeHost host2;
-    Application next(host2, clock);
+    Application next(host2, clock, siteEngine());
     prepare(next, host2);
     EXPECT_TRUE(next.frmMain().TesterPrevInstance(false, 0));
 }
@@ -259,7 +268,7 @@ TEST_F(StartupTest, AQuitAskedDuringAJobWaitsForTheJobWhateverAsksIt)
     quitDuringJob(app, host, true);
 
     FakeHost host2;
-    Application second(host2, clock);
+    Application second(host2, clock, siteEngine());
     prepare(second, host2);
     ASSERT_TRUE(second.frmMain().Form_Load(QString()));
     quitDuringJob(second, host2, false);

@@ -33,6 +33,8 @@ public:
     std::function<int16_t(uint16_t op)> impose;
     // Status of every open when not 0 (a file held or damaged).
     int16_t openRefusal = 0;
+    // Every file exists, empty, as on a site whose record files were all created.
+    bool everyFileExists = false;
 
     std::map<std::string, File> files;
     QList<Call> calls;
@@ -148,8 +150,9 @@ private:
 
     int16_t open(char* posBlock, const char* path)
     {
-        if (!files.count(path))
+        if (!files.count(path) && !everyFileExists)
             return 12;
+        files.try_emplace(path);
         if (openRefusal)
             return openRefusal;
         const int h = nextHandle++;
