@@ -4,7 +4,6 @@
 // technical record, artists, category and five markers, in the station's record files through
 // the program's access layer, with the export over them.
 #include "common/DateHelpers.h"
-#include "common/HourFiles.h"
 #include "common/TextHelpers.h"
 #include "config/Settings.h"
 #include "db/DbFixture.h"
@@ -122,9 +121,8 @@ inline void verifier(bool ok, const char* quoi)
 struct Programme {
     std::unique_ptr<BtrieveEngine> engine = createEmbeddedEngine();
     test::DbOwners o{engine.get()};
-    Settings settings{o.identity, o.trace, o.systeme, o.host, o.ini, o.config};
-    ScheduleExport exporter{o.identity, o.trace, o.clock, o.pervasive, settings, o.config};
-    HourFiles fichiers;
+    Settings settings{o.identity, o.lifecycle, o.trace, o.systeme, o.host, o.ini, o.config};
+    ScheduleExport exporter{o.identity, o.lifecycle, o.trace, o.clock, o.pervasive, settings, o.config};
 
     explicit Programme(const Enregistrements& e)
     {
@@ -162,10 +160,18 @@ struct Programme {
 
     void exporterJour()
     {
-        for (int h = 0; h < kHeures; ++h)
-            exporter.UDPDataArrival_03_Create_XML(0, 1, QStringLiteral("7.2.1"), QStringLiteral("Station"),
-                                                  QStringLiteral("U1"), QStringLiteral("Utilisateur"), kDate,
-                                                  h, QStringLiteral("08/05/2020 06:45:12"), fichiers);
+        ScheduleHour heure;
+        heure.noStation = 1;
+        heure.dateConducteur = kDate;
+        heure.schedulerVersion = QStringLiteral("7.2.1");
+        heure.stationLib = QStringLiteral("Station");
+        heure.userId = QStringLiteral("U1");
+        heure.userLib = QStringLiteral("Utilisateur");
+        heure.buildDate = QDateTime(QDate(2020, 5, 8), QTime(6, 45, 12));
+        for (int h = 0; h < kHeures; ++h) {
+            heure.heure = h;
+            exporter.UDPDataArrival_03_Create_XML(heure);
+        }
     }
 };
 

@@ -345,7 +345,8 @@ struct Banc {
         programme.exporterJour();
         jourSimple();
         for (int h = 0; h < kHeures; ++h) {
-            QFile exporte(NativePath(programme.fichiers.NomFichierXMLHeure[size_t(h)]));
+            QFile exporte(
+                NativePath(ScheduleExport::NomFichierXML(programme.settings.TexteDossierXML, kDate, h, 1)));
             QFile simple(dossierSimple + u'/' + QFileInfo(exporte.fileName()).fileName());
             verifier(exporte.open(QIODevice::ReadOnly) && simple.open(QIODevice::ReadOnly) &&
                          exporte.readAll() == simple.readAll(),
@@ -405,7 +406,7 @@ void BM_ExportDay(benchmark::State& state)
         state.ResumeTiming();
     }
     verifier(p.o.trace.ListeIncidents.isEmpty(), "export without incidents");
-    QFile f(NativePath(p.fichiers.NomFichierXMLHeure[23]));
+    QFile f(NativePath(ScheduleExport::NomFichierXML(p.settings.TexteDossierXML, kDate, 23, 1)));
     verifier(f.open(QIODevice::ReadOnly) && f.readAll().count("<item>") == kLignesParHeure,
              "60 items an hour");
     state.SetItemsProcessed(state.iterations() * kHeures * kLignesParHeure);

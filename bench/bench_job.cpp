@@ -6,9 +6,10 @@
 // difference from the answer handling's.
 #include "DayFixture.h"
 #include "SimServer.h"
-#include "common/JobSteps.h"
 #include "common/Lifecycle.h"
+#include "job/HourExporter.h"
 #include "job/JobDriver.h"
+#include "job/PlatformSession.h"
 #include "net/HttpTransport.h"
 #include "platform/PlatformClient.h"
 #include "platform/PlatformRequests.h"
@@ -29,62 +30,54 @@ const QDate kJour(2020, 5, 8);
 const QString kRequete =
     QStringLiteral("<NoStation:1><DateConducteur:20200508><HHDeb:00><HHFin:23><StationLib:Matin>");
 
-struct NullLines final : ProgressLines {
-    void MsgListeEtScheduler(const QString&) override {}
-    void resetTarget() override {}
-    void setTarget(const QString&, qint32) override {}
-};
-
-// The platform client, with the time spent in its exchanges added up.
-class TimedPlatform final : public PlatformSteps {
+// The platform session of the program, with the time spent in its exchanges added up.
+class TimedPlatform final : public PlatformSession {
 public:
-    explicit TimedPlatform(PlatformClient& client) : client_(client) {}
+    explicit TimedPlatform(PlatformClient& client) : session_(client) {}
 
-    bool PbBErreurAuthentification() const override { return client_.PbBErreurAuthentification(); }
-    QString PbSCleAPI() const override { return client_.PbSCleAPI(); }
-    QString PbSSecretAPI() const override { return client_.PbSSecretAPI(); }
-    qint16 StatutHeure(int heure) const override { return client_.StatutHeure(heure); }
-    bool UDPDataArrival_04_01_Authentification(const QString& cle, const QString& secret,
-                                               bool forcer) override
+    bool PbBErreurAuthentification() const override { return session_.PbBErreurAuthentification(); }
+    qint16 StatutHeure(int heure) const override { return session_.StatutHeure(heure); }
+    PlatformStep reauthentifier() override
     {
-        return timed([&] { return client_.UDPDataArrival_04_01_Authentification(cle, secret, forcer); });
+        return timed([&] { return session_.reauthentifier(); });
     }
-    bool UDPDataArrival_04_02_Hours_Get_Status(qint16 noStation, const QDate& date, qint16 hhDeb,
-                                               qint16 hhFin) override
+    PlatformStep UDPDataArrival_04_02_Hours_Get_Status(qint16 noStation, const QDate& date, qint16 hhDeb,
+                                                       qint16 hhFin) override
     {
         return timed(
-            [&] { return client_.UDPDataArrival_04_02_Hours_Get_Status(noStation, date, hhDeb, hhFin); });
+            [&] { return session_.UDPDataArrival_04_02_Hours_Get_Status(noStation, date, hhDeb, hhFin); });
     }
-    bool UDPDataArrival_04_03_FTP_Sons(int ligne) override
+    PlatformStep UDPDataArrival_04_03_FTP_Sons(int ligne) override
     {
-        return timed([&] { return client_.UDPDataArrival_04_03_FTP_Sons(ligne); });
+        return timed([&] { return session_.UDPDataArrival_04_03_FTP_Sons(ligne); });
     }
-    bool UDPDataArrival_04_04_Conducteur(qint16 noStation, const QString& fichier) override
+    PlatformStep UDPDataArrival_04_04_Conducteur(qint16 noStation, const QString& fichier) override
     {
-        return timed([&] { return client_.UDPDataArrival_04_04_Conducteur(noStation, fichier); });
+        return timed([&] { return session_.UDPDataArrival_04_04_Conducteur(noStation, fichier); });
     }
-    bool UDPDataArrival_04_05_Hours_Set_Status(qint16 noStation, const QDate& date, int premiere,
-                                               int derniere) override
+    PlatformStep UDPDataArrival_04_05_Hours_Set_Status(qint16 noStation, const QDate& date, int premiere,
+                                                       int derniere) override
     {
         return timed([&] {
-            return client_.UDPDataArrival_04_05_Hours_Set_Status(noStation, date, premiere, derniere);
+            return session_.UDPDataArrival_04_05_Hours_Set_Status(noStation, date, premiere, derniere);
         });
     }
-    void beginJob() override { client_.beginJob(); }
-    bool unreachable() const override { return client_.unreachable(); }
+    PlatformStep connecter() override { return session_.connecter(); }
+    void beginJob() override { session_.beginJob(); }
+    bool unreachable() const override { return session_.unreachable(); }
 
     qint64 nanoseconds = 0;
 
 private:
-    template <class F> bool timed(F&& f)
+    template <class F> PlatformStep timed(F&& f)
     {
         QElapsedTimer t;
         t.start();
-        const bool ok = f();
+        PlatformStep fait = f();
         nanoseconds += t.nsecsElapsed();
-        return ok;
+        return fait;
     }
-    PlatformClient& client_;
+    ClientSession session_;
 };
 
 struct Banc {
@@ -92,10 +85,9 @@ struct Banc {
     platformsim::SimConfig sim;
     std::unique_ptr<platformsim::SimServer> server;
     PlatformConfig config;
-    NullLines lignes;
     std::unique_ptr<PlatformClient> client;
     std::unique_ptr<TimedPlatform> timed;
-    Lifecycle lifecycle{programme.o.trace};
+    ScheduleHourExporter heures{programme.exporter};
     std::unique_ptr<JobDriver> driver;
 
     Banc()
@@ -115,12 +107,12 @@ struct Banc {
         config.Ftp.NoPort = QStringLiteral("21");
         config.Ftp.User = QStringLiteral("sons");
         config.Ftp.PW = QStringLiteral("p&w");
-        client = std::make_unique<PlatformClient>(config, o.trace, o.clock, o.host, o.systeme, lignes);
+        client = std::make_unique<PlatformClient>(config, o.trace, o.clock, o.host, o.systeme, o.lifecycle);
         timed = std::make_unique<TimedPlatform>(*client);
-        driver = std::make_unique<JobDriver>(o.identity, o.trace, o.clock, o.host, o.systeme, lifecycle, lignes,
-                                             programme.exporter, *timed, programme.fichiers);
+        driver =
+            std::make_unique<JobDriver>(o.trace, o.clock, o.host, o.systeme, o.lifecycle, heures, *timed);
         // Authenticated at start-up, as the program is before its first job.
-        client->CommandConnecter_Click();
+        client->connecter();
         verifier(client->PbBTokenValide(), "login");
     }
     ~Banc()
@@ -141,7 +133,8 @@ struct Banc {
         rouvrirHeures();
         timed->nanoseconds = 0;
         driver->UDPDataArrival_00(kRequete);
-        verifier(driver->etatsObtenus() && driver->heuresNonEnvoyees() == 0, "every hour sent");
+        verifier(driver->resultat().etatsObtenus && driver->resultat().heuresNonEnvoyees == 0,
+                 "every hour sent");
         return timed->nanoseconds;
     }
 };

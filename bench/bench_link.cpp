@@ -21,12 +21,6 @@ namespace {
 using namespace nvx;
 using namespace nvx::test;
 
-struct NullLines final : ProgressLines {
-    void MsgListeEtScheduler(const QString&) override {}
-    void resetTarget() override {}
-    void setTarget(const QString&, qint32) override {}
-};
-
 // 1,000 datagrams sent back-to-back while the first job runs.
 void BM_BurstWhileAJobRuns(benchmark::State& state)
 {
@@ -35,14 +29,14 @@ void BM_BurstWhileAJobRuns(benchmark::State& state)
     qint64 outOfOrder = 0;
     for (auto _ : state) {
         LinkOwners owners;
-        HourFiles files;
         RecordingExport exporter;
         RecordingPlatform platform;
-        NullLines lines;
-        JobDriver driver(owners.identity, owners.trace, owners.clock, owners.host, owners.systeme,
-                         owners.lifecycle, lines, exporter, platform, files);
-        RequestIntake intake(owners.identity, owners.trace, owners.host, owners.settings, owners.lifecycle,
-                             driver);
+        JobDriver driver(owners.trace, owners.clock, owners.host, owners.systeme, owners.lifecycle, exporter,
+                         platform);
+        RequestIntake intake(owners.trace, owners.host, owners.settings, owners.lifecycle);
+        Replies replies(owners.trace, owners.clock, owners.host, owners.settings);
+        driver.listen(intake, replies);
+        owners.lifecycle.startupEnded();
         owners.settings.Reception[0] = {QStringLiteral("127.0.0.1"), QStringLiteral("0"), false};
         owners.settings.setReceptionActif(0, true);
         const quint16 port = intake.socket(0).localPort();
@@ -71,22 +65,20 @@ void BM_BurstWhileAJobRuns(benchmark::State& state)
 }
 BENCHMARK(BM_BurstWhileAJobRuns)->Arg(1000)->Iterations(3)->Unit(benchmark::kMillisecond);
 
-// One progress line echoed to a scheduler on loopback, without the 200 ms wait.
+// One progress line sent to a scheduler on loopback, without the 200 ms wait.
 void BM_EchoedLine(benchmark::State& state)
 {
     LinkOwners owners;
     SystemClock clock;
-    Replies replies(owners.identity, owners.trace, clock, owners.host, owners.settings);
+    Replies replies(owners.trace, clock, owners.host, owners.settings);
     replies.attenteApresEcriture = 0;
     QUdpSocket scheduler;
     scheduler.bind(QHostAddress(QStringLiteral("127.0.0.2")), 0);
     replies.setTarget(QStringLiteral("127.0.0.2"), scheduler.localPort());
     for (auto _ : state) {
-        replies.MsgListeEtScheduler(QStringLiteral("Transfert du conducteur de 07H: Début"));
+        replies.envoyerLigne(QStringLiteral("14:05:09 Transfert du conducteur de 07H: Début"));
         while (scheduler.hasPendingDatagrams())
             scheduler.receiveDatagram();
-        if (owners.host.progressLines.size() > 1000)
-            owners.host.progressLines.clear();
         if (owners.trace.ListeBis.size() > 1000)
             owners.trace.ListeBis.clear();
     }

@@ -6,7 +6,9 @@
 //   NVX_SOAK_JOBS=1000 build/bin/bench_soak a shorter run
 #include "DayFixture.h"
 #include "common/Lifecycle.h"
+#include "job/HourExporter.h"
 #include "job/JobDriver.h"
+#include "job/PlatformSession.h"
 #include "link/Replies.h"
 #include "platform/PlatformClient.h"
 
@@ -92,12 +94,11 @@ void BM_Soak(benchmark::State& state)
     config.Cle = QStringLiteral("soak-key");
     config.Secret = QStringLiteral("soak-secret");
     config.DossierXML = programme.settings.TexteDossierXML;
-    Replies replies(o.identity, o.trace, o.clock, o.host, programme.settings);
-    PlatformClient client(config, o.trace, o.clock, o.host, o.systeme, replies);
-    Lifecycle lifecycle(o.trace);
-    JobDriver driver(o.identity, o.trace, o.clock, o.host, o.systeme, lifecycle, replies, programme.exporter,
-                     client, programme.fichiers);
-    client.CommandConnecter_Click();
+    PlatformClient client(config, o.trace, o.clock, o.host, o.systeme, o.lifecycle);
+    ClientSession session(client);
+    ScheduleHourExporter heures(programme.exporter);
+    JobDriver driver(o.trace, o.clock, o.host, o.systeme, o.lifecycle, heures, session);
+    client.connecter();
     verifier(client.PbBTokenValide(), "login");
 
     qint64 rssWarm = 0, rssEnd = 0, rssMax = 0;
@@ -105,7 +106,8 @@ void BM_Soak(benchmark::State& state)
     for (auto _ : state) {
         for (int n = 1; n <= jobs; ++n) {
             driver.UDPDataArrival_00(kRequest);
-            verifier(driver.etatsObtenus() && driver.heuresNonEnvoyees() == 0, "every hour sent");
+            verifier(driver.resultat().etatsObtenus && driver.resultat().heuresNonEnvoyees == 0,
+                     "every hour sent");
             rssMax = std::max(rssMax, residentBytes());
             if (n == kWarmUpJobs) {
                 rssWarm = residentBytes();

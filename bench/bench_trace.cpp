@@ -1,8 +1,8 @@
 // Trace-log throughput: lines per second from TraceLog to the daily file, written in batches
 // of the default size (200 lines).
-#include "common/Lifecycle.h"
-#include "common/Identity.h"
 #include "common/Clock.h"
+#include "common/Identity.h"
+#include "common/Lifecycle.h"
 #include "common/NativePath.h"
 #include "support/FakeHost.h"
 #include "system/Systeme.h"

@@ -1,7 +1,6 @@
 #include "app/FrmMain.h"
 
 #include "app/Application.h"
-
 #include "app/CommandLine.h"
 #include "app/InstanceLock.h"
 #include "common/Clock.h"
@@ -29,8 +28,8 @@ void FrmMain::CommandConnecter_Click()
 {
     if (driver_.connecter())
         return;
-    host_.messageBox(Host::Icon::Exclamation, Host::Buttons::Ok, caption(true), QStringLiteral("Non connecté"),
-                     Host::Answer::Ok);
+    host_.messageBox(Host::Icon::Exclamation, Host::Buttons::Ok, caption(true),
+                     QStringLiteral("Non connecté"), Host::Answer::Ok);
 }
 
 void FrmMain::CommandTest_Click()
@@ -157,14 +156,15 @@ void FrmMain::AnalyseChaineCommand(const QString& ligne)
 {
     trap(trace_, QStringLiteral("Frm_Main:AnalyseChaineCommand"), [&] {
         trace_.TraceLogEncadre(-1, -1, -1, QStringLiteral("Command Line: '") + ligne + u'\'',
-                              QStringLiteral("="), false);
+                               QStringLiteral("="), false);
         const SwitchesLigneDeCommande s = analyseSwitches(ligne);
         config_.NoInstance = s.NoInstance;
         trace_.trace(QStringLiteral("Instance: ") + QString::number(config_.NoInstance));
         if (s.attente) {
             trace_.trace(QStringLiteral("WaitDuration: ") + QString::number(*s.attente));
             const qint64 debut = clock_.ChronoMilliSec();
-            while (qAbs(clock_.ChronoMilliSec() - debut) < qint64(*s.attente) && !lifecycle_.quitRequested()) {
+            while (qAbs(clock_.ChronoMilliSec() - debut) < qint64(*s.attente) &&
+                   !lifecycle_.quitRequested()) {
                 host_.pump();
                 clock_.sleep(10);
             }
@@ -182,7 +182,7 @@ void FrmMain::InitGeneralSysteme()
     trap(trace_, QStringLiteral("Frm_Main:InitGeneralSysteme"), [&] {
         QString theme;
         systeme_.Reg_GetValue(0, QStringLiteral("Software\\Microsoft\\Windows\\CurrentVersion\\ThemeManager"),
-                             QStringLiteral("ThemeActive"), theme);
+                              QStringLiteral("ThemeActive"), theme);
         identity_.FormatDate = QStringLiteral("dd/MM/yyyy");
         if (config_.DossierSettings.trimmed().isEmpty())
             config_.NomDossierSettings();
@@ -240,8 +240,8 @@ void FrmMain::InitGeneral(bool& stop)
         trace_.trace(QStringLiteral("FrmMain: Init General: End"));
     }
     emit captionChanged(caption(true));
-    trace_.TraceLogEncadre(-1, -1, -1, QStringLiteral("Id Radio: ") + config_.PbSRadioId(), QStringLiteral("="),
-                          false);
+    trace_.TraceLogEncadre(-1, -1, -1, QStringLiteral("Id Radio: ") + config_.PbSRadioId(),
+                           QStringLiteral("="), false);
 }
 
 bool FrmMain::Form_Load(const QString& ligneDeCommande)
@@ -273,9 +273,9 @@ bool FrmMain::Form_Load(const QString& ligneDeCommande)
     host_.pump();
     ApplicationDemarree = true;
     trace_.TraceLogEncadre(-1, -1, -1,
-                          QStringLiteral("----- Init: Duration: ") +
-                              QString::number(clock_.ChronoMilliSec() - debut) + QStringLiteral(" ms"),
-                          QStringLiteral("="), false);
+                           QStringLiteral("----- Init: Duration: ") +
+                               QString::number(clock_.ChronoMilliSec() - debut) + QStringLiteral(" ms"),
+                           QStringLiteral("="), false);
 
     if (!connexionUtilisateur()) {
         lifecycle_.requestQuit();
@@ -324,7 +324,7 @@ void FrmMain::Quitter()
     if (a != Host::Answer::Yes)
         return;
     trace_.TraceLogEncadre(-1, -1, -1, QStringLiteral("Application closed by human action (Menu action)"),
-                          QStringLiteral("*"), false);
+                           QStringLiteral("*"), false);
     lifecycle_.requestQuit();
 }
 
@@ -355,8 +355,8 @@ void FrmMain::Form_Unload()
             const QString dossier = settings_.DossiersConfigFichier[size_t(i)];
             if (!dossier.trimmed().isEmpty())
                 ini_.EcritureIni(CheckRep(dossier) + QStringLiteral("QM_PRG.ini"),
-                                QStringLiteral("Data_Backup"), QStringLiteral("Start"),
-                                QStringLiteral("0FF"));
+                                 QStringLiteral("Data_Backup"), QStringLiteral("Start"),
+                                 QStringLiteral("0FF"));
         }
     });
     step([&] {

@@ -1,7 +1,6 @@
 // What a start-up without windows checks before it runs, and what it says it found.
-#include "app/FrmMain.h"
-
 #include "app/Application.h"
+#include "app/FrmMain.h"
 #include "app/InstanceLock.h"
 #include "common/Clock.h"
 #include "common/DateHelpers.h"
@@ -36,7 +35,8 @@ QString ligne(const QString& libelle, const QString& cheminSuite, bool dossier)
 
 bool FrmMain::siteConfigure()
 {
-    const QString fichier = CheckRep(identity_.DossierApplication) + QStringLiteral("Settings\\VL3_Config.ini");
+    const QString fichier =
+        CheckRep(identity_.DossierApplication) + QStringLiteral("Settings\\VL3_Config.ini");
     if (QFileInfo(NativePath(fichier)).isFile())
         return true;
     raisonArret_ = QStringLiteral("configuration du site absente: ") + NativePath(fichier);
@@ -52,8 +52,8 @@ bool FrmMain::receptionOuverte()
         if (!settings_.Reception[size_t(i)].Actif)
             continue;
         ++actifs;
-        adresse =
-            settings_.Reception[size_t(i)].IP.trimmed() + u':' + settings_.Reception[size_t(i)].Port.trimmed();
+        adresse = settings_.Reception[size_t(i)].IP.trimmed() + u':' +
+                  settings_.Reception[size_t(i)].Port.trimmed();
         if (root_.intake().socket(i).handle() != -1)
             ++ouverts;
     }
@@ -70,7 +70,8 @@ QStringList FrmMain::rapportDemarrage()
     lignes << ligne(QStringLiteral("Dossier de l'application"), identity_.DossierApplication, true)
            << ligne(QStringLiteral("Racine des lecteurs"), driveRoot(), true)
            << ligne(QStringLiteral("Configuration du site"),
-                    CheckRep(identity_.DossierApplication) + QStringLiteral("Settings\\VL3_Config.ini"), false);
+                    CheckRep(identity_.DossierApplication) + QStringLiteral("Settings\\VL3_Config.ini"),
+                    false);
     if (config_.NbBases > 0) {
         const ParametresBase& base = config_.DossiersBase[size_t(qBound(0, int(identity_.BaseCourante), 4))];
         lignes << QStringLiteral("Base: ") + base.Lib

@@ -1,6 +1,5 @@
 #include "app/HeadlessHost.h"
 
-
 #include <QCoreApplication>
 
 #include <cstdio>
@@ -28,7 +27,6 @@ void HeadlessHost::setSplashText(const QString& text)
     out_ << text << Qt::endl;
 }
 
-
 QString HeadlessHost::selectFolder(const QString&, const QString&)
 {
     return {};
@@ -43,7 +41,6 @@ int HeadlessHost::selectItem(const QString&, const QStringList&, int preselected
 {
     return preselected;
 }
-
 
 void HeadlessHost::addProgressLine(const QString& line)
 {

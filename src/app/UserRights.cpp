@@ -1,9 +1,9 @@
 #include "app/UserRights.h"
 
-#include "common/Lifecycle.h"
-#include "common/Identity.h"
 #include "common/Clock.h"
 #include "common/Host.h"
+#include "common/Identity.h"
+#include "common/Lifecycle.h"
 #include "common/NativePath.h"
 #include "config/Configuration.h"
 #include "config/Ini.h"
@@ -13,9 +13,10 @@
 
 namespace nvx {
 
-UserRights::UserRights(Identity& identity, const Lifecycle& lifecycle, IniAccess& ini, Configuration& config, Systeme& systeme, Host& host,
-                       Clock& clock)
-    : identity_(identity), lifecycle_(lifecycle), ini_(ini), config_(config), systeme_(systeme), host_(host), clock_(clock)
+UserRights::UserRights(Identity& identity, const Lifecycle& lifecycle, IniAccess& ini, Configuration& config,
+                       Systeme& systeme, Host& host, Clock& clock)
+    : identity_(identity), lifecycle_(lifecycle), ini_(ini), config_(config), systeme_(systeme), host_(host),
+      clock_(clock)
 {
 }
 

@@ -18,8 +18,8 @@ class Lifecycle;
 // who the current user is, whether that user may run this tool, and the user selection.
 class UserRights {
 public:
-    UserRights(Identity& identity, const Lifecycle& lifecycle, IniAccess& ini, Configuration& config, Systeme& systeme, Host& host,
-               Clock& clock);
+    UserRights(Identity& identity, const Lifecycle& lifecycle, IniAccess& ini, Configuration& config,
+               Systeme& systeme, Host& host, Clock& clock);
 
     // True when "DroitsUsers"/"Actif" of the system file is not "0"; read once.
     bool UserObligatoire();

@@ -1,8 +1,8 @@
 #include "config/Configuration.h"
 
-#include "common/Identity.h"
 #include "common/ErrorTrap.h"
 #include "common/Host.h"
+#include "common/Identity.h"
 #include "common/NativePath.h"
 #include "common/PathText.h"
 #include "common/Reporter.h"

@@ -1,9 +1,9 @@
 #include "config/Settings.h"
 
-#include "common/Lifecycle.h"
-#include "common/Identity.h"
 #include "common/ErrorTrap.h"
 #include "common/Host.h"
+#include "common/Identity.h"
+#include "common/Lifecycle.h"
 #include "common/PathText.h"
 #include "common/TextHelpers.h"
 #include "config/Configuration.h"
@@ -24,9 +24,10 @@ QString origine(const char16_t* procedure)
 
 } // namespace
 
-Settings::Settings(Identity& identity, Lifecycle& lifecycle, Trace& trace, Systeme& systeme, Host& host, IniAccess& ini,
-                   Configuration& config)
-    : identity_(identity), lifecycle_(lifecycle), trace_(trace), systeme_(systeme), host_(host), ini_(ini), config_(config)
+Settings::Settings(Identity& identity, Lifecycle& lifecycle, Trace& trace, Systeme& systeme, Host& host,
+                   IniAccess& ini, Configuration& config)
+    : identity_(identity), lifecycle_(lifecycle), trace_(trace), systeme_(systeme), host_(host), ini_(ini),
+      config_(config)
 {
 }
 

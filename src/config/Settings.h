@@ -84,8 +84,8 @@ public:
     static constexpr int kServeursFtp = 20;
     static constexpr int kEmails = 6;
 
-    Settings(Identity& identity, Lifecycle& lifecycle, Trace& trace, Systeme& systeme, Host& host, IniAccess& ini,
-             Configuration& config);
+    Settings(Identity& identity, Lifecycle& lifecycle, Trace& trace, Systeme& systeme, Host& host,
+             IniAccess& ini, Configuration& config);
 
     // General group
     QString TexteDossierConvertSons;

@@ -1,7 +1,7 @@
 // Loading and saving of the three settings groups.
 
-#include "common/Identity.h"
 #include "common/ErrorTrap.h"
+#include "common/Identity.h"
 #include "common/IniFile.h"
 #include "common/NativePath.h"
 #include "common/PathText.h"

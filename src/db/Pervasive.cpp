@@ -1,9 +1,9 @@
 #include "db/Pervasive.h"
 
-#include "common/Identity.h"
 #include "common/Clock.h"
 #include "common/ErrorTrap.h"
 #include "common/Host.h"
+#include "common/Identity.h"
 #include "common/NativePath.h"
 #include "common/PathText.h"
 #include "config/Configuration.h"
@@ -28,10 +28,10 @@ constexpr qint16 kStatutFichierAbsent = 12;
 
 } // namespace
 
-Pervasive::Pervasive(Identity& identity, const Lifecycle& lifecycle, Trace& trace, Clock& clock, Host& host, Systeme& systeme,
-                     Configuration& config, BtrieveEngine& engine)
-    : identity_(identity), lifecycle_(lifecycle), trace_(trace), clock_(clock), host_(host), systeme_(systeme), config_(config),
-      engine_(engine)
+Pervasive::Pervasive(Identity& identity, const Lifecycle& lifecycle, Trace& trace, Clock& clock, Host& host,
+                     Systeme& systeme, Configuration& config, BtrieveEngine& engine)
+    : identity_(identity), lifecycle_(lifecycle), trace_(trace), clock_(clock), host_(host),
+      systeme_(systeme), config_(config), engine_(engine)
 {
 }
 

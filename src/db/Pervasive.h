@@ -59,8 +59,8 @@ public:
         bool FichierOuvert = false;
     };
 
-    Pervasive(Identity& identity, const Lifecycle& lifecycle, Trace& trace, Clock& clock, Host& host, Systeme& systeme,
-              Configuration& config, BtrieveEngine& engine);
+    Pervasive(Identity& identity, const Lifecycle& lifecycle, Trace& trace, Clock& clock, Host& host,
+              Systeme& systeme, Configuration& config, BtrieveEngine& engine);
 
     // Ends the program at once (the Abort answer of an error box, a network failure after the
     // first minutes). The retry loops stop waiting as soon as it has been asked for.

@@ -1,10 +1,10 @@
 // The generic record call: argument checks, the raw engine call, and what each status leads to
 // (retries on conflicts and locks, silent statuses, reports).
-#include "common/Lifecycle.h"
-#include "common/Identity.h"
 #include "common/Clock.h"
 #include "common/ErrorTrap.h"
 #include "common/Host.h"
+#include "common/Identity.h"
+#include "common/Lifecycle.h"
 #include "common/Win1252.h"
 #include "db/Pervasive.h"
 #include "db/engine/BtrieveEngine.h"

@@ -1,9 +1,9 @@
 // Texts and reports of the engine's errors.
-#include "common/Identity.h"
 #include "common/Clock.h"
 #include "common/DateHelpers.h"
 #include "common/ErrorTrap.h"
 #include "common/Host.h"
+#include "common/Identity.h"
 #include "common/TextHelpers.h"
 #include "config/Configuration.h"
 #include "db/Pervasive.h"
@@ -113,7 +113,8 @@ void Pervasive::rapport(qint16 statut, qint16 fichier, qint16 station, const QSt
         const auto dateHeure = [&](const QDateTime& d) -> QString {
             if (!d.isValid())
                 return QString();
-            return Date2StringEx(d, identity_.FormatDate) + u' ' + Date2StringEx(d, QStringLiteral("HH:MM:SS"));
+            return Date2StringEx(d, identity_.FormatDate) + u' ' +
+                   Date2StringEx(d, QStringLiteral("HH:MM:SS"));
         };
         const QString dossierLocal = config_.DossiersBase[size_t(baseFichiers_)].DossierLocal;
         const QString dateFichier = dateHeure(systeme_.DateModificationFichier(dossierLocal, chemin, false));

@@ -1,6 +1,6 @@
 // Codes turned into texts for the schedule export: artists and categories.
-#include "common/Identity.h"
 #include "common/ErrorTrap.h"
+#include "common/Identity.h"
 #include "common/TextHelpers.h"
 #include "db/Pervasive.h"
 #include "system/Trace.h"

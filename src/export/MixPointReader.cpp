@@ -1,8 +1,8 @@
 #include "export/MixPointReader.h"
 
-#include "common/Lifecycle.h"
-#include "common/Identity.h"
 #include "common/ErrorTrap.h"
+#include "common/Identity.h"
+#include "common/Lifecycle.h"
 #include "common/TextHelpers.h"
 #include "db/Pervasive.h"
 #include "export/KeyBounds.h"

@@ -1,9 +1,9 @@
 #include "export/ScheduleExport.h"
 
-#include "common/Identity.h"
 #include "common/Clock.h"
 #include "common/DateHelpers.h"
 #include "common/ErrorTrap.h"
+#include "common/Identity.h"
 #include "common/NativePath.h"
 #include "common/PathText.h"
 #include "common/Reporter.h"
@@ -17,7 +17,6 @@
 #include <QFile>
 #include <QFileInfo>
 #include <QSaveFile>
-
 
 namespace nvx {
 
@@ -35,10 +34,11 @@ bool nonSignale(qint16 statut)
 
 } // namespace
 
-ScheduleExport::ScheduleExport(Identity& identity, const Lifecycle& lifecycle, Reporter& reporter, Clock& clock,
-                               Pervasive& pervasive, Settings& settings, Configuration& config)
+ScheduleExport::ScheduleExport(Identity& identity, const Lifecycle& lifecycle, Reporter& reporter,
+                               Clock& clock, Pervasive& pervasive, Settings& settings, Configuration& config)
     : identity_(identity), reporter_(reporter), clock_(clock), pervasive_(pervasive), settings_(settings),
-      config_(config), pointeurs_(identity, lifecycle, reporter, pervasive), items_(identity, pervasive, pointeurs_)
+      config_(config), pointeurs_(identity, lifecycle, reporter, pervasive),
+      items_(identity, pervasive, pointeurs_)
 {
 }
 
@@ -147,8 +147,8 @@ ScheduleExport::Lecture ScheduleExport::lignes(ScheduleDocument& document, qint1
     const Pervasive::GroupeLectures groupe(pervasive_);
     quint16 operation = Pervasive::OpSuperieurOuEgal;
     for (;;) {
-        const qint16 statut = pervasive_.BTRieve(identity_.BaseCourante, operation, cle, 0, kFichierConducteur,
-                                                 noStation, kProcedure);
+        const qint16 statut = pervasive_.BTRieve(identity_.BaseCourante, operation, cle, 0,
+                                                 kFichierConducteur, noStation, kProcedure);
         if (statut == 9)
             break;
         if (statut != 0) {

@@ -38,7 +38,8 @@ public:
     bool PbBErreurAuthentification() const override { return client_.PbBErreurAuthentification(); }
     PlatformStep reauthentifier() override
     {
-        return client_.UDPDataArrival_04_01_Authentification(client_.PbSCleAPI(), client_.PbSSecretAPI(), true);
+        return client_.UDPDataArrival_04_01_Authentification(client_.PbSCleAPI(), client_.PbSSecretAPI(),
+                                                             true);
     }
     PlatformStep UDPDataArrival_04_02_Hours_Get_Status(qint16 noStation, const QDate& date, qint16 hhDeb,
                                                        qint16 hhFin) override

@@ -1,9 +1,9 @@
 #include "link/Replies.h"
 
-#include "common/Identity.h"
 #include "common/Clock.h"
 #include "common/ErrorTrap.h"
 #include "common/Host.h"
+#include "common/Identity.h"
 #include "common/Reporter.h"
 #include "common/TextHelpers.h"
 #include "config/Settings.h"

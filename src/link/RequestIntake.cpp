@@ -1,8 +1,8 @@
 #include "link/RequestIntake.h"
 
-#include "common/Identity.h"
 #include "common/ErrorTrap.h"
 #include "common/Host.h"
+#include "common/Identity.h"
 #include "common/Lifecycle.h"
 #include "common/Reporter.h"
 #include "common/TextHelpers.h"
@@ -31,7 +31,7 @@ QString indexTexte(int index)
 } // namespace
 
 RequestIntake::RequestIntake(Reporter& reporter, Host& host, Settings& settings, Lifecycle& lifecycle)
-        : reporter_(reporter), host_(host), settings_(settings), lifecycle_(lifecycle)
+    : reporter_(reporter), host_(host), settings_(settings), lifecycle_(lifecycle)
 {
     TimerDataArrival.setInterval(kTimerMs);
     connect(&TimerDataArrival, &QTimer::timeout, this, &RequestIntake::TimerDataArrival_Timer);

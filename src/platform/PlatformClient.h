@@ -45,7 +45,8 @@ public:
     bool PbBErreurAuthentification() const { return v_.PbBErreurAuthentification; }
     QString PbSCleAPI() const { return v_.PbSCleAPI; }
     QString PbSSecretAPI() const { return v_.PbSSecretAPI; }
-    PlatformStep UDPDataArrival_04_01_Authentification(const QString& cle, const QString& secret, bool forcer);
+    PlatformStep UDPDataArrival_04_01_Authentification(const QString& cle, const QString& secret,
+                                                       bool forcer);
     // Fills the states of the hours in range; every other hour reads -1.
     PlatformStep UDPDataArrival_04_02_Hours_Get_Status(qint16 noStation, const QDate& date, qint16 hhDeb,
                                                        qint16 hhFin);

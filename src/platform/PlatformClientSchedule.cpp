@@ -19,8 +19,8 @@ QString origineDe(const QString& procedure)
 
 } // namespace
 
-PlatformStep PlatformClient::UDPDataArrival_04_02_Hours_Get_Status(qint16 noStation, const QDate& date, qint16 hhDeb,
-                                                           qint16 hhFin)
+PlatformStep PlatformClient::UDPDataArrival_04_02_Hours_Get_Status(qint16 noStation, const QDate& date,
+                                                                   qint16 hhDeb, qint16 hhFin)
 {
     const QString procedure = QStringLiteral("UDPDataArrival_04_02_Hours_Get_Status");
     bool ok = false;
@@ -73,8 +73,8 @@ PlatformStep PlatformClient::UDPDataArrival_04_04_Conducteur(qint16 noStation, c
     return etape(ok);
 }
 
-PlatformStep PlatformClient::UDPDataArrival_04_05_Hours_Set_Status(qint16 noStation, const QDate& date, int premiere,
-                                                           int derniere)
+PlatformStep PlatformClient::UDPDataArrival_04_05_Hours_Set_Status(qint16 noStation, const QDate& date,
+                                                                   int premiere, int derniere)
 {
     const QString procedure = QStringLiteral("UDPDataArrival_04_05_Hours_Set_Status");
     bool ok = premiere <= derniere;

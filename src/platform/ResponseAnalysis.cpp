@@ -13,10 +13,10 @@
 
 #include <cerrno>
 #include <cstring>
-#include <utility>
 #include <fcntl.h>
 #include <pugixml.hpp>
 #include <unistd.h>
+#include <utility>
 
 namespace nvx {
 

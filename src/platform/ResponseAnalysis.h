@@ -12,8 +12,8 @@ struct PlatformValues;
 
 // What the analysis of one answer found, for the step that sent the request.
 struct AnalyseResultat {
-    bool xml = false;  // the answer was a well-formed document with a root element
-    QStringList codes; // the codes acted on, in document order
+    bool xml = false;   // the answer was a well-formed document with a root element
+    QStringList codes;  // the codes acted on, in document order
     QStringList lignes; // the progress lines the answer calls for, in order
     // The answer is one the step can build on: a document that carries a code, none of which
     // is an error code.

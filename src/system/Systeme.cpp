@@ -1,12 +1,11 @@
 #include "system/Systeme.h"
 
-#include "system/ShellExecute.h"
-
-#include "common/Lifecycle.h"
-#include "common/Identity.h"
 #include "common/Clock.h"
 #include "common/Host.h"
+#include "common/Identity.h"
+#include "common/Lifecycle.h"
 #include "common/Reporter.h"
+#include "system/ShellExecute.h"
 
 namespace nvx {
 

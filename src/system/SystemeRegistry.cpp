@@ -1,5 +1,5 @@
-#include "common/Identity.h"
 #include "common/ErrorTrap.h"
+#include "common/Identity.h"
 #include "common/IniFile.h"
 #include "common/NativePath.h"
 #include "system/Systeme.h"

@@ -1,11 +1,11 @@
 #include "system/Trace.h"
 
-#include "common/Lifecycle.h"
-#include "common/Identity.h"
 #include "common/Clock.h"
 #include "common/DateHelpers.h"
 #include "common/ErrorTrap.h"
 #include "common/Host.h"
+#include "common/Identity.h"
+#include "common/Lifecycle.h"
 #include "common/NativePath.h"
 #include "common/PathText.h"
 #include "common/TextHelpers.h"

@@ -1,7 +1,6 @@
 #include "app/Application.h"
-
-#include "db/FakeEngine.h"
 #include "common/NativePath.h"
+#include "db/FakeEngine.h"
 #include "support/FakeClock.h"
 #include "support/FakeHost.h"
 #include "support/SiteBuilder.h"
@@ -41,10 +40,12 @@ protected:
     {
         a.frmMain().dossierVerrou = locks.path();
         a.frmMain().Form_Initialize(SuitePath(home.path()) + u'\\', exe);
-        QObject::connect(&a.frmMain(), &FrmMain::basesOpened,
-                         [this](int base, int first, int last) { opened.append({base, first, last}); });
-        QObject::connect(&a.frmMain(), &FrmMain::basesClosed,
-                         [this](int base, int first, int last) { closed.append({base, first, last}); });
+        QObject::connect(&a.frmMain(), &FrmMain::basesOpened, [this](int base, int first, int last) {
+            opened.append({base, first, last});
+        });
+        QObject::connect(&a.frmMain(), &FrmMain::basesClosed, [this](int base, int first, int last) {
+            closed.append({base, first, last});
+        });
         QObject::connect(&a.frmMain(), &FrmMain::processEnded, [this] { ++ended; });
         QObject::connect(&a.frmMain(), &FrmMain::captionChanged, [&h](const QString& c) { h.setCaption(c); });
     }
@@ -70,7 +71,8 @@ TEST_F(StartupTest, StartsWithTheInstanceSettingsAndTracesEveryStep)
 {
     ASSERT_TRUE(app.frmMain().Form_Load(QStringLiteral("/Instance=3")));
     EXPECT_EQ(app.config().NoInstance, 3);
-    EXPECT_TRUE(app.config().NomFichierSettings({}, QStringLiteral(".Ini"))
+    EXPECT_TRUE(app.config()
+                    .NomFichierSettings({}, QStringLiteral(".Ini"))
                     .endsWith(QStringLiteral("\\VL3_Tools_NVX_3.Ini")));
     EXPECT_TRUE(app.lifecycle().SetupCharge());
     EXPECT_FALSE(app.lifecycle().PbBInModeLoadingFrmMain());
@@ -96,7 +98,8 @@ TEST_F(StartupTest, BlankCommandLineMeansNoInstance)
     ASSERT_TRUE(app.frmMain().Form_Load(QStringLiteral("  ")));
     EXPECT_EQ(app.config().NoInstance, 0);
     EXPECT_FALSE(logged(app, QStringLiteral("Command Line:")));
-    EXPECT_TRUE(app.config().NomFichierSettings({}, QStringLiteral(".Ini"))
+    EXPECT_TRUE(app.config()
+                    .NomFichierSettings({}, QStringLiteral(".Ini"))
                     .endsWith(QStringLiteral("\\VL3_Tools_NVX.Ini")));
 }
 
@@ -249,9 +252,11 @@ TEST_F(StartupTest, AQuitAskedDuringAJobWaitsForTheJobWhateverAsksIt)
                 EXPECT_EQ(cancel, closeBox) << "the window stays until the job is over";
             }
             if (a.driver().enCours())
-                closedDuringJob.append(closed.size() > closedBefore || a.lifecycle().PbBFermetureApplication());
+                closedDuringJob.append(closed.size() > closedBefore ||
+                                       a.lifecycle().PbBFermetureApplication());
         };
-        a.frmMain().executerRequete(QStringLiteral("<NoStation:1><DateConducteur:20200508><HHDeb:07><HHFin:07>"));
+        a.frmMain().executerRequete(
+            QStringLiteral("<NoStation:1><DateConducteur:20200508><HHDeb:07><HHFin:07>"));
         h.onPump = nullptr;
         ASSERT_FALSE(closedDuringJob.isEmpty());
         EXPECT_FALSE(closedDuringJob.contains(true)) << "nothing is closed under the running job";

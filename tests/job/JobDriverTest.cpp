@@ -1,11 +1,11 @@
 #include "job/JobDriver.h"
 
-#include "common/Identity.h"
 #include "common/ErrorTrap.h"
-#include "job/HourExporter.h"
-#include "job/PlatformSession.h"
+#include "common/Identity.h"
 #include "common/Lifecycle.h"
 #include "common/NativePath.h"
+#include "job/HourExporter.h"
+#include "job/PlatformSession.h"
 #include "job/ScheduleRequest.h"
 #include "support/FakeClock.h"
 #include "support/FakeHost.h"
@@ -34,7 +34,8 @@ class FakeProgressLines {
 public:
     void watch(JobDriver& driver)
     {
-        QObject::connect(&driver, &JobDriver::progressLine, [this](const QString& l) { lines.append(l.mid(9)); });
+        QObject::connect(&driver, &JobDriver::progressLine,
+                         [this](const QString& l) { lines.append(l.mid(9)); });
         QObject::connect(&driver, &JobDriver::progressCleared,
                          [this](const QString& l) { lines.append(l.mid(9)); });
         QObject::connect(&driver, &JobDriver::replyTargetChanged, [this](const QString& address, qint32 p) {
@@ -123,7 +124,7 @@ public:
     }
     PlatformStep connecter() override { return {true, {}}; }
     PlatformStep UDPDataArrival_04_02_Hours_Get_Status(qint16 noStation, const QDate& date, qint16 hhDeb,
-                                               qint16 hhFin) override
+                                                       qint16 hhFin) override
     {
         const QString call = QStringLiteral("status %1 %2 %3-%4")
                                  .arg(noStation)
@@ -544,8 +545,8 @@ TEST_F(JobDriverTest, AnHourNotWrittenIsSaidCountedAndNotSent)
 {
     platform.platformStates.fill(0);
     // A file of hour 05 from an earlier job, which the export removes when it cannot write the hour.
-    exporter.outcomes[5] = {HourExport::Outcome::Failed, {},
-                            QStringLiteral("fichier du conducteur non ouvert (station 1)")};
+    exporter.outcomes[5] = {
+        HourExport::Outcome::Failed, {}, QStringLiteral("fichier du conducteur non ouvert (station 1)")};
     exporter.outcomes[6] = {HourExport::Outcome::Empty, {}, {}};
 
     driver.UDPDataArrival_00(request(5, 7));

@@ -159,8 +159,8 @@ TEST_F(Client, AnExpiredTokenIsRefusedUntilAForcedLogin)
     EXPECT_EQ(requests().filter(QStringLiteral("/status")).size(), 4);
 
     const qsizetype checks = requests().filter(QStringLiteral("/auth/test")).size();
-    EXPECT_TRUE(
-        lignes(client().UDPDataArrival_04_01_Authentification(client().PbSCleAPI(), client().PbSSecretAPI(), true)));
+    EXPECT_TRUE(lignes(
+        client().UDPDataArrival_04_01_Authentification(client().PbSCleAPI(), client().PbSSecretAPI(), true)));
     EXPECT_EQ(requests().filter(QStringLiteral("/auth/test")).size(), checks)
         << "a forced login checks no token";
     EXPECT_TRUE(lignes(client().UDPDataArrival_04_02_Hours_Get_Status(3, kDay, 0, 23)));
@@ -316,8 +316,8 @@ TEST_F(Client, SettingsLoadedAfterStartUpGiveTheKeyOfAForcedLogin)
     config = PlatformConfig{};
     client().setConfig(loaded);
     EXPECT_EQ(client().PbSCleAPI(), loaded.Cle);
-    EXPECT_TRUE(
-        lignes(client().UDPDataArrival_04_01_Authentification(client().PbSCleAPI(), client().PbSSecretAPI(), true)));
+    EXPECT_TRUE(lignes(
+        client().UDPDataArrival_04_01_Authentification(client().PbSCleAPI(), client().PbSSecretAPI(), true)));
     config = loaded;
     EXPECT_EQ(storedToken(), client().TokenId()) << "the token is stored under the installation's key";
 }

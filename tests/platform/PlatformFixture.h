@@ -1,8 +1,8 @@
 #pragma once
 
-#include "common/Lifecycle.h"
 #include "SimServer.h"
 #include "common/Identity.h"
+#include "common/Lifecycle.h"
 #include "platform/PlatformClient.h"
 #include "support/FakeClock.h"
 #include "support/FakeHost.h"

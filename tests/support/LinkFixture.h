@@ -24,8 +24,10 @@ struct LinkOwners : Owners {
 // The progress list of the window, as the fake host records it.
 inline void showProgress(JobDriver& driver, FakeHost& host)
 {
-    QObject::connect(&driver, &JobDriver::progressLine, [&host](const QString& l) { host.addProgressLine(l); });
-    QObject::connect(&driver, &JobDriver::progressCleared, [&host](const QString&) { host.clearProgressLines(); });
+    QObject::connect(&driver, &JobDriver::progressLine,
+                     [&host](const QString& l) { host.addProgressLine(l); });
+    QObject::connect(&driver, &JobDriver::progressCleared,
+                     [&host](const QString&) { host.clearProgressLines(); });
 }
 
 // Runs the event loop until done() or the time limit (real time) passes.

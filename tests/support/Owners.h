@@ -23,7 +23,8 @@ struct TraceOwners {
     TraceOwners() : trace(clock, host, identity, lifecycle), systeme(trace, clock, host, identity, lifecycle)
     {
         lifecycle.setReporter(trace);
-        QObject::connect(&trace, &Trace::incidentAdded, [this](const QString& l) { host.addIncidentLine(l); });
+        QObject::connect(&trace, &Trace::incidentAdded,
+                         [this](const QString& l) { host.addIncidentLine(l); });
         systeme.shell = [this](const QString& verb, const QString& file, const QString& parameters,
                                const QString& directory, int showMode) {
             return host.shellExecute(verb, file, parameters, directory, showMode);

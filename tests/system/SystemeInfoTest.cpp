@@ -1,5 +1,5 @@
-#include "common/Lifecycle.h"
 #include "common/Identity.h"
+#include "common/Lifecycle.h"
 #include "common/NativePath.h"
 #include "common/Reporter.h"
 #include "support/FakeClock.h"

@@ -1,6 +1,6 @@
-#include "common/Lifecycle.h"
-#include "common/Identity.h"
 #include "common/Clock.h"
+#include "common/Identity.h"
+#include "common/Lifecycle.h"
 #include "common/NativePath.h"
 #include "support/FakeClock.h"
 #include "support/FakeHost.h"
@@ -43,7 +43,9 @@ struct Child {
 
 class ProcessHelpersTest : public ::testing::Test {
 protected:
-    ProcessHelpersTest() : fake(reporter, fakeClock, host, identity, lifecycle), real(reporter, systemClock, host, identity, lifecycle)
+    ProcessHelpersTest()
+        : fake(reporter, fakeClock, host, identity, lifecycle),
+          real(reporter, systemClock, host, identity, lifecycle)
     {
         const auto runner = [this](const QString& program, const QStringList& arguments) {
             commands.append(program + u' ' + arguments.join(u' '));

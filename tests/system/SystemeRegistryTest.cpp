@@ -1,6 +1,6 @@
-#include "common/Lifecycle.h"
 #include "common/Identity.h"
 #include "common/IniFile.h"
+#include "common/Lifecycle.h"
 #include "common/NativePath.h"
 #include "support/FakeClock.h"
 #include "support/FakeHost.h"
