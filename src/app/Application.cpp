@@ -12,11 +12,17 @@ Application::Application(Host& host, Clock& clock, std::unique_ptr<BtrieveEngine
       plateforme_(PlatformConfig{}, trace_, clock, host, systeme_, lifecycle_),
       replies_(trace_, clock, host, settings_), intake_(trace_, host, settings_, lifecycle_),
       heures_(exporteur_), session_(plateforme_),
-      driver_(trace_, clock, host, systeme_, lifecycle_, heures_, session_), frmMain_(*this, host, clock)
+      driver_(trace_, clock, host, systeme_, lifecycle_, heures_, session_), frmMain_(*this, host, clock),
+      frmSetup_(settings_, replies_, systeme_, host, trace_)
 {
     lifecycle_.setReporter(trace_);
     trace_.attach(systeme_);
     driver_.listen(intake_, replies_);
+    // New settings reach the platform client at once: its address, key, time-outs and account.
+    QObject::connect(&settings_, &Settings::groupsChanged, &plateforme_, [this](Settings::Groups groupes) {
+        if (groupes & (Settings::Group::General | Settings::Group::Ftp))
+            plateforme_.setConfig(configPlateforme());
+    });
 }
 
 Application::~Application() = default;

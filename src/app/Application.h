@@ -1,6 +1,7 @@
 #pragma once
 
 #include "app/FrmMain.h"
+#include "app/FrmSetup.h"
 #include "app/UserRights.h"
 #include "common/Identity.h"
 #include "common/Lifecycle.h"
@@ -58,6 +59,7 @@ public:
     RequestIntake& intake() { return intake_; }
     JobDriver& driver() { return driver_; }
     FrmMain& frmMain() { return frmMain_; }
+    FrmSetup& frmSetup() { return frmSetup_; }
 
 private:
     Identity identity_;
@@ -78,6 +80,7 @@ private:
     ClientSession session_;
     JobDriver driver_;
     FrmMain frmMain_;
+    FrmSetup frmSetup_;
 };
 
 } // namespace nvx

@@ -373,7 +373,7 @@ void FrmMain::Form_Unload()
             fermerBases(i, 1, config_.DossiersBase[size_t(i)].NbStation);
         }
     });
-    step([&] { settings_.Form_Unload(); });
+    step([&] { root_.frmSetup().Form_Unload(); });
     host_.pump();
     ApplicationDemarree = false;
     lock_.reset(); // a new copy may start as soon as this one is done

@@ -156,7 +156,7 @@ void Settings::InitGeneral()
 // Kept in the load sequence for the suite's own settings, which this tool does not hold.
 void Settings::InitSettingsVL3() {}
 
-void Settings::CommandSave_Click()
+void Settings::enregistrerTout()
 {
     trap(trace_, origine(u"CommandSave_Click"), [&] {
         host_.pump();
@@ -166,23 +166,41 @@ void Settings::CommandSave_Click()
     });
 }
 
-void Settings::Form_Unload()
+bool SettingsValues::memeGeneral(const SettingsValues& autre) const
+{
+    return TexteDossierConvertSons == autre.TexteDossierConvertSons &&
+           TexteDossierXML == autre.TexteDossierXML && EnvoyerHeuresVides == autre.EnvoyerHeuresVides &&
+           TexteEmailsAdresses == autre.TexteEmailsAdresses && CheckEmail == autre.CheckEmail &&
+           NbZones == autre.NbZones && TexteLogNbMaxlignes == autre.TexteLogNbMaxlignes &&
+           Plateforme == autre.Plateforme && EmailSmtp == autre.EmailSmtp;
+}
+
+void Settings::appliquer(const SettingsValues& nouvelles)
+{
+    Groups changes;
+    if (!memeGeneral(nouvelles))
+        changes |= Group::General;
+    if (!memeReseau(nouvelles))
+        changes |= Group::Network;
+    if (!memeFtp(nouvelles))
+        changes |= Group::Ftp;
+    if (!changes)
+        return;
+    static_cast<SettingsValues&>(*this) = nouvelles;
+    if (changes & Group::General) {
+        applyLogBatchSize();
+        SaveSettings();
+    }
+    if (changes & Group::Network)
+        SaveSettingsPeripheriques();
+    if (changes & Group::Ftp)
+        SaveSettingsFTP();
+    emit groupsChanged(changes);
+}
+
+void Settings::decharger()
 {
     trap(trace_, origine(u"Form_Unload"), [&] {
-        if (generalModified || networkModified || ftpModified) {
-            const Host::Answer answer =
-                host_.messageBox(Host::Icon::Question, Host::Buttons::YesNo, caption(),
-                                 QStringLiteral("Voulez-vous enregistrer les options ?"), Host::Answer::Yes);
-            if (answer == Host::Answer::Yes) {
-                host_.pump();
-                if (generalModified)
-                    SaveSettings();
-                if (networkModified)
-                    SaveSettingsPeripheriques();
-                if (ftpModified)
-                    SaveSettingsFTP();
-            }
-        }
         generalModified = false;
         networkModified = false;
         ftpModified = false;
@@ -190,48 +208,6 @@ void Settings::Form_Unload()
         trace_.flush();
     });
     lifecycle_.setSetupCharge(false);
-}
-
-void Settings::CommandDossierSon_Click()
-{
-    trap(trace_, origine(u"CommandDossierSon_Click"), [&] {
-        const QString chosen = systeme_.FolderSelect(QString(), TexteDossierConvertSons);
-        if (chosen != QStringLiteral("*"))
-            editGeneral([&](Settings& s) { s.TexteDossierConvertSons = chosen; });
-    });
-}
-
-void Settings::CommandDossierXML_Click()
-{
-    trap(trace_, origine(u"CommandDossierXML_Click"), [&] {
-        const QString chosen = systeme_.FolderSelect(QString(), TexteDossierXML);
-        if (chosen != QStringLiteral("*"))
-            editGeneral([&](Settings& s) { s.TexteDossierXML = chosen; });
-    });
-}
-
-void Settings::CommandEmailTest_Click()
-{
-    trap(trace_, origine(u"CommandEmailTest_Click"), [&] {
-        if (TexteEmailsAdresses.trimmed().isEmpty()) {
-            host_.messageBox(
-                Host::Icon::Exclamation, Host::Buttons::Ok, caption(),
-                QStringLiteral("Veuillez renseigner un ou plusieurs emails (séparés pas des ;)."),
-                Host::Answer::Ok);
-            return;
-        }
-        if (envoiMail)
-            envoiMail(TexteEmailsAdresses, QStringLiteral("Test d'envoi de mail."), true);
-    });
-}
-
-void Settings::CommandFTPTester_Click(int index)
-{
-    trap(trace_, origine(u"CommandFTPTester_Click"), [&] {
-        if (index < 0 || index >= kServeursFtp || !testerCnx)
-            return;
-        testerCnx(ServeursFtp[index]);
-    });
 }
 
 } // namespace nvx

@@ -1,5 +1,8 @@
 #pragma once
 
+#include "config/SettingsValues.h"
+
+#include <QFlags>
 #include <QObject>
 #include <QString>
 #include <QStringList>
@@ -20,90 +23,20 @@ class IniFile;
 struct Identity;
 class Lifecycle;
 
-struct ReceptionUdp {
-    QString IP;
-    QString Port;
-    bool Actif = false;
-};
-
-struct EmissionUdp {
-    QString IP;
-    QString Port1;
-    QString Port2;
-    bool Actif = false;
-    QString libelle; // caption of its switch: the station's name
-};
-
-struct ServeurFtp {
-    QString Serveur;
-    QString NoPort;
-    QString User;
-    QString PW;
-    int Cnx = 0; // 0 "Active", 1 "Passive"
-    QString Dossier = QStringLiteral("/");
-    bool SecureSSL = false;
-    bool SecureSSH = false;
-    bool Retry = false;
-};
-
-// Section "Plateforme" of the general settings file.
-struct ParametresPlateforme {
-    QString URL; // scheme, host and optional port; "/vlapi" is appended
-    QString Cle;
-    QString Secret;
-    int DelaiConnexion = 15; // seconds
-    int DelaiReponse = 120;  // seconds
-    bool ConnexionAuDemarrage = true;
-    // Each platform answer is kept as a file in the XML folder, for diagnosis.
-    bool ConserverReponses = false;
-};
-
-// Section "Email_SMTP" of the general settings file.
-struct ParametresSmtp {
-    QString Serveur;
-    int Port = 587;
-    int Securite = 1; // 0 none, 1 STARTTLS, 2 implicit TLS
-    QString User;
-    QString PW;
-    QString Expediteur;
-    QString CopiesSupport; // ";"-separated
-    QString CopiePartenaire;
-    QString NoClient;
-    QString OptionsBase;
-};
-
-// The tool's settings: the live copy that every subsystem reads, loaded from and saved to the
-// instance's settings file, with one modified flag per group. Switching a UDP endpoint on or
-// off raises a notification; the scheduler link opens and closes the sockets.
-class Settings : public QObject {
+// The tool's settings: the live values that every subsystem reads, loaded from and saved to the
+// instance's settings file, with one modified flag per group. New values are applied whole:
+// the changed groups are saved and announced, and the scheduler link and the platform client
+// follow. Switching a UDP endpoint on or off is announced at once.
+class Settings : public QObject, public SettingsValues {
     Q_OBJECT
 
 public:
-    static constexpr int kReceptions = 10;
-    static constexpr int kEmissions = 10;
-    static constexpr int kServeursFtp = 20;
-    static constexpr int kEmails = 6;
+    enum class Group { General = 1, Network = 2, Ftp = 4 };
+    Q_DECLARE_FLAGS(Groups, Group)
 
     Settings(Identity& identity, Lifecycle& lifecycle, Trace& trace, Systeme& systeme, Host& host,
              IniAccess& ini, Configuration& config);
 
-    // General group
-    QString TexteDossierConvertSons;
-    QString TexteDossierXML;
-    // An hour without any row is sent too (a station that really clears hours); by default an
-    // empty hour is taken for a database that could not give its rows and is not sent.
-    bool EnvoyerHeuresVides = false;
-    QString TexteEmailsAdresses;
-    std::array<bool, kEmails> CheckEmail{};
-    int NbZones = 1;
-    QString TexteLogNbMaxlignes = QStringLiteral("200");
-    ParametresPlateforme Plateforme;
-    ParametresSmtp EmailSmtp;
-    // Network group
-    std::array<ReceptionUdp, kReceptions> Reception;
-    std::array<EmissionUdp, kEmissions> Emission;
-    // FTP group
-    std::array<ServeurFtp, kServeursFtp> ServeursFtp;
     // Shown by the settings window.
     QString ComputerNameTexte;
     QString HostAddressTexte;
@@ -130,19 +63,16 @@ public:
     void SaveSettings();
     void SaveSettingsPeripheriques();
     void SaveSettingsFTP();
-    // The "Enregistrer" button: the three groups, whatever their flags.
-    void CommandSave_Click();
-    // At program end: asks whether to save when a group is modified, flushes the trace log
-    // and clears SetupCharge.
-    void Form_Unload();
-    void CommandDossierSon_Click();
-    void CommandDossierXML_Click();
-    void CommandEmailTest_Click();
-    void CommandFTPTester_Click(int index);
-
-    // Entry points filled by the mail and FTP tester subsystems.
-    std::function<void(const QString& destinataires, const QString& texte, bool modeTest)> envoiMail;
-    std::function<void(const ServeurFtp& serveur)> testerCnx;
+    // Saves the three groups, whatever their flags.
+    void enregistrerTout();
+    // The values as they are now, to edit a copy.
+    SettingsValues valeurs() const { return *this; }
+    // Takes new values: the groups that differ are saved and announced.
+    void appliquer(const SettingsValues& nouvelles);
+    // At program end: the flags are cleared, the trace log is flushed and SetupCharge cleared.
+    void decharger();
+    // Caption of the settings window.
+    QString caption() const;
 
     // Settings file of the instance (general and network keys).
     QString fichierGeneral() const;
@@ -151,10 +81,10 @@ public:
 
 signals:
     void receptionSwitched(int index, bool actif);
+    void groupsChanged(nvx::Settings::Groups groups);
     void emissionSwitched(int index, bool actif);
 
 private:
-    QString caption() const;
     // The network and FTP groups are read from the instance's file, or, while that file holds
     // none of their sections, once from the legacy file shared by all instances.
     QString fichierReseauLecture();
@@ -182,5 +112,7 @@ private:
     IniAccess& ini_;
     Configuration& config_;
 };
+
+Q_DECLARE_OPERATORS_FOR_FLAGS(Settings::Groups)
 
 } // namespace nvx

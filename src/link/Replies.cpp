@@ -169,21 +169,4 @@ void Replies::SendMessageUDP(int index, const QString& text)
     });
 }
 
-void Replies::BtnUDPSend_Click(int index)
-{
-    if (index < 0 || index >= Settings::kEmissions)
-        return;
-    const EmissionUdp& ligne = settings_.Emission[size_t(index)];
-    const QString texte = TexteUDPDonneeEnvoyees[size_t(index)].trimmed();
-    if (!ligne.IP.trimmed().isEmpty() && vbVal(ligne.Port1) != 0 && !texte.isEmpty())
-        SendMessageUDP(index, texte);
-}
-
-void Replies::CheckUDPOutActif_Click(int index)
-{
-    // The rows only feed the manual test sends; the replies always go to the request's address.
-    if (index >= 0 && index < Settings::kEmissions)
-        settings_.networkModified = true;
-}
-
 } // namespace nvx

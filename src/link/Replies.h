@@ -38,11 +38,6 @@ public:
     void envoyerLigne(const QString& ligne);
     void SendDataUDPSocketWrench(int index, const QString& address, qint64 port, const QString& data);
     void SendMessageUDP(int index, const QString& text);
-    void BtnUDPSend_Click(int index);
-    void CheckUDPOutActif_Click(int index);
-
-    // Text to send of each row of the settings window.
-    std::array<QString, kSockets> TexteUDPDonneeEnvoyees;
     // Last target written by each sending socket.
     std::array<QString, 12> dernierAddress;
     std::array<qint64, 12> dernierPort{};

