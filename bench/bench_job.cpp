@@ -37,9 +37,9 @@ public:
 
     bool PbBErreurAuthentification() const override { return session_.PbBErreurAuthentification(); }
     qint16 StatutHeure(int heure) const override { return session_.StatutHeure(heure); }
-    PlatformStep reauthentifier() override
+    PlatformStep reauthenticate() override
     {
-        return timed([&] { return session_.reauthentifier(); });
+        return timed([&] { return session_.reauthenticate(); });
     }
     PlatformStep UDPDataArrival_04_02_Hours_Get_Status(qint16 noStation, const QDate& date, qint16 hhDeb,
                                                        qint16 hhFin) override
@@ -62,7 +62,7 @@ public:
             return session_.UDPDataArrival_04_05_Hours_Set_Status(noStation, date, premiere, derniere);
         });
     }
-    PlatformStep connecter() override { return session_.connecter(); }
+    PlatformStep login() override { return session_.login(); }
     void beginJob() override { session_.beginJob(); }
     bool unreachable() const override { return session_.unreachable(); }
 
@@ -112,7 +112,7 @@ struct Banc {
         driver =
             std::make_unique<JobDriver>(o.trace, o.clock, o.host, o.systeme, o.lifecycle, heures, *timed);
         // Authenticated at start-up, as the program is before its first job.
-        client->connecter();
+        client->login();
         verifier(client->PbBTokenValide(), "login");
     }
     ~Banc()
@@ -133,7 +133,7 @@ struct Banc {
         rouvrirHeures();
         timed->nanoseconds = 0;
         driver->UDPDataArrival_00(kRequete);
-        verifier(driver->resultat().etatsObtenus && driver->resultat().heuresNonEnvoyees == 0,
+        verifier(driver->result().statesReceived && driver->result().hoursNotSent == 0,
                  "every hour sent");
         return timed->nanoseconds;
     }

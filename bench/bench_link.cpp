@@ -76,7 +76,7 @@ void BM_EchoedLine(benchmark::State& state)
     scheduler.bind(QHostAddress(QStringLiteral("127.0.0.2")), 0);
     replies.setTarget(QStringLiteral("127.0.0.2"), scheduler.localPort());
     for (auto _ : state) {
-        replies.envoyerLigne(QStringLiteral("14:05:09 Transfert du conducteur de 07H: Début"));
+        replies.sendLine(QStringLiteral("14:05:09 Transfert du conducteur de 07H: Début"));
         while (scheduler.hasPendingDatagrams())
             scheduler.receiveDatagram();
         if (owners.trace.ListeBis.size() > 1000)

@@ -98,7 +98,7 @@ void BM_Soak(benchmark::State& state)
     ClientSession session(client);
     ScheduleHourExporter heures(programme.exporter);
     JobDriver driver(o.trace, o.clock, o.host, o.systeme, o.lifecycle, heures, session);
-    client.connecter();
+    client.login();
     verifier(client.PbBTokenValide(), "login");
 
     qint64 rssWarm = 0, rssEnd = 0, rssMax = 0;
@@ -106,7 +106,7 @@ void BM_Soak(benchmark::State& state)
     for (auto _ : state) {
         for (int n = 1; n <= jobs; ++n) {
             driver.UDPDataArrival_00(kRequest);
-            verifier(driver.resultat().etatsObtenus && driver.resultat().heuresNonEnvoyees == 0,
+            verifier(driver.result().statesReceived && driver.result().hoursNotSent == 0,
                      "every hour sent");
             rssMax = std::max(rssMax, residentBytes());
             if (n == kWarmUpJobs) {

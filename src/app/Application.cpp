@@ -27,7 +27,7 @@ Application::Application(Host& host, Clock& clock, std::unique_ptr<BtrieveEngine
 
 Application::~Application() = default;
 
-std::unique_ptr<BtrieveEngine> Application::choisirMoteur(const QString& bibliotheque, QString* erreur)
+std::unique_ptr<BtrieveEngine> Application::chooseEngine(const QString& bibliotheque, QString* erreur)
 {
     return createEngine(bibliotheque, erreur);
 }

@@ -38,7 +38,7 @@ public:
 
     // The record engine of a vendor library, else of $VL3_BTRIEVE_LIBRARY, else the embedded
     // one; null with *erreur when the library cannot be loaded.
-    static std::unique_ptr<BtrieveEngine> choisirMoteur(const QString& bibliotheque, QString* erreur);
+    static std::unique_ptr<BtrieveEngine> chooseEngine(const QString& bibliotheque, QString* erreur);
 
     // The platform client's view of the settings.
     PlatformConfig configPlateforme() const;

@@ -26,7 +26,7 @@ const QString kFormLoad = QStringLiteral("Frm_Main:Form_Load");
 
 void FrmMain::CommandConnecter_Click()
 {
-    if (driver_.connecter())
+    if (driver_.login())
         return;
     host_.messageBox(Host::Icon::Exclamation, Host::Buttons::Ok, caption(true),
                      QStringLiteral("Non connecté"), Host::Answer::Ok);
@@ -45,15 +45,15 @@ void FrmMain::mnuAfficherLog_Click()
     trace_.LectureLog(trace_.logFolder(0), QString());
 }
 
-int FrmMain::executerRequete(const QString& texte)
+int FrmMain::runRequest(const QString& texte)
 {
-    trap(trace_, QStringLiteral("Frm_Main:executerRequete"), [&] { driver_.UDPDataArrival_00(texte); });
-    const JobResult& r = driver_.resultat();
-    if (!r.requeteValide)
+    trap(trace_, QStringLiteral("Frm_Main:runRequest"), [&] { driver_.UDPDataArrival_00(texte); });
+    const JobResult& r = driver_.result();
+    if (!r.requestValid)
         return 3;
-    if (r.echecAuthentification)
+    if (r.authFailure)
         return 2;
-    return r.heuresNonEnvoyees > 0 || !r.etatsObtenus ? 3 : 0;
+    return r.hoursNotSent > 0 || !r.statesReceived ? 3 : 0;
 }
 
 QString FrmMain::resolveDossierApplication(const QString& home, const QString& executablePath)
@@ -92,13 +92,13 @@ FrmMain::FrmMain(Application& root, Host& host, Clock& clock)
 
 FrmMain::~FrmMain() = default;
 
-void FrmMain::ouvrirBases(int base, int premiere, int derniere)
+void FrmMain::openBases(int base, int premiere, int derniere)
 {
     pervasive_.PervasiveOuvertureFichiers(qint16(base), qint16(premiere), qint16(derniere));
     emit basesOpened(base, premiere, derniere);
 }
 
-void FrmMain::fermerBases(int base, int premiere, int derniere)
+void FrmMain::closeBases(int base, int premiere, int derniere)
 {
     pervasive_.PervasiveFermetureFichiers(qint16(base), qint16(premiere), qint16(derniere));
     emit basesClosed(base, premiere, derniere);
@@ -113,7 +113,7 @@ void FrmMain::Form_Initialize(const QString& dossierApplication, const QString& 
     // The system drive always exists where the suite comes from; here it is a folder below the
     // drive root, which a fresh machine does not have yet. A strict start-up creates nothing
     // before it has found the site.
-    if (!demarrageStrict)
+    if (!strictStartup)
         QDir().mkpath(NativePath(QStringLiteral("C:\\")));
 }
 
@@ -135,7 +135,7 @@ void FrmMain::applyLogFolders()
 bool FrmMain::TesterPrevInstance(bool /*killMode*/, qint32 attenteMs)
 {
     if (!lock_)
-        lock_ = std::make_unique<InstanceLock>(executablePath_, dossierVerrou);
+        lock_ = std::make_unique<InstanceLock>(executablePath_, lockFolder);
     bool found = !lock_->tryLock();
     if (found && attenteMs >= 1) {
         // The other copy may be on its way out: give it the time to go.
@@ -192,8 +192,8 @@ void FrmMain::InitGeneralSysteme()
 void FrmMain::InitGeneral(bool& stop)
 {
     trace_.trace(QStringLiteral("FrmMain: Init General: Start"));
-    config_.strict = demarrageStrict;
-    if (demarrageStrict && !siteConfigure()) {
+    config_.strict = strictStartup;
+    if (strictStartup && !siteConfigured()) {
         stop = true;
         return;
     }
@@ -215,7 +215,7 @@ void FrmMain::InitGeneral(bool& stop)
     bool siteOk = true;
     trap(trace_, QStringLiteral("Frm_Main:InitGeneral"), [&] { siteOk = config_.InitGeneralSite(true); });
     if (!siteOk) {
-        raisonArret_ = config_.siteAbsent;
+        stopReason_ = config_.siteAbsent;
         stop = true;
         return;
     }
@@ -224,14 +224,14 @@ void FrmMain::InitGeneral(bool& stop)
     splashStep(QStringLiteral("Tools NVX: Init: General"));
     trap(trace_, QStringLiteral("FrmSetup:Form_Load"), [&] { settings_.Form_Load(); });
     plateforme_.setConfig(root_.configPlateforme());
-    if (demarrageStrict && !receptionOuverte()) {
+    if (strictStartup && !receptionOpen()) {
         stop = true;
         return;
     }
 
     trap(trace_, QStringLiteral("Frm_Main:InitGeneral"), [&] {
         const int base = qBound(0, int(identity_.BaseCourante), Configuration::kMaxBases - 1);
-        ouvrirBases(base, 1, config_.DossiersBase[size_t(base)].NbStation);
+        openBases(base, 1, config_.DossiersBase[size_t(base)].NbStation);
     });
     splashStep(QStringLiteral("Tools NVX: Init: Bases"));
 
@@ -277,7 +277,7 @@ bool FrmMain::Form_Load(const QString& ligneDeCommande)
                                QString::number(clock_.ChronoMilliSec() - debut) + QStringLiteral(" ms"),
                            QStringLiteral("="), false);
 
-    if (!connexionUtilisateur()) {
+    if (!userLogin()) {
         lifecycle_.requestQuit();
         Form_Unload();
         return false;
@@ -293,7 +293,7 @@ bool FrmMain::Form_Load(const QString& ligneDeCommande)
     return true;
 }
 
-bool FrmMain::connexionUtilisateur()
+bool FrmMain::userLogin()
 {
     bool refuse = false;
     trap(trace_, kFormLoad, [&] {
@@ -370,7 +370,7 @@ void FrmMain::Form_Unload()
     step([&] {
         const int count = qBound(0, int(config_.NbBases), Configuration::kMaxBases);
         for (int i = 0; i < count; ++i) {
-            fermerBases(i, 1, config_.DossiersBase[size_t(i)].NbStation);
+            closeBases(i, 1, config_.DossiersBase[size_t(i)].NbStation);
         }
     });
     step([&] { root_.frmSetup().Form_Unload(); });

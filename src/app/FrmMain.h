@@ -63,20 +63,20 @@ public:
     // Runs one request through the job driver, as the scheduler would have sent it; returns
     // 0 when every transferable hour was sent, 3 when some hour was not (or the platform gave
     // no hour states), 2 when the job ended with the authentication problem.
-    int executerRequete(const QString& texte);
+    int runRequest(const QString& texte);
 
     QString caption(bool withRadioId) const;
 
     // Folder of the single-copy lock files (native form); the system's temporary folder when empty.
-    QString dossierVerrou;
+    QString lockFolder;
     // Without windows nobody answers the start-up's questions: a missing site configuration or
     // data folder, or the only reception endpoint not bound, stops the start-up instead.
-    bool demarrageStrict = false;
+    bool strictStartup = false;
     // Why the start-up stopped, in French; empty when it did not or when a person was told.
-    QString raisonArret() const { return raisonArret_; }
+    QString stopReason() const { return stopReason_; }
     // What the start-up found, one line each: the folders and files the tool works with, each
     // "trouvé" or "absent".
-    QStringList rapportDemarrage();
+    QStringList startupReport();
 
     QDateTime DateDemarrageApplication;
     QString LigneDeCommande;
@@ -98,15 +98,15 @@ signals:
 
 private:
     // The user login of the start-up; false when the program must stop.
-    bool connexionUtilisateur();
+    bool userLogin();
     // Strict start-up: the site configuration file exists (nothing is created otherwise).
-    bool siteConfigure();
+    bool siteConfigured();
     // Strict start-up: the reception endpoint is listening when it is the only one switched on.
-    bool receptionOuverte();
+    bool receptionOpen();
     void splashStep(const QString& texte);
     void applyLogFolders();
-    void ouvrirBases(int base, int premiere, int derniere);
-    void fermerBases(int base, int premiere, int derniere);
+    void openBases(int base, int premiere, int derniere);
+    void closeBases(int base, int premiere, int derniere);
 
     Application& root_;
     Host& host_;
@@ -124,7 +124,7 @@ private:
     JobDriver& driver_;
     QString executablePath_;
     std::unique_ptr<InstanceLock> lock_;
-    QString raisonArret_;
+    QString stopReason_;
 };
 
 } // namespace nvx

@@ -33,17 +33,17 @@ QString ligne(const QString& libelle, const QString& cheminSuite, bool dossier)
 
 } // namespace
 
-bool FrmMain::siteConfigure()
+bool FrmMain::siteConfigured()
 {
     const QString fichier =
         CheckRep(identity_.DossierApplication) + QStringLiteral("Settings\\VL3_Config.ini");
     if (QFileInfo(NativePath(fichier)).isFile())
         return true;
-    raisonArret_ = QStringLiteral("configuration du site absente: ") + NativePath(fichier);
+    stopReason_ = QStringLiteral("configuration du site absente: ") + NativePath(fichier);
     return false;
 }
 
-bool FrmMain::receptionOuverte()
+bool FrmMain::receptionOpen()
 {
     int actifs = 0;
     int ouverts = 0;
@@ -59,11 +59,11 @@ bool FrmMain::receptionOuverte()
     }
     if (actifs != 1 || ouverts == 1)
         return true;
-    raisonArret_ = QStringLiteral("écoute UDP impossible sur ") + adresse;
+    stopReason_ = QStringLiteral("écoute UDP impossible sur ") + adresse;
     return false;
 }
 
-QStringList FrmMain::rapportDemarrage()
+QStringList FrmMain::startupReport()
 {
     trace_.flush(); // so that the day's file is there when it is there to be
     QStringList lignes;

@@ -21,7 +21,7 @@ QString FrmSetup::origine(const char16_t* procedure) const
 
 void FrmSetup::CommandSave_Click()
 {
-    settings_.enregistrerTout();
+    settings_.saveAll();
 }
 
 void FrmSetup::CommandFermer_Click()
@@ -47,7 +47,7 @@ void FrmSetup::Form_Unload()
         if (settings_.ftpModified)
             settings_.SaveSettingsFTP();
     });
-    settings_.decharger();
+    settings_.unload();
 }
 
 void FrmSetup::CommandDossierSon_Click()

@@ -16,7 +16,7 @@ class Trace;
 
 // The settings window's commands without the window: the folder pickers, the mail test, the
 // FTP tester button, the UDP test send, "Enregistrer", "Fermer" and the unload question. The
-// window edits a copy of the values and hands it back with appliquer.
+// window edits a copy of the values and hands it back with apply.
 class FrmSetup : public QObject {
     Q_OBJECT
 

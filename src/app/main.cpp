@@ -43,7 +43,7 @@ int main(int argc, char** argv)
     nvx::HeadlessHost host;
     QString erreurMoteur;
     std::unique_ptr<nvx::BtrieveEngine> moteur =
-        nvx::Application::choisirMoteur(options.btrieveLibrary, &erreurMoteur);
+        nvx::Application::chooseEngine(options.btrieveLibrary, &erreurMoteur);
     if (!moteur) {
         err << "vl3-tools-nvx: " << erreurMoteur << Qt::endl;
         return 2;
@@ -56,7 +56,7 @@ int main(int argc, char** argv)
     QObject::connect(&application.trace(), &nvx::Trace::incidentAdded, &app,
                      [&host](const QString& ligne) { host.addIncidentLine(ligne); });
     // There are no windows yet: every start is one without a person to answer its questions.
-    frmMain.demarrageStrict = true;
+    frmMain.strictStartup = true;
     QObject::connect(&frmMain, &nvx::FrmMain::processEnded, &app, [] { QCoreApplication::exit(0); });
     QObject::connect(&frmMain, &nvx::FrmMain::abortRequested, &app, [] { std::exit(1); });
 
@@ -70,12 +70,12 @@ int main(int argc, char** argv)
     frmMain.Form_Initialize(nvx::FrmMain::resolveDossierApplication(options.home, executable), executable);
     const bool demarre = frmMain.Form_Load(options.LigneDeCommande);
     // What the start-up found, for the person who reads the console or the service's journal.
-    for (const QString& ligne : frmMain.rapportDemarrage())
+    for (const QString& ligne : frmMain.startupReport())
         out << ligne << Qt::endl;
     if (!demarre) {
         // Stopped during start-up (second copy, site missing, database choice abandoned, user refused).
-        if (!frmMain.raisonArret().isEmpty())
-            err << "vl3-tools-nvx: démarrage arrêté: " << frmMain.raisonArret() << Qt::endl;
+        if (!frmMain.stopReason().isEmpty())
+            err << "vl3-tools-nvx: démarrage arrêté: " << frmMain.stopReason() << Qt::endl;
         application.trace().flush();
         return 1;
     }
@@ -84,7 +84,7 @@ int main(int argc, char** argv)
         return 0;
 
     if (!options.job.isEmpty()) {
-        const int resultat = frmMain.executerRequete(options.job);
+        const int resultat = frmMain.runRequest(options.job);
         application.lifecycle().requestQuit();
         return resultat;
     }

@@ -156,7 +156,7 @@ void Settings::InitGeneral()
 // Kept in the load sequence for the suite's own settings, which this tool does not hold.
 void Settings::InitSettingsVL3() {}
 
-void Settings::enregistrerTout()
+void Settings::saveAll()
 {
     trap(trace_, origine(u"CommandSave_Click"), [&] {
         host_.pump();
@@ -166,7 +166,7 @@ void Settings::enregistrerTout()
     });
 }
 
-bool SettingsValues::memeGeneral(const SettingsValues& autre) const
+bool SettingsValues::sameGeneral(const SettingsValues& autre) const
 {
     return TexteDossierConvertSons == autre.TexteDossierConvertSons &&
            TexteDossierXML == autre.TexteDossierXML && EnvoyerHeuresVides == autre.EnvoyerHeuresVides &&
@@ -175,14 +175,14 @@ bool SettingsValues::memeGeneral(const SettingsValues& autre) const
            Plateforme == autre.Plateforme && EmailSmtp == autre.EmailSmtp;
 }
 
-void Settings::appliquer(const SettingsValues& nouvelles)
+void Settings::apply(const SettingsValues& nouvelles)
 {
     Groups changes;
-    if (!memeGeneral(nouvelles))
+    if (!sameGeneral(nouvelles))
         changes |= Group::General;
-    if (!memeReseau(nouvelles))
+    if (!sameNetwork(nouvelles))
         changes |= Group::Network;
-    if (!memeFtp(nouvelles))
+    if (!sameFtp(nouvelles))
         changes |= Group::Ftp;
     if (!changes)
         return;
@@ -198,7 +198,7 @@ void Settings::appliquer(const SettingsValues& nouvelles)
     emit groupsChanged(changes);
 }
 
-void Settings::decharger()
+void Settings::unload()
 {
     trap(trace_, origine(u"Form_Unload"), [&] {
         generalModified = false;

@@ -64,13 +64,13 @@ public:
     void SaveSettingsPeripheriques();
     void SaveSettingsFTP();
     // Saves the three groups, whatever their flags.
-    void enregistrerTout();
+    void saveAll();
     // The values as they are now, to edit a copy.
-    SettingsValues valeurs() const { return *this; }
+    SettingsValues values() const { return *this; }
     // Takes new values: the groups that differ are saved and announced.
-    void appliquer(const SettingsValues& nouvelles);
+    void apply(const SettingsValues& nouvelles);
     // At program end: the flags are cleared, the trace log is flushed and SetupCharge cleared.
-    void decharger();
+    void unload();
     // Caption of the settings window.
     QString caption() const;
 

@@ -91,12 +91,12 @@ struct SettingsValues {
     std::array<ServeurFtp, kServeursFtp> ServeursFtp;
 
     bool operator==(const SettingsValues&) const = default;
-    bool memeGeneral(const SettingsValues& autre) const;
-    bool memeReseau(const SettingsValues& autre) const
+    bool sameGeneral(const SettingsValues& autre) const;
+    bool sameNetwork(const SettingsValues& autre) const
     {
         return Reception == autre.Reception && Emission == autre.Emission;
     }
-    bool memeFtp(const SettingsValues& autre) const { return ServeursFtp == autre.ServeursFtp; }
+    bool sameFtp(const SettingsValues& autre) const { return ServeursFtp == autre.ServeursFtp; }
 };
 
 } // namespace nvx

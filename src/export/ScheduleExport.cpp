@@ -49,7 +49,7 @@ QString ScheduleExport::NomFichierXML(const QString& dossier, const QString& dat
            QStringLiteral("_Station_") + N2S(noStation, 2) + QStringLiteral(".xml");
 }
 
-int ScheduleExport::nombreStations() const
+int ScheduleExport::stationCount() const
 {
     const qint16 base = identity_.BaseCourante;
     return base >= 0 && base < Configuration::kMaxBases ? config_.DossiersBase[size_t(base)].NbStation : 0;

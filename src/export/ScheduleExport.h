@@ -58,7 +58,7 @@ public:
     // hour that is not written leaves no file of that hour behind, not even one of an earlier job.
     HourExport UDPDataArrival_03_Create_XML(const ScheduleHour& h);
     // Number of stations of the current database.
-    int nombreStations() const;
+    int stationCount() const;
 
     // Full path (suite form) of the file of an hour in the folder.
     static QString NomFichierXML(const QString& dossier, const QString& dateConducteur, int heure,

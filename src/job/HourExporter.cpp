@@ -4,7 +4,7 @@
 
 namespace nvx {
 
-HourExport ScheduleHourExporter::exporterHeure(const ScheduleRequest& requete, int heure)
+HourExport ScheduleHourExporter::exportHour(const ScheduleRequest& requete, int heure)
 {
     ScheduleHour h;
     h.noStation = requete.NoStation;

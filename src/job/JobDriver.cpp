@@ -38,12 +38,12 @@ bool heureTransferable(qint16 etat)
 }
 
 // Marks the driver busy for the lifetime of one job, whatever way the job ends.
-class JobEnCours {
+class RunningJob {
 public:
-    explicit JobEnCours(bool& drapeau) : drapeau_(drapeau), avant_(drapeau) { drapeau_ = true; }
-    ~JobEnCours() { drapeau_ = avant_; }
-    JobEnCours(const JobEnCours&) = delete;
-    JobEnCours& operator=(const JobEnCours&) = delete;
+    explicit RunningJob(bool& drapeau) : drapeau_(drapeau), avant_(drapeau) { drapeau_ = true; }
+    ~RunningJob() { drapeau_ = avant_; }
+    RunningJob(const RunningJob&) = delete;
+    RunningJob& operator=(const RunningJob&) = delete;
 
 private:
     bool& drapeau_;
@@ -63,8 +63,8 @@ void JobDriver::listen(RequestIntake& intake, Replies& replies)
 {
     connect(&intake, &RequestIntake::requestReady, this, &JobDriver::UDPDataArrival_00);
     connect(this, &JobDriver::replyTargetChanged, &replies, &Replies::setTarget);
-    connect(this, &JobDriver::progressLine, &replies, &Replies::envoyerLigne);
-    connect(this, &JobDriver::progressCleared, &replies, &Replies::envoyerLigne);
+    connect(this, &JobDriver::progressLine, &replies, &Replies::sendLine);
+    connect(this, &JobDriver::progressCleared, &replies, &Replies::sendLine);
 }
 
 void JobDriver::message(const QString& texte)
@@ -78,34 +78,34 @@ void JobDriver::message(const QString& texte)
     });
 }
 
-bool JobDriver::executerEtape(const std::function<PlatformStep()>& etape)
+bool JobDriver::runStep(const std::function<PlatformStep()>& etape)
 {
     PlatformStep fait;
     trap(reporter_, origine(), [&] { fait = etape(); });
-    for (const QString& ligne : fait.lignes)
+    for (const QString& ligne : fait.lines)
         message(ligne);
     return fait.ok;
 }
 
-bool JobDriver::connecter()
+bool JobDriver::login()
 {
     const Lifecycle::Activity activite(lifecycle_);
-    return executerEtape([&] { return platform_.connecter(); });
+    return runStep([&] { return platform_.login(); });
 }
 
-bool JobDriver::avecReprise(const std::function<PlatformStep()>& etape)
+bool JobDriver::withRetry(const std::function<PlatformStep()>& etape)
 {
-    bool resultat = executerEtape(etape);
+    bool resultat = runStep(etape);
 
-    bool echecAuthentification = false;
-    trap(reporter_, origine(), [&] { echecAuthentification = platform_.PbBErreurAuthentification(); });
-    if (!echecAuthentification)
+    bool authFailure = false;
+    trap(reporter_, origine(), [&] { authFailure = platform_.PbBErreurAuthentification(); });
+    if (!authFailure)
         return resultat;
 
     // The token may have expired since it was stored: one forced authentication, one more try.
     host_.pump();
-    executerEtape([&] { return platform_.reauthentifier(); });
-    return executerEtape(etape);
+    runStep([&] { return platform_.reauthenticate(); });
+    return runStep(etape);
 }
 
 void JobDriver::UDPDataArrival_00(const QString& texte)
@@ -126,13 +126,13 @@ void JobDriver::UDPDataArrival_00(const QString& texte)
     // The activity outlives the job's own guard: a quit that waited for this job may run as soon
     // as the job is over.
     const Lifecycle::Activity activite(lifecycle_);
-    const JobEnCours garde(enCours_);
+    const RunningJob garde(enCours_);
     resultat_ = JobResult{};
-    heuresNonCreees_.reset();
+    hoursNotCreated_.reset();
     NomFichierXMLHeure.fill(QString());
     emit jobStarted(texte);
     executer(texte);
-    resultat_.echecAuthentification = authentificationEnEchec();
+    resultat_.authFailure = authenticationFailed();
     emit jobFinished(resultat_);
 }
 
@@ -157,10 +157,10 @@ void JobDriver::executer(const QString& texte)
     // written or sent (station 0 or a station the database lacks would send empty hours).
     if (!date.isValid())
         message(QStringLiteral("Requête invalide: DateConducteur '") + requete.DateConducteur + u'\'');
-    else if (!stationConnue())
+    else if (!stationKnown())
         message(QStringLiteral("Requête invalide: NoStation '") + requete.NoStationTexte + u'\'');
     else
-        creerEtEnvoyer(date);
+        createAndSend(date);
     message(QStringLiteral("Fin du traitement"));
     message(QString(17, u'='));
     // The whole job is in the log file when the scheduler reads its last line.
@@ -180,45 +180,45 @@ void JobDriver::recevoir(const QString& texte)
     });
 }
 
-void JobDriver::creerEtEnvoyer(const QDate& date)
+void JobDriver::createAndSend(const QDate& date)
 {
     message(QStringLiteral("Création des XML"));
     for (int heure = requete.HHDeb; heure <= requete.HHFin; ++heure)
-        creerHeure(heure);
+        createHour(heure);
 
     message(QStringLiteral("MAJ des données sur le Net"));
     trap(reporter_, origine(), [&] { platform_.beginJob(); });
-    if (authentificationEnEchec())
-        reprendreAuthentification();
+    if (authenticationFailed())
+        retryAuthentication();
 
-    if (plateformeDisponible()) {
+    if (platformAvailable()) {
         message(QStringLiteral("Status des heures"));
-        resultat_.etatsObtenus = avecReprise([&] {
+        resultat_.statesReceived = withRetry([&] {
             return platform_.UDPDataArrival_04_02_Hours_Get_Status(requete.NoStation, date, requete.HHDeb,
                                                                    requete.HHFin);
         });
     }
 
-    if (plateformeDisponible()) {
+    if (platformAvailable()) {
         message(QStringLiteral("Infos FTP des sons"));
-        avecReprise([&] { return platform_.UDPDataArrival_04_03_FTP_Sons(0); });
+        withRetry([&] { return platform_.UDPDataArrival_04_03_FTP_Sons(0); });
     }
 
-    if (plateformeDisponible()) {
+    if (platformAvailable()) {
         message(QStringLiteral("Transfert du conducteur"));
         for (int heure = 0; heure < 24; ++heure) {
-            trap(reporter_, origine(), [&] { transfererHeure(heure, date); });
+            trap(reporter_, origine(), [&] { transferHour(heure, date); });
             trap(reporter_, origine(), [&] { host_.pump(); });
         }
     }
 
     if (lifecycle_.quitRequested())
-        direFichiersConserves();
-    if (authentificationEnEchec())
+        reportKeptFiles();
+    if (authenticationFailed())
         message(QStringLiteral("!!!!! Problème d'authentification !!!!!"));
 }
 
-void JobDriver::direFichiersConserves()
+void JobDriver::reportKeptFiles()
 {
     int premiere = -1;
     int derniere = -1;
@@ -238,25 +238,25 @@ void JobDriver::direFichiersConserves()
                 n2(derniere) + QStringLiteral("H conservées"));
 }
 
-bool JobDriver::stationConnue()
+bool JobDriver::stationKnown()
 {
     int stations = 0;
-    trap(reporter_, origine(), [&] { stations = export_.nombreStations(); });
-    resultat_.requeteValide = requete.NoStation >= 1 && requete.NoStation <= stations;
-    return resultat_.requeteValide;
+    trap(reporter_, origine(), [&] { stations = export_.stationCount(); });
+    resultat_.requestValid = requete.NoStation >= 1 && requete.NoStation <= stations;
+    return resultat_.requestValid;
 }
 
-void JobDriver::creerHeure(int heure)
+void JobDriver::createHour(int heure)
 {
     HourExport fait{HourExport::Outcome::Failed, {}, QStringLiteral("erreur interne")};
-    trap(reporter_, origine(), [&] { fait = export_.exporterHeure(requete, heure); });
+    trap(reporter_, origine(), [&] { fait = export_.exportHour(requete, heure); });
     if (fait.outcome == HourExport::Outcome::Written) {
         NomFichierXMLHeure.at(std::size_t(heure)) = fait.fichier;
         return;
     }
     // Nothing of this hour goes to the platform: the scheduler's operator is told why.
-    heuresNonCreees_.set(std::size_t(heure));
-    ++resultat_.heuresNonEnvoyees;
+    hoursNotCreated_.set(std::size_t(heure));
+    ++resultat_.hoursNotSent;
     if (fait.outcome == HourExport::Outcome::Empty)
         message(QStringLiteral("Conducteur de ") + n2(heure) + QStringLiteral("H vide: non envoyé"));
     else
@@ -264,7 +264,7 @@ void JobDriver::creerHeure(int heure)
                 fait.raison);
 }
 
-bool JobDriver::authentificationEnEchec()
+bool JobDriver::authenticationFailed()
 {
     bool echec = false;
     trap(reporter_, origine(), [&] { echec = platform_.PbBErreurAuthentification(); });
@@ -278,12 +278,12 @@ bool JobDriver::injoignable()
     return injoignable;
 }
 
-bool JobDriver::plateformeDisponible()
+bool JobDriver::platformAvailable()
 {
-    return !lifecycle_.quitRequested() && !injoignable() && !authentificationEnEchec();
+    return !lifecycle_.quitRequested() && !injoignable() && !authenticationFailed();
 }
 
-void JobDriver::reprendreAuthentification()
+void JobDriver::retryAuthentication()
 {
     // An unattended tool has nobody to press "Connecter": a failure left by the start-up connect
     // or an earlier job is tried once more, with a new login, before this job gives up on the
@@ -293,10 +293,10 @@ void JobDriver::reprendreAuthentification()
             QStringLiteral("UDPDataArrival_00: an earlier authentication failed: logging in again"));
     });
     trap(reporter_, origine(), [&] { host_.pump(); });
-    executerEtape([&] { return platform_.reauthentifier(); });
+    runStep([&] { return platform_.reauthenticate(); });
 }
 
-void JobDriver::transfererHeure(int heure, const QDate& date)
+void JobDriver::transferHour(int heure, const QDate& date)
 {
     const QString fichier = NomFichierXMLHeure.at(std::size_t(heure));
     if (!heureTransferable(platform_.StatutHeure(heure)))
@@ -304,45 +304,45 @@ void JobDriver::transfererHeure(int heure, const QDate& date)
     if (!systeme_.File_Exist(fichier, appelant())) {
         // A requested hour the platform would take but whose file is gone (the export has already
         // counted the hours it could not write).
-        if (heure >= requete.HHDeb && heure <= requete.HHFin && !heuresNonCreees_.test(std::size_t(heure)))
-            ++resultat_.heuresNonEnvoyees;
+        if (heure >= requete.HHDeb && heure <= requete.HHFin && !hoursNotCreated_.test(std::size_t(heure)))
+            ++resultat_.hoursNotSent;
         return;
     }
 
     const QString prefixe = QStringLiteral("Transfert du conducteur de ") + n2(heure);
     // The program is closing: the hour waits for a later job, said once for all at the end.
     if (lifecycle_.quitRequested()) {
-        ++resultat_.heuresNonEnvoyees;
+        ++resultat_.hoursNotSent;
         return;
     }
     // The platform stopped answering earlier in this job: the hour waits for a later one.
     if (injoignable()) {
-        ++resultat_.heuresNonEnvoyees;
+        ++resultat_.hoursNotSent;
         message(prefixe + QStringLiteral("H: non envoyé"));
         return;
     }
     message(prefixe + QStringLiteral("H: Début"));
     const bool importe =
-        avecReprise([&] { return platform_.UDPDataArrival_04_04_Conducteur(requete.NoStation, fichier); });
+        withRetry([&] { return platform_.UDPDataArrival_04_04_Conducteur(requete.NoStation, fichier); });
     message(prefixe + QStringLiteral("H: Fin"));
 
     // An hour whose import got no usable answer keeps its file for a later job, and the
     // scheduler is told so.
     if (platform_.PbBErreurAuthentification() || !importe) {
-        ++resultat_.heuresNonEnvoyees;
+        ++resultat_.hoursNotSent;
         // A quit that abandoned the import is said once for every hour kept, at the end.
         if (!lifecycle_.quitRequested())
             message(prefixe + QStringLiteral("H: non envoyé"));
         return;
     }
 
-    const bool marque = avecReprise([&] {
+    const bool marque = withRetry([&] {
         return platform_.UDPDataArrival_04_05_Hours_Set_Status(requete.NoStation, date, heure, heure);
     });
     // Imported but not marked as sent: the platform does not count the hour as delivered, so
     // the file stays for a later job to send and mark it.
     if (!marque) {
-        ++resultat_.heuresNonEnvoyees;
+        ++resultat_.hoursNotSent;
         message(prefixe + QStringLiteral("H: statut non mis à jour"));
         return;
     }

@@ -24,10 +24,10 @@ struct PlatformStep;
 
 // What came of one job.
 struct JobResult {
-    bool requeteValide = false; // the request named a real date and a station of the database
-    bool etatsObtenus = false;  // the platform gave the hour states
-    int heuresNonEnvoyees = 0;  // hours the platform could have taken but did not get
-    bool echecAuthentification = false;
+    bool requestValid = false; // the request named a real date and a station of the database
+    bool statesReceived = false;  // the platform gave the hour states
+    int hoursNotSent = 0;  // hours the platform could have taken but did not get
+    bool authFailure = false;
 };
 
 // Runs one scheduler request from start to end. The path of a request:
@@ -52,14 +52,14 @@ public:
     void UDPDataArrival_00(const QString& texte);
     // The "Connecter" command: a login that holds the request queue as a job does; its lines
     // are progress lines. True when connected.
-    bool connecter();
+    bool login();
 
     // The request being run or run last, and its text as shown in the window.
     ScheduleRequest requete;
     QString TexteUDPDonneeRecues;
     // Path of the file written for each hour of the job; emptied once the hour is sent.
     std::array<QString, 24> NomFichierXMLHeure;
-    const JobResult& resultat() const { return resultat_; }
+    const JobResult& result() const { return resultat_; }
     // True while a job runs.
     bool enCours() const { return enCours_; }
 
@@ -78,28 +78,28 @@ private:
     // Intake: clears the window, names the reply target, parses the request.
     void recevoir(const QString& texte);
     // The hour files, then the platform steps.
-    void creerEtEnvoyer(const QDate& date);
+    void createAndSend(const QDate& date);
     // The request's station is one of the database's (and the request is valid).
-    bool stationConnue();
+    bool stationKnown();
     // Writes one hour's file; an hour not written is said and counted as not sent.
-    void creerHeure(int heure);
-    bool authentificationEnEchec();
+    void createHour(int heure);
+    bool authenticationFailed();
     // An exchange of this job found the platform unreachable.
     bool injoignable();
     // No authentication failure is recorded and the platform has not been found unreachable.
-    bool plateformeDisponible();
+    bool platformAvailable();
     // The program is closing: one line names the hours whose files stay for a later job.
-    void direFichiersConserves();
+    void reportKeptFiles();
     // One forced login at the start of the platform steps, when a failure is still recorded.
-    void reprendreAuthentification();
+    void retryAuthentication();
     // Runs a platform step and passes its lines on; on an authentication failure authenticates
     // once more and runs it a second time. Returns the step's last result.
-    bool avecReprise(const std::function<PlatformStep()>& etape);
+    bool withRetry(const std::function<PlatformStep()>& etape);
     // Runs a step under the job's trap and passes its lines on.
-    bool executerEtape(const std::function<PlatformStep()>& etape);
+    bool runStep(const std::function<PlatformStep()>& etape);
     void message(const QString& texte);
     // Sends one hour's file when the platform allows it, then marks the hour and removes the file.
-    void transfererHeure(int heure, const QDate& date);
+    void transferHour(int heure, const QDate& date);
 
     Reporter& reporter_;
     Clock& clock_;
@@ -109,7 +109,7 @@ private:
     HourExporter& export_;
     PlatformSession& platform_;
     bool enCours_ = false;
-    std::bitset<24> heuresNonCreees_;
+    std::bitset<24> hoursNotCreated_;
     JobResult resultat_;
 };
 

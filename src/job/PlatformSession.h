@@ -13,7 +13,7 @@ public:
     virtual ~PlatformSession() = default;
     virtual bool PbBErreurAuthentification() const = 0;
     // A forced login with the installation's key and secret.
-    virtual PlatformStep reauthentifier() = 0;
+    virtual PlatformStep reauthenticate() = 0;
     virtual PlatformStep UDPDataArrival_04_02_Hours_Get_Status(qint16 noStation, const QDate& date,
                                                                qint16 hhDeb, qint16 hhFin) = 0;
     // State of an hour from the last query; -1 for an hour outside its range.
@@ -23,7 +23,7 @@ public:
     virtual PlatformStep UDPDataArrival_04_05_Hours_Set_Status(qint16 noStation, const QDate& date,
                                                                int premiere, int derniere) = 0;
     // The connect command: ok when connected.
-    virtual PlatformStep connecter() = 0;
+    virtual PlatformStep login() = 0;
     // A job's exchanges begin: what was noted of the previous job's exchanges is forgotten.
     virtual void beginJob() = 0;
     // An exchange of this job found the platform unreachable: nothing more is asked of it.
@@ -36,7 +36,7 @@ public:
     explicit ClientSession(PlatformClient& client) : client_(client) {}
 
     bool PbBErreurAuthentification() const override { return client_.PbBErreurAuthentification(); }
-    PlatformStep reauthentifier() override
+    PlatformStep reauthenticate() override
     {
         return client_.UDPDataArrival_04_01_Authentification(client_.PbSCleAPI(), client_.PbSSecretAPI(),
                                                              true);
@@ -60,7 +60,7 @@ public:
     {
         return client_.UDPDataArrival_04_05_Hours_Set_Status(noStation, date, premiere, derniere);
     }
-    PlatformStep connecter() override { return client_.connecter(); }
+    PlatformStep login() override { return client_.login(); }
     void beginJob() override { client_.beginJob(); }
     bool unreachable() const override { return client_.unreachable(); }
 

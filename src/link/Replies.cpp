@@ -69,7 +69,7 @@ void Replies::setTarget(const QString& address, qint32 port)
     PbLReponsePort = port;
 }
 
-void Replies::envoyerLigne(const QString& ligne)
+void Replies::sendLine(const QString& ligne)
 {
     if (PbBReponseScheduler)
         SendDataUDPSocketWrench(0, PbSReponseIP, PbLReponsePort, ligne);

@@ -35,7 +35,7 @@ public:
     void setTarget(const QString& address, qint32 port);
     // Sends a stamped progress line to the current target, then leaves the scheduler the time
     // it needs before the next one.
-    void envoyerLigne(const QString& ligne);
+    void sendLine(const QString& ligne);
     void SendDataUDPSocketWrench(int index, const QString& address, qint64 port, const QString& data);
     void SendMessageUDP(int index, const QString& text);
     // Last target written by each sending socket.

@@ -45,7 +45,7 @@ RequestIntake::RequestIntake(Reporter& reporter, Host& host, Settings& settings,
     connect(&settings_, &Settings::receptionSwitched, this, [this](int index, bool) { rebind(index); });
     connect(&settings_, &Settings::groupsChanged, this, [this](Settings::Groups groupes) {
         if (groupes & Settings::Group::Network)
-            suivreReglages();
+            followSettings();
     });
 }
 
@@ -101,16 +101,16 @@ bool RequestIntake::bind(int index)
     return true;
 }
 
-QString RequestIntake::adresseVoulue(int index) const
+QString RequestIntake::wantedAddress(int index) const
 {
     const ReceptionUdp& ligne = settings_.Reception[size_t(index)];
     return ligne.Actif ? ligne.IP.trimmed() + u':' + ligne.Port.trimmed() : QString();
 }
 
-void RequestIntake::suivreReglages()
+void RequestIntake::followSettings()
 {
     for (int i = 0; i < kSockets; ++i)
-        if (adresseVoulue(i) != lie_[size_t(i)])
+        if (wantedAddress(i) != lie_[size_t(i)])
             rebind(i);
 }
 
@@ -118,7 +118,7 @@ void RequestIntake::rebind(int index)
 {
     if (index < 0 || index >= kSockets)
         return;
-    lie_[size_t(index)] = adresseVoulue(index);
+    lie_[size_t(index)] = wantedAddress(index);
     trap(reporter_, QStringLiteral("FrmSetup:CheckUDPInActif_Click"), [&] {
         if (settings_.Reception[size_t(index)].Actif) {
             if (settings_.Reception[size_t(index)].IP.trimmed().isEmpty()) {
@@ -235,7 +235,7 @@ void RequestIntake::TimerDataArrival_Timer()
         }
     });
     if (lifecycle_.quitRequested() || lifecycle_.PbBFermetureApplication())
-        abandonnerFile();
+        dropQueue();
     draining_ = false;
     if (ListeDataArrival.isEmpty())
         TimerDataArrival.stop();
@@ -244,7 +244,7 @@ void RequestIntake::TimerDataArrival_Timer()
     reporter_.trace(QStringLiteral("UDP: TimerDataArrival.Enabled : ") + vrai(TimerDataArrival.isActive()));
 }
 
-void RequestIntake::abandonnerFile()
+void RequestIntake::dropQueue()
 {
     // The program is closing: what waits is not run, but the trace keeps every request.
     for (const QString& entree : std::as_const(ListeDataArrival))

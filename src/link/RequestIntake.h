@@ -53,12 +53,12 @@ signals:
 private:
     bool bind(int index);
     // Rebinds every endpoint whose row no longer says what it is bound to.
-    void suivreReglages();
+    void followSettings();
     // "address:port" of the row when switched on, empty when off.
-    QString adresseVoulue(int index) const;
+    QString wantedAddress(int index) const;
     void disconnect(int index, bool reportTrue);
     // Traces and drops the requests still waiting once the program is closing.
-    void abandonnerFile();
+    void dropQueue();
 
     Reporter& reporter_;
     Host& host_;

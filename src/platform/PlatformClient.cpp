@@ -141,7 +141,7 @@ AnalyseResultat PlatformClient::echanger(const QString& procedure, const Platfor
     }
 
     const AnalyseResultat resultat = analyse_.UDPDataArrival_99_Analyse_Reponse(reponse.body, requete.kind);
-    lignes_.append(resultat.lignes);
+    lignes_.append(resultat.lines);
 
     if (!reponse.repondu()) {
         ligne(kCommunication + failureText(reponse));

@@ -23,7 +23,7 @@ class Systeme;
 // lines it calls for, in order, for whoever runs the step to pass on.
 struct PlatformStep {
     bool ok = false;
-    QStringList lignes;
+    QStringList lines;
 };
 
 // The voice-tracking platform as the job and the connect command see it: authentication with
@@ -63,7 +63,7 @@ public:
 
     // Authenticates with the installation's key and secret, reusing the stored token when the
     // platform still accepts it; ok when connected.
-    PlatformStep connecter();
+    PlatformStep login();
 
     bool PbBTokenValide() const { return v_.PbBTokenValide; }
     QString TokenId() const { return v_.TokenId; }
@@ -85,7 +85,7 @@ private:
     // that is not XML, is reported and counts as not answered.
     AnalyseResultat echanger(const QString& procedure, const PlatformRequest& requete);
     bool authentifier(const QString& cle, const QString& secret, bool forcer);
-    bool authentifierSousPiege(const QString& cle, const QString& secret, bool forcer);
+    bool authenticateTrapped(const QString& cle, const QString& secret, bool forcer);
     // The step's result with the lines gathered since the previous one.
     PlatformStep etape(bool ok);
 

@@ -19,10 +19,10 @@ constexpr qint64 kMargeExpiration = 3600;
 PlatformStep PlatformClient::UDPDataArrival_04_01_Authentification(const QString& cle, const QString& secret,
                                                                    bool forcer)
 {
-    return etape(authentifierSousPiege(cle, secret, forcer));
+    return etape(authenticateTrapped(cle, secret, forcer));
 }
 
-bool PlatformClient::authentifierSousPiege(const QString& cle, const QString& secret, bool forcer)
+bool PlatformClient::authenticateTrapped(const QString& cle, const QString& secret, bool forcer)
 {
     bool ok = false;
     trap(reporter_, QStringLiteral("Frm_MainBis:") + kProcedure,
@@ -73,7 +73,7 @@ bool PlatformClient::authentifier(const QString& cle, const QString& secret, boo
     return v_.PbBTokenValide && !v_.PbBErreurAuthentification;
 }
 
-PlatformStep PlatformClient::connecter()
+PlatformStep PlatformClient::login()
 {
     trap(reporter_, QStringLiteral("Frm_Main:CommandConnecter_Click"), [&] {
         emit connectedChanged(false);
@@ -83,12 +83,12 @@ PlatformStep PlatformClient::connecter()
         v_.PbSSecretAPI = config_.Secret;
         v_.PbSCleRegistreToken = kCleRegistreTokenBase + u'\\' + v_.PbSCleAPI;
 
-        authentifierSousPiege(v_.PbSCleAPI, v_.PbSSecretAPI, false);
+        authenticateTrapped(v_.PbSCleAPI, v_.PbSSecretAPI, false);
         // A second try is for a refused token; a platform that did not answer would only make
         // it wait out the same time-out again.
         if (v_.PbBErreurAuthentification && !unreachable_) {
             host_.pump();
-            authentifierSousPiege(v_.PbSCleAPI, v_.PbSSecretAPI, true);
+            authenticateTrapped(v_.PbSCleAPI, v_.PbSSecretAPI, true);
         }
         if (v_.PbBTokenValide)
             emit connectedChanged(true);

@@ -294,7 +294,7 @@ AnalyseResultat ResponseAnalysis::UDPDataArrival_99_Analyse_Reponse(const QByteA
         }
     });
 
-    resultat.lignes = std::exchange(lignes_, {});
+    resultat.lines = std::exchange(lignes_, {});
     return resultat;
 }
 

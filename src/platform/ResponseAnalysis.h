@@ -14,7 +14,7 @@ struct PlatformValues;
 struct AnalyseResultat {
     bool xml = false;   // the answer was a well-formed document with a root element
     QStringList codes;  // the codes acted on, in document order
-    QStringList lignes; // the progress lines the answer calls for, in order
+    QStringList lines; // the progress lines the answer calls for, in order
     // The answer is one the step can build on: a document that carries a code, none of which
     // is an error code.
     bool utilisable() const;

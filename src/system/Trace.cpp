@@ -374,7 +374,7 @@ void Trace::GestionDesErreurs(const QString& origine)
     EtatTrace.GestionErreurEnCours = false;
 }
 
-void Trace::viderIncidents()
+void Trace::clearIncidents()
 {
     ListeIncidents.clear();
     emit incidentsCleared();

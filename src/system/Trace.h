@@ -76,7 +76,7 @@ public:
     // The main window's incident list, oldest first.
     QStringList ListeIncidents;
     // Empties the incident list ("Purger").
-    void viderIncidents();
+    void clearIncidents();
 
 signals:
     void incidentAdded(const QString& ligne);

@@ -96,7 +96,7 @@ FaultRule ruleFor(const Row& row)
 // Writes each hour's schedule as the export does, different from one job to the next, and keeps
 // what it wrote.
 struct MatrixExport final : HourExporter {
-    HourExport exporterHeure(const ScheduleRequest&, int heure) override
+    HourExport exportHour(const ScheduleRequest&, int heure) override
     {
         const QByteArray body =
             "<?xml version=\"1.0\" encoding=\"UTF-8\" ?>\r\n<root>\r\n<station>\r\n"
@@ -114,7 +114,7 @@ struct MatrixExport final : HourExporter {
         written[heure] = body;
         return {HourExport::Outcome::Written, path, {}};
     }
-    int nombreStations() const override { return 1; }
+    int stationCount() const override { return 1; }
 
     QString folder;
     int job = 0;
@@ -210,7 +210,7 @@ TEST_P(FaultMatrix, TheJobEndsInTimeSaysWhyKeepsWhatItDidNotSendAndTheNextJobSen
     startPlatform();
     if (row.exchange.storedToken) {
         // An earlier run of the program left a valid token.
-        lignes(client().connecter());
+        lignes(client().login());
         ASSERT_TRUE(client().PbBTokenValide());
     }
     PlatformClient& program = restarted();
@@ -234,7 +234,7 @@ TEST_P(FaultMatrix, TheJobEndsInTimeSaysWhyKeepsWhatItDidNotSendAndTheNextJobSen
         server->setFaults({ruleFor(row)});
     }
 
-    const Phase connect = run([&] { lignes(program.connecter()); });
+    const Phase connect = run([&] { lignes(program.login()); });
     const Phase first = job();
     lignes.onLine = nullptr;
 
@@ -268,7 +268,7 @@ TEST_P(FaultMatrix, TheJobEndsInTimeSaysWhyKeepsWhatItDidNotSendAndTheNextJobSen
         }
     }
     if (line.isEmpty()) {
-        EXPECT_EQ(driver->resultat().heuresNonEnvoyees, 0) << first.lines.join(u'\n').toStdString();
+        EXPECT_EQ(driver->result().hoursNotSent, 0) << first.lines.join(u'\n').toStdString();
     }
 
     // The fault is lifted: the next job of the same process sends what was left.
@@ -276,8 +276,8 @@ TEST_P(FaultMatrix, TheJobEndsInTimeSaysWhyKeepsWhatItDidNotSendAndTheNextJobSen
     ASSERT_TRUE(server->setRefusing(false));
     const Phase second = job();
     EXPECT_LE(second.ms, kPhaseLimitMs);
-    EXPECT_EQ(driver->resultat().heuresNonEnvoyees, 0) << second.lines.join(u'\n').toStdString();
-    EXPECT_TRUE(driver->resultat().etatsObtenus);
+    EXPECT_EQ(driver->result().hoursNotSent, 0) << second.lines.join(u'\n').toStdString();
+    EXPECT_TRUE(driver->result().statesReceived);
     EXPECT_FALSE(program.PbBErreurAuthentification());
     EXPECT_LE(longestLoginRun(second.requests), 2);
     for (int h : {7, 8}) {

@@ -38,7 +38,7 @@ protected:
     }
     void prepare(Application& a, FakeHost& h)
     {
-        a.frmMain().dossierVerrou = locks.path();
+        a.frmMain().lockFolder = locks.path();
         a.frmMain().Form_Initialize(SuitePath(home.path()) + u'\\', exe);
         QObject::connect(&a.frmMain(), &FrmMain::basesOpened, [this](int base, int first, int last) {
             opened.append({base, first, last});
@@ -255,7 +255,7 @@ TEST_F(StartupTest, AQuitAskedDuringAJobWaitsForTheJobWhateverAsksIt)
                 closedDuringJob.append(closed.size() > closedBefore ||
                                        a.lifecycle().PbBFermetureApplication());
         };
-        a.frmMain().executerRequete(
+        a.frmMain().runRequest(
             QStringLiteral("<NoStation:1><DateConducteur:20200508><HHDeb:07><HHFin:07>"));
         h.onPump = nullptr;
         ASSERT_FALSE(closedDuringJob.isEmpty());
@@ -282,10 +282,10 @@ TEST_F(StartupTest, AQuitAskedDuringAJobWaitsForTheJobWhateverAsksIt)
 TEST_F(StartupTest, NewPlatformSettingsReachTheClientAtOnce)
 {
     ASSERT_TRUE(app.frmMain().Form_Load(QString()));
-    SettingsValues v = app.settings().valeurs();
+    SettingsValues v = app.settings().values();
     v.Plateforme.URL = QStringLiteral("https://vt.example:8443");
     v.ServeursFtp[0].Serveur = QStringLiteral("ftp.station");
-    app.settings().appliquer(v);
+    app.settings().apply(v);
     EXPECT_EQ(app.plateforme().config().URL, QStringLiteral("https://vt.example:8443"));
     EXPECT_EQ(app.plateforme().config().Ftp.Serveur, QStringLiteral("ftp.station"));
 }

@@ -115,7 +115,7 @@ TEST_F(SettingsTest, EveryGroupSurvivesASaveAndALoad)
     for (int i = 0; i < Settings::kServeursFtp; ++i)
         s.ServeursFtp[i] = {t(u"ftp"_s, i),  t(u"21"_s, i), t(u"user"_s, i), t(u"pw;"_s, i), i % 2,
                             t(u"/in/"_s, i), i % 2 == 0,    i % 3 == 0,      i % 5 == 0};
-    s.enregistrerTout();
+    s.saveAll();
 
     EXPECT_EQ(stored(u"Peripheriques_Reseau_Emission_UDP_3"_s, u"Port1"_s), u"603"_s);
     EXPECT_EQ(snapshot(*reloaded()), snapshot(s));
@@ -252,21 +252,21 @@ TEST_F(SettingsTest, NewValuesSaveAndAnnounceOnlyTheGroupsTheyChange)
     QList<Settings::Groups> annonces;
     QObject::connect(settings.get(), &Settings::groupsChanged,
                      [&](Settings::Groups g) { annonces.append(g); });
-    SettingsValues v = settings->valeurs();
-    settings->appliquer(v);
+    SettingsValues v = settings->values();
+    settings->apply(v);
     EXPECT_TRUE(annonces.isEmpty()) << "the same values change nothing";
     EXPECT_FALSE(fileExists());
 
     v.ServeursFtp[4].Serveur = u"ftp.y"_s;
     v.ServeursFtp[4].User = u"bob"_s;
     v.Plateforme.DelaiReponse = 60;
-    settings->appliquer(v);
+    settings->apply(v);
     ASSERT_EQ(annonces.size(), 1);
     EXPECT_EQ(annonces[0], Settings::Groups(Settings::Group::General) | Settings::Group::Ftp);
     EXPECT_EQ(stored(u"ServeurFTP_4"_s, u"User"_s), u"bob"_s);
     EXPECT_EQ(stored(kRecep0, u"Actif"_s), kNone) << "the network group is not written";
     EXPECT_EQ(settings->Plateforme.DelaiReponse, 60);
-    EXPECT_TRUE(settings->valeurs() == v);
+    EXPECT_TRUE(settings->values() == v);
 }
 
 } // namespace

@@ -72,7 +72,7 @@ struct ExportOwners {
 
     // Exports an hour of station 1's schedule of 8 May 2020 and gives the file's bytes.
     // The hour's file as written, empty when none was (resultat then says why).
-    QByteArray exporterHeure(int heure)
+    QByteArray exportHour(int heure)
     {
         ScheduleHour h;
         h.noStation = 1;

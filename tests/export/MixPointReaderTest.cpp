@@ -15,8 +15,8 @@ namespace {
 
 using Pair = std::pair<qint32, qint32>;
 
-struct Marqueurs : ::testing::Test {
-    Marqueurs() { o.ouvrir(); }
+struct MixPointMarkers : ::testing::Test {
+    MixPointMarkers() { o.ouvrir(); }
 
     void marqueur(const QString& id, int type, const QString& sequence, const QString& valeur,
                   const QString& duree = {}, const QString& signe = {})
@@ -55,7 +55,7 @@ struct Marqueurs : ::testing::Test {
 
 } // namespace
 
-TEST_F(Marqueurs, OnlyTheFirstMarkerOfTheSongsKindCounts)
+TEST_F(MixPointMarkers, OnlyTheFirstMarkerOfTheSongsKindCounts)
 {
     marqueur(id, 0, QStringLiteral("07"), QStringLiteral("9999"), QStringLiteral("9999"));
     marqueur(id, 0, QStringLiteral("03"), QStringLiteral("5000"), QStringLiteral("2000"));
@@ -71,7 +71,7 @@ TEST_F(Marqueurs, OnlyTheFirstMarkerOfTheSongsKindCounts)
     EXPECT_TRUE(o.trace.ListeIncidents.isEmpty());
 }
 
-TEST_F(Marqueurs, TextsReadAsNumbersAndTheLevelAsHundredths)
+TEST_F(MixPointMarkers, TextsReadAsNumbersAndTheLevelAsHundredths)
 {
     const QList<std::pair<const char*, qint32>> cas = {
         {" 1 2 0 0 0", 12000}, {"2.5", 2}, {"3.5", 4}, {"- 250", -250}, {"12x7", 12}, {"abc", 0}, {"", 0}};
@@ -93,7 +93,7 @@ TEST_F(Marqueurs, TextsReadAsNumbersAndTheLevelAsHundredths)
     EXPECT_EQ(niveau(QStringLiteral("99999999")), 0.0f);
 }
 
-TEST_F(Marqueurs, AFailedReadIsReportedOnceAndCountsAsNoMarker)
+TEST_F(MixPointMarkers, AFailedReadIsReportedOnceAndCountsAsNoMarker)
 {
     marqueur(id, 1, QStringLiteral("00"), QStringLiteral("170000"), QStringLiteral("5000"));
     marqueur(id, 8, QStringLiteral("00"), QStringLiteral("350"));
@@ -116,7 +116,7 @@ TEST_F(Marqueurs, AFailedReadIsReportedOnceAndCountsAsNoMarker)
         incidents(QStringLiteral("Source:Frm_MainBis:UDPDataArrival_03_Create_XML_01_Charger_Pointeur")), 1);
 }
 
-TEST_F(Marqueurs, NothingIsReadOnceTheQuitIsConfirmed)
+TEST_F(MixPointMarkers, NothingIsReadOnceTheQuitIsConfirmed)
 {
     marqueur(id, 1, QStringLiteral("00"), QStringLiteral("170000"), QStringLiteral("5000"));
     EXPECT_EQ(lire(1, id), Pair(170000, 5000));

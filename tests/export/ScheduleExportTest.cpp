@@ -60,19 +60,19 @@ QStringList lignesDuJour(int heure)
     return lignes;
 }
 
-struct JourDeTest : ::testing::Test {
+struct ExportDayTest : ::testing::Test {
     void SetUp() override { ASSERT_NO_FATAL_FAILURE(w.construireBase()); }
     ExportOwners w{true};
 };
 
 } // namespace
 
-TEST_F(JourDeTest, HoursMatchTheExpectedFilesByteForByte)
+TEST_F(ExportDayTest, HoursMatchTheExpectedFilesByteForByte)
 {
     // Hour 00 holds no row: written only when the settings ask for empty hours.
     w.settings.EnvoyerHeuresVides = true;
     for (int heure : {0, 7, 8}) {
-        const QByteArray obtenu = w.exporterHeure(heure);
+        const QByteArray obtenu = w.exportHour(heure);
         EXPECT_EQ(w.resultat.fichier, u"C:\\VL_Export\\" + nomHeure(heure));
         const QByteArray attendu = lireFichier(dossierDonnees() + u"/expected/" + nomHeure(heure));
         if (obtenu == attendu)
@@ -91,12 +91,12 @@ TEST_F(JourDeTest, HoursMatchTheExpectedFilesByteForByte)
     EXPECT_TRUE(w.o.trace.ListeIncidents.isEmpty()) << w.o.trace.ListeIncidents.join(u'\n').toStdString();
 }
 
-TEST_F(JourDeTest, EveryHourParsesAndHoldsItsRowsInKeyOrder)
+TEST_F(ExportDayTest, EveryHourParsesAndHoldsItsRowsInKeyOrder)
 {
     w.settings.EnvoyerHeuresVides = true;
     qsizetype total = 0;
     for (int heure = 0; heure < 24; ++heure) {
-        const QByteArray xml = w.exporterHeure(heure);
+        const QByteArray xml = w.exportHour(heure);
         QStringDecoder utf8(QStringDecoder::Utf8);
         [[maybe_unused]] const QString texte = utf8(xml);
         EXPECT_FALSE(utf8.hasError()) << heure;
@@ -119,22 +119,22 @@ TEST_F(JourDeTest, EveryHourParsesAndHoldsItsRowsInKeyOrder)
     EXPECT_EQ(total, 25);
 }
 
-TEST_F(JourDeTest, TheLevelTakesTheSystemDecimalSeparator)
+TEST_F(ExportDayTest, TheLevelTakesTheSystemDecimalSeparator)
 {
     struct LocaleC {
         ~LocaleC() { QLocale::setDefault(QLocale::c()); }
     } restaure;
     QLocale::setDefault(QLocale(QLocale::French, QLocale::France));
-    const QByteArray virgule = w.exporterHeure(7);
+    const QByteArray virgule = w.exportHour(7);
     EXPECT_TRUE(virgule.contains("<level>-3,5</level>") && virgule.contains("<level>0,125</level>"));
     QLocale::setDefault(QLocale(QLocale::English, QLocale::UnitedKingdom));
-    EXPECT_TRUE(w.exporterHeure(7).contains("<level>-3.5</level>"));
+    EXPECT_TRUE(w.exportHour(7).contains("<level>-3.5</level>"));
 }
 
-TEST_F(JourDeTest, AMissingFolderIsReportedAndNothingIsWritten)
+TEST_F(ExportDayTest, AMissingFolderIsReportedAndNothingIsWritten)
 {
     w.settings.TexteDossierXML = QStringLiteral("C:\\Absent\\");
-    EXPECT_TRUE(w.exporterHeure(7).isEmpty());
+    EXPECT_TRUE(w.exportHour(7).isEmpty());
     EXPECT_EQ(w.resultat.outcome, HourExport::Outcome::Failed);
     EXPECT_EQ(w.resultat.raison, QStringLiteral("dossier XML introuvable (C:\\Absent\\)"));
     EXPECT_TRUE(w.resultat.fichier.isEmpty());
@@ -147,24 +147,24 @@ TEST_F(JourDeTest, AMissingFolderIsReportedAndNothingIsWritten)
         << "the trace gives the native path";
 }
 
-TEST_F(JourDeTest, AnEmptyHourIsNotWrittenUnlessTheSettingsAskForIt)
+TEST_F(ExportDayTest, AnEmptyHourIsNotWrittenUnlessTheSettingsAskForIt)
 {
     // Hour 00 holds no row: nothing is written, and the file of an earlier export goes.
     w.settings.EnvoyerHeuresVides = true;
-    ASSERT_FALSE(w.exporterHeure(0).isEmpty());
+    ASSERT_FALSE(w.exportHour(0).isEmpty());
     EXPECT_EQ(w.resultat.outcome, HourExport::Outcome::Written);
     w.settings.EnvoyerHeuresVides = false;
-    EXPECT_TRUE(w.exporterHeure(0).isEmpty());
+    EXPECT_TRUE(w.exportHour(0).isEmpty());
     EXPECT_EQ(w.resultat.outcome, HourExport::Outcome::Empty);
     EXPECT_FALSE(QFileInfo::exists(ExportOwners::dossierXml() + u'/' + nomHeure(0)));
     EXPECT_TRUE(w.resultat.fichier.isEmpty());
     EXPECT_TRUE(w.o.trace.ListeIncidents.isEmpty()) << "an empty hour is no error of the program";
 }
 
-TEST_F(JourDeTest, AFailedWriteLeavesNoFileAtTheFinalName)
+TEST_F(ExportDayTest, AFailedWriteLeavesNoFileAtTheFinalName)
 {
     // An earlier export of the hour, which must not be taken for this one.
-    const QByteArray ancien = w.exporterHeure(7);
+    const QByteArray ancien = w.exportHour(7);
     ASSERT_GT(ancien.size(), 4096);
 
     // A disk that fills up part way: writes past 4 KiB fail.
@@ -174,7 +174,7 @@ TEST_F(JourDeTest, AFailedWriteLeavesNoFileAtTheFinalName)
     rlimit limite = avant;
     limite.rlim_cur = 4096;
     ASSERT_EQ(setrlimit(RLIMIT_FSIZE, &limite), 0);
-    w.exporterHeure(7);
+    w.exportHour(7);
     setrlimit(RLIMIT_FSIZE, &avant);
     std::signal(SIGXFSZ, signalAvant);
 
@@ -183,7 +183,7 @@ TEST_F(JourDeTest, AFailedWriteLeavesNoFileAtTheFinalName)
     EXPECT_EQ(w.resultat.raison, QStringLiteral("écriture du fichier impossible (C:\\VL_Export)"));
     ASSERT_EQ(w.o.trace.ListeIncidents.size(), 1);
     EXPECT_TRUE(w.o.trace.ListeIncidents[0].contains(u"Err: 75"));
-    EXPECT_EQ(w.exporterHeure(7), ancien);
+    EXPECT_EQ(w.exportHour(7), ancien);
 }
 
 TEST(ScheduleExportRows, ADatabaseErrorLeavesNoFileForTheHour)
@@ -200,12 +200,12 @@ TEST(ScheduleExportRows, ADatabaseErrorLeavesNoFileForTheHour)
         FakeEngine::put(w.o.fichier(53), r.bytes());
     }
     // A file of the hour from an earlier job.
-    ASSERT_EQ(items(w.exporterHeure(7), nullptr).size(), 3);
+    ASSERT_EQ(items(w.exportHour(7), nullptr).size(), 3);
 
     int suivants = 0;
     w.o.fake.impose = [&suivants](uint16_t op) -> int16_t { return op == 6 && ++suivants == 2 ? 2 : -1; };
     // Two rows of three would replace the whole hour on the platform.
-    EXPECT_TRUE(w.exporterHeure(7).isEmpty());
+    EXPECT_TRUE(w.exportHour(7).isEmpty());
     EXPECT_EQ(w.resultat.outcome, HourExport::Outcome::Failed);
     EXPECT_EQ(w.resultat.raison, QStringLiteral("lecture du conducteur impossible, statut 2 (station 1)"));
     EXPECT_TRUE(QDir(ExportOwners::dossierXml()).entryList(QDir::Files).isEmpty());
@@ -215,12 +215,12 @@ TEST(ScheduleExportRows, ADatabaseErrorLeavesNoFileForTheHour)
     // The station's schedule file is not open.
     w.o.fake.impose = nullptr;
     w.o.pervasive.PervasiveFermetureFichiers(0, 1, 1);
-    w.exporterHeure(7);
+    w.exportHour(7);
     EXPECT_EQ(w.resultat.outcome, HourExport::Outcome::Failed);
     EXPECT_EQ(w.resultat.raison, QStringLiteral("fichier du conducteur non ouvert (station 1)"));
 }
 
-TEST_F(JourDeTest, TheBuildDateOfTheRequestIsWrittenAsGivenAndAMissingOneLeavesItsFieldsEmpty)
+TEST_F(ExportDayTest, TheBuildDateOfTheRequestIsWrittenAsGivenAndAMissingOneLeavesItsFieldsEmpty)
 {
     const auto heure7 = [this](const QDateTime& construction) {
         ScheduleHour h;

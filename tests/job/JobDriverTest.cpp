@@ -78,7 +78,7 @@ void writeFile(const QString& suitePath, const QByteArray& content)
 // Writes a real small file per hour and records the call.
 class FakeExport final : public HourExporter {
 public:
-    HourExport exporterHeure(const ScheduleRequest& r, int heure) override
+    HourExport exportHour(const ScheduleRequest& r, int heure) override
     {
         calls.append(QStringList{QString::number(r.NoStation), r.SchedulerVersion, r.StationLib, r.UserId,
                                  r.UserLib, r.DateConducteur, QString::number(heure),
@@ -92,7 +92,7 @@ public:
         writeFile(hourFile(heure), "<root/>");
         return {HourExport::Outcome::Written, hourFile(heure), {}};
     }
-    int nombreStations() const override { return stations; }
+    int stationCount() const override { return stations; }
 
     QStringList calls;
     QList<int> hours;
@@ -115,14 +115,14 @@ public:
     FakePlatform() { platformStates.fill(-1); }
 
     bool PbBErreurAuthentification() const override { return authFailure; }
-    PlatformStep reauthentifier() override
+    PlatformStep reauthenticate() override
     {
         calls.append(QStringLiteral("auth cle secret forced"));
         if (authSucceeds)
             authFailure = false;
         return {authSucceeds, {}};
     }
-    PlatformStep connecter() override { return {true, {}}; }
+    PlatformStep login() override { return {true, {}}; }
     PlatformStep UDPDataArrival_04_02_Hours_Get_Status(qint16 noStation, const QDate& date, qint16 hhDeb,
                                                        qint16 hhFin) override
     {
@@ -465,7 +465,7 @@ TEST_F(JobDriverTest, AnUnreachablePlatformIsAskedNothingMoreInThatJob)
               (QStringList{QStringLiteral("Transfert du conducteur"), begin(4), end(4), begin(5), end(5),
                            notSent(5), notSent(6)}
                << closing()));
-    EXPECT_EQ(driver.resultat().heuresNonEnvoyees, 2);
+    EXPECT_EQ(driver.result().hoursNotSent, 2);
     for (int h : {5, 6})
         EXPECT_TRUE(onDisk(hourFile(h))) << h;
 
@@ -476,7 +476,7 @@ TEST_F(JobDriverTest, AnUnreachablePlatformIsAskedNothingMoreInThatJob)
     driver.UDPDataArrival_00(request(4, 6));
     EXPECT_EQ(platform.calls, QStringList{QStringLiteral("status 1 20200508 4-6")});
     EXPECT_FALSE(lignes.lines.contains(QStringLiteral("Infos FTP des sons")));
-    EXPECT_FALSE(driver.resultat().etatsObtenus);
+    EXPECT_FALSE(driver.result().statesReceived);
 }
 
 TEST_F(JobDriverTest, AQuitDuringTheTransferKeepsTheRestWithOneLine)
@@ -496,7 +496,7 @@ TEST_F(JobDriverTest, AQuitDuringTheTransferKeepsTheRestWithOneLine)
     EXPECT_EQ(lignes.lines.mid(lignes.lines.indexOf(end(4))),
               (QStringList{end(4), QStringLiteral("Fermeture demandée: 04H à 06H conservées")} << closing()));
     EXPECT_EQ(lignes.lines.filter(QStringLiteral("non envoy")).size(), 0);
-    EXPECT_EQ(driver.resultat().heuresNonEnvoyees, 3);
+    EXPECT_EQ(driver.result().hoursNotSent, 3);
     for (int h : {4, 5, 6})
         EXPECT_TRUE(onDisk(hourFile(h))) << h;
 }
@@ -513,7 +513,7 @@ TEST_F(JobDriverTest, AnHourImportedButNotMarkedKeepsItsFile)
     EXPECT_TRUE(onDisk(hourFile(4)));
     EXPECT_EQ(driver.NomFichierXMLHeure[4], hourFile(4));
     EXPECT_FALSE(onDisk(hourFile(5)));
-    EXPECT_EQ(driver.resultat().heuresNonEnvoyees, 1);
+    EXPECT_EQ(driver.result().hoursNotSent, 1);
 }
 
 TEST_F(JobDriverTest, AStationTheDatabaseDoesNotHaveIsRefusedBeforeAnyFileOrPlatformCall)
@@ -530,14 +530,14 @@ TEST_F(JobDriverTest, AStationTheDatabaseDoesNotHaveIsRefusedBeforeAnyFileOrPlat
             opening(QStringLiteral("Réception: Station: S1 Date: 08/05/2020 de 01H à 02H"));
         expected << QStringLiteral("Requête invalide: NoStation '") + value + u'\'' << closing();
         EXPECT_EQ(lignes.lines, expected) << value.toStdString();
-        EXPECT_FALSE(driver.resultat().requeteValide);
+        EXPECT_FALSE(driver.result().requestValid);
     }
     EXPECT_TRUE(exporter.calls.isEmpty());
     EXPECT_TRUE(platform.calls.isEmpty());
 
     driver.UDPDataArrival_00(
         request(1, 1).replace(QStringLiteral("<NoStation:1>"), QStringLiteral("<NoStation:2>")));
-    EXPECT_TRUE(driver.resultat().requeteValide) << "the database's last station";
+    EXPECT_TRUE(driver.result().requestValid) << "the database's last station";
     EXPECT_EQ(exporter.calls.size(), 1);
 }
 
@@ -559,8 +559,8 @@ TEST_F(JobDriverTest, AnHourNotWrittenIsSaidCountedAndNotSent)
     ASSERT_GE(at, 0);
     EXPECT_EQ(lignes.lines.mid(at, 4), expected);
     EXPECT_EQ(platform.calls.filter(QStringLiteral("import")), QStringList{FakePlatform::import(7)});
-    EXPECT_EQ(driver.resultat().heuresNonEnvoyees, 2) << "each hour counted once";
-    EXPECT_TRUE(driver.resultat().requeteValide);
+    EXPECT_EQ(driver.result().hoursNotSent, 2) << "each hour counted once";
+    EXPECT_TRUE(driver.result().requestValid);
 }
 
 TEST_F(JobDriverTest, InvalidScheduleDateStopsBeforeAnyFileOrPlatformCall)
@@ -597,7 +597,7 @@ TEST_F(JobDriverTest, ImportWithoutUsableAnswerKeepsTheFileAndSkipsTheStatus)
     EXPECT_EQ(lignes.lines.mid(lignes.lines.indexOf(end(10)), 3),
               (QStringList{end(10), notSent(10), begin(11)}));
     EXPECT_FALSE(lignes.lines.contains(notSent(11)));
-    EXPECT_EQ(driver.resultat().heuresNonEnvoyees, 1);
+    EXPECT_EQ(driver.result().hoursNotSent, 1);
     EXPECT_FALSE(lignes.lines.contains(kProblem));
 }
 

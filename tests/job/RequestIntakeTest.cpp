@@ -164,15 +164,15 @@ TEST_F(RequestIntakeTest, NewNetworkSettingsRebindOnlyTheEndpointsTheyChange)
             .filter(QStringLiteral("(Index: %1)").arg(index))
             .size();
     };
-    SettingsValues v = owners.settings.valeurs();
+    SettingsValues v = owners.settings.values();
     v.Reception[1] = {QStringLiteral("127.0.0.1"), QStringLiteral("0"), true};
-    owners.settings.appliquer(v);
+    owners.settings.apply(v);
     EXPECT_EQ(binds(0), 1) << "an endpoint whose row did not change stays open";
     EXPECT_EQ(binds(1), 1);
     EXPECT_NE(intake.socket(1).handle(), -1);
 
     v.Reception[0].Actif = false;
-    owners.settings.appliquer(v);
+    owners.settings.apply(v);
     EXPECT_EQ(intake.socket(0).handle(), -1);
     EXPECT_NE(intake.socket(1).handle(), -1);
 }

@@ -43,10 +43,10 @@ protected:
 
 TEST_F(RepliesTest, WithoutReplyAddressNothingIsSent)
 {
-    replies.envoyerLigne(QStringLiteral("14:05:09 Début du traitement"));
+    replies.sendLine(QStringLiteral("14:05:09 Début du traitement"));
     replies.setTarget(QStringLiteral("127.0.0.2"), 9);
     replies.setTarget(QString(), 0);
-    replies.envoyerLigne(QStringLiteral("14:05:09 Création des XML"));
+    replies.sendLine(QStringLiteral("14:05:09 Création des XML"));
     EXPECT_FALSE(replies.PbBReponseScheduler);
     EXPECT_EQ(replies.socket(0).handle(), -1) << "no socket is touched without a reply address";
 }
@@ -55,9 +55,9 @@ TEST_F(RepliesTest, EveryLineReachesTheSchedulerIncludingClear)
 {
     const quint16 port = listen();
     replies.setTarget(QStringLiteral("127.0.0.2"), port);
-    replies.envoyerLigne(QStringLiteral("14:05:09 Clear"));
-    replies.envoyerLigne(QStringLiteral("14:05:09 Réception: Station: Matin"));
-    replies.envoyerLigne(QStringLiteral("14:05:09 ") + QString(1500, u'x'));
+    replies.sendLine(QStringLiteral("14:05:09 Clear"));
+    replies.sendLine(QStringLiteral("14:05:09 Réception: Station: Matin"));
+    replies.sendLine(QStringLiteral("14:05:09 ") + QString(1500, u'x'));
     const QStringList got = received(3);
     ASSERT_EQ(got.size(), 3);
     EXPECT_EQ(got[0], QStringLiteral("14:05:09 Clear"));
@@ -76,9 +76,9 @@ TEST_F(RepliesTest, EveryLineReachesTheSchedulerIncludingClear)
 TEST_F(RepliesTest, NothingIsSentToThisMachinesOwnAddress)
 {
     replies.setTarget(QStringLiteral("127.0.0.1"), 9);
-    replies.envoyerLigne(QStringLiteral("14:05:09 Début du traitement"));
+    replies.sendLine(QStringLiteral("14:05:09 Début du traitement"));
     replies.setTarget(QStringLiteral("localhost"), 9);
-    replies.envoyerLigne(QStringLiteral("14:05:09 Fin du traitement"));
+    replies.sendLine(QStringLiteral("14:05:09 Fin du traitement"));
     EXPECT_TRUE(
         owners.traced(QStringLiteral("UDP: SocketWrenchUDPOut.Resolve: HostName changed to HostAddress: "
                                      "localhost to 127.0.0.1")));

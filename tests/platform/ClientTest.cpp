@@ -98,7 +98,7 @@ TEST_F(Client, AJobsExchangesReachThePlatformWhileEventsKeepRunning)
     config.Ftp.Serveur = QStringLiteral("ftp.station.local");
     config.Ftp.PW = QStringLiteral("p&w<1>");
     startPlatform();
-    lignes(client().connecter());
+    lignes(client().login());
     ASSERT_TRUE(client().PbBTokenValide());
     EXPECT_GT(host.pumps, 0) << "waiting for the platform lets pending events run";
 
@@ -126,19 +126,19 @@ TEST_F(Client, AJobsExchangesReachThePlatformWhileEventsKeepRunning)
 TEST_F(Client, AStoredTokenIsReusedAfterARestartUntilItsLastHour)
 {
     startPlatform();
-    lignes(client().connecter());
+    lignes(client().login());
     const QString first = client().TokenId();
     EXPECT_EQ(storedToken(), first);
 
     PlatformClient& second = restarted();
-    lignes(second.connecter());
+    lignes(second.login());
     EXPECT_TRUE(second.PbBTokenValide());
     EXPECT_EQ(second.TokenId(), first);
     EXPECT_EQ(logins(), 1);
 
     advance(kLifetime - 1800);
     PlatformClient& third = restarted();
-    lignes(third.connecter());
+    lignes(third.login());
     EXPECT_TRUE(third.PbBTokenValide());
     EXPECT_NE(third.TokenId(), first);
     EXPECT_EQ(storedToken(), third.TokenId());
@@ -148,7 +148,7 @@ TEST_F(Client, AStoredTokenIsReusedAfterARestartUntilItsLastHour)
 TEST_F(Client, AnExpiredTokenIsRefusedUntilAForcedLogin)
 {
     startPlatform();
-    lignes(client().connecter());
+    lignes(client().login());
     advance(kLifetime + 1);
     EXPECT_FALSE(lignes(client().UDPDataArrival_04_02_Hours_Get_Status(3, kDay, 0, 23)));
     EXPECT_TRUE(client().PbBErreurAuthentification());
@@ -173,7 +173,7 @@ TEST_F(Client, ARefusedOrUnexpectedLoginLeavesTheStoreAlone)
     startPlatform();
     bool connecte = true;
     QObject::connect(&client(), &PlatformClient::connectedChanged, [&](bool c) { connecte = c; });
-    EXPECT_FALSE(lignes(client().connecter())) << "the command then says \"Non connecté\"";
+    EXPECT_FALSE(lignes(client().login())) << "the command then says \"Non connecté\"";
     EXPECT_EQ(logins(), 2) << "one login, then one forced login";
     EXPECT_FALSE(connecte);
     EXPECT_TRUE(client().PbBErreurAuthentification()) << "jobs skip the platform until a connection succeeds";

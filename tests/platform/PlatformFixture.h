@@ -34,7 +34,7 @@ struct RecordingLines {
     // Keeps the step's lines and gives its result.
     bool operator()(const PlatformStep& etape)
     {
-        for (const QString& l : etape.lignes)
+        for (const QString& l : etape.lines)
             add(l);
         return etape.ok;
     }

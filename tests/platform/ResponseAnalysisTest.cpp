@@ -16,7 +16,7 @@ struct Analysis : PlatformOwners, ::testing::Test {
     AnalyseResultat run(const QString& xml, const QString& kind)
     {
         AnalyseResultat r = analyse.UDPDataArrival_99_Analyse_Reponse(xml, kind);
-        for (const QString& l : r.lignes)
+        for (const QString& l : r.lines)
             lignes.add(l);
         return r;
     }

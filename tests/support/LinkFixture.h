@@ -45,21 +45,21 @@ inline bool waitFor(const std::function<bool()>& done, int limitMs = 5000)
 
 // Export and platform steps that only record what the job asked of them.
 struct RecordingExport final : HourExporter {
-    HourExport exporterHeure(const ScheduleRequest& r, int heure) override
+    HourExport exportHour(const ScheduleRequest& r, int heure) override
     {
         calls.append(QString::number(r.NoStation) + u'|' + r.DateConducteur + u'|' + QString::number(heure));
         if (during)
             during();
         return {};
     }
-    int nombreStations() const override { return 20; }
+    int stationCount() const override { return 20; }
     QStringList calls;
     std::function<void()> during;
 };
 
 struct RecordingPlatform final : PlatformSession {
     bool PbBErreurAuthentification() const override { return false; }
-    PlatformStep reauthentifier() override { return {true, {}}; }
+    PlatformStep reauthenticate() override { return {true, {}}; }
     PlatformStep UDPDataArrival_04_02_Hours_Get_Status(qint16, const QDate&, qint16, qint16) override
     {
         return {true, {}};
@@ -71,7 +71,7 @@ struct RecordingPlatform final : PlatformSession {
     {
         return {true, {}};
     }
-    PlatformStep connecter() override { return {true, {}}; }
+    PlatformStep login() override { return {true, {}}; }
     void beginJob() override {}
     bool unreachable() const override { return false; }
 };

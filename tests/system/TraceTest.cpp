@@ -113,7 +113,7 @@ TEST_F(TraceLogTest, IncidentsAreTrimmedBoundedAndWrittenAtOnce)
     ASSERT_EQ(trace.ListeIncidents.size(), Trace::kMaxIncidentLines);
     EXPECT_TRUE(trace.ListeIncidents.last().endsWith(QStringLiteral("newest")));
     EXPECT_EQ(host.incidentLines.last(), trace.ListeIncidents.last());
-    trace.viderIncidents();
+    trace.clearIncidents();
     EXPECT_TRUE(trace.ListeIncidents.isEmpty());
 }
 
