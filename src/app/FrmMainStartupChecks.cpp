@@ -83,6 +83,16 @@ QStringList FrmMain::startupReport()
                << ligne(QStringLiteral("Journal de trace"),
                         trace_.logFolder(0) + D2S(clock_.now().date()) + QStringLiteral(".Log"), false);
     }
+    // Where the scheduler's requests are heard, with the port the system gave when the
+    // settings leave it to the system (port 0).
+    for (int i = 0; i < Settings::kReceptions; ++i) {
+        const UdpSocket& s = root_.intake().socket(i);
+        if (s.handle() != -1)
+            lignes << QStringLiteral("Écoute UDP %1: %2:%3")
+                          .arg(i)
+                          .arg(settings_.Reception[size_t(i)].IP.trimmed())
+                          .arg(s.localPort());
+    }
     return lignes;
 }
 

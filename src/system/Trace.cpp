@@ -335,6 +335,7 @@ void Trace::GestionDesErreurs(const QString& origine)
 {
     if (lifecycle_.PbBFermetureApplication() || EtatTrace.GestionErreurEnCours)
         return;
+    emit errorReported(origine, erreur.ErreurNumero, erreur.ErreurDescription);
     EtatTrace.GestionErreurEnCours = true;
     try {
         qint32 n = erreur.ErreurNumero;

@@ -81,6 +81,8 @@ public:
 signals:
     void incidentAdded(const QString& ligne);
     void incidentsCleared();
+    // A trapped error is being reported under "Module:Procedure".
+    void errorReported(const QString& origine, qint32 numero, const QString& description);
 
 private:
     void traceLine(qint16 colonne1, qint16 colonne2, const QString& texte, bool incident, qint16 niveau,

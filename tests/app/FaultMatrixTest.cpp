@@ -216,8 +216,7 @@ TEST_P(FaultMatrix, TheJobEndsInTimeSaysWhyKeepsWhatItDidNotSendAndTheNextJobSen
     PlatformClient& program = restarted();
     session = std::make_unique<ClientSession>(program);
     driver = std::make_unique<JobDriver>(reporter, clock, host, systeme, lifecycle, exporter, *session);
-    QObject::connect(driver.get(), &JobDriver::progressLine,
-                     [this](const QString& l) { lignes.add(l.mid(9)); });
+    lignes.watch(*driver);
 
     // The fault, from its exchange on.
     const QString before = QString::fromUtf8(row.exchange.before);

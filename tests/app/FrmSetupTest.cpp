@@ -37,7 +37,6 @@ protected:
     {
         return IniFile::read(NativePath(file()), section, key, kNone);
     }
-    qsizetype traced(const QString& fragment) const { return lignes().filter(fragment).size(); }
 
     std::unique_ptr<Settings> settings =
         std::make_unique<Settings>(identity, lifecycle, trace, systeme, host, ini, config);

@@ -9,6 +9,7 @@
 #include <QFileSystemWatcher>
 #include <QHostAddress>
 #include <QProcess>
+#include <QRegularExpression>
 #include <QTemporaryDir>
 #include <QTimer>
 #include <QUdpSocket>
@@ -201,16 +202,12 @@ TEST_F(HeadlessProgramTest, SecondCopyIsRefused)
 
 TEST_F(HeadlessProgramTest, SchedulerRequestOverUdpGetsEveryLineBack)
 {
-    // A free port for the tool's reception endpoint, taken now and handed over.
-    QUdpSocket probe;
-    ASSERT_TRUE(probe.bind(QHostAddress::LocalHost, 0));
-    const quint16 port = probe.localPort();
-    probe.close();
+    // The tool's reception endpoint on a port the system chooses, which the tool then reports.
     const QString settings = home.filePath(QStringLiteral("Settings/VL3_Tools_NVX/VL3_Tools_NVX.Ini"));
     site.set(settings, QStringLiteral("Peripheriques_Reseau_Reception_UDP_0"), QStringLiteral("IP"),
              QStringLiteral("127.0.0.1"));
     site.set(settings, QStringLiteral("Peripheriques_Reseau_Reception_UDP_0"), QStringLiteral("Port"),
-             QString::number(port));
+             QStringLiteral("0"));
     site.set(settings, QStringLiteral("Peripheriques_Reseau_Reception_UDP_0"), QStringLiteral("Actif"),
              QStringLiteral("1"));
 
@@ -218,6 +215,11 @@ TEST_F(HeadlessProgramTest, SchedulerRequestOverUdpGetsEveryLineBack)
     start(tool, {});
     QByteArray out;
     ASSERT_TRUE(waitStarted(tool, out)) << out.constData();
+    const QRegularExpressionMatch ecoute =
+        QRegularExpression(QStringLiteral("Écoute UDP 0: 127.0.0.1:(\\d+)")).match(QString::fromUtf8(out));
+    ASSERT_TRUE(ecoute.hasMatch()) << out.constData();
+    const quint16 port = quint16(ecoute.captured(1).toUInt());
+    ASSERT_GT(port, 0);
 
     QProcess sim;
     sim.start(kSimulator,

@@ -264,19 +264,16 @@ TEST_F(MainJobTest, AQuitDuringASlowExchangeEndsTheJobAtOnceAndKeepsTheFiles)
     settings(QStringLiteral("Plateforme"), QStringLiteral("ConnexionAuDemarrage"), QStringLiteral("0"));
     QProcess tool;
     startJob(tool);
-    // The hour files are written before the first exchange.
-    QElapsedTimer attente;
-    attente.start();
-    while (xmlFiles().size() < 2 && attente.elapsed() < 20000)
-        QThread::msleep(50);
+    // The hour files are written before the first exchange, which begins right after its line.
+    QByteArray out;
+    ASSERT_TRUE(waitOutput(tool, out, "Status des heures")) << out.constData();
     ASSERT_EQ(xmlFiles().size(), 2);
-    QThread::msleep(300);
     QElapsedTimer fin;
     fin.start();
     tool.terminate();
     ASSERT_TRUE(tool.waitForFinished(20000));
     EXPECT_LT(fin.elapsed(), 3000) << "the job within a second, then the unload";
-    const QByteArray out = tool.readAllStandardOutput();
+    out += tool.readAllStandardOutput();
     EXPECT_EQ(tool.exitStatus(), QProcess::NormalExit);
     EXPECT_EQ(tool.exitCode(), 3) << out.constData();
     EXPECT_EQ(out.count("fermeture du programme demand"), 1) << out.constData();

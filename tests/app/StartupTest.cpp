@@ -4,6 +4,7 @@
 #include "support/FakeClock.h"
 #include "support/FakeHost.h"
 #include "support/SiteBuilder.h"
+#include "support/TraceChecks.h"
 
 #include <QDir>
 #include <QFile>
@@ -38,6 +39,7 @@ protected:
     }
     void prepare(Application& a, FakeHost& h)
     {
+        test::failOnUnexpectedErrors(a.trace(), erreursAttendues);
         a.frmMain().lockFolder = locks.path();
         a.frmMain().Form_Initialize(SuitePath(home.path()) + u'\\', exe);
         QObject::connect(&a.frmMain(), &FrmMain::basesOpened, [this](int base, int first, int last) {
@@ -49,14 +51,8 @@ protected:
         QObject::connect(&a.frmMain(), &FrmMain::processEnded, [this] { ++ended; });
         QObject::connect(&a.frmMain(), &FrmMain::captionChanged, [&h](const QString& c) { h.setCaption(c); });
     }
-    bool logged(Application& a, const QString& text) const
-    {
-        for (const QString& l : a.trace().ListeLog + a.trace().ListeBis)
-            if (l.contains(text))
-                return true;
-        return false;
-    }
 
+    bool erreursAttendues = false;
     QTemporaryDir drives, home, locks;
     SiteBuilder site{drives.path(), home.path()};
     QString exe;
@@ -83,7 +79,7 @@ TEST_F(StartupTest, StartsWithTheInstanceSettingsAndTracesEveryStep)
                              "----- Tools NVX: Init: Bases -----", "FrmMain: Init General: End",
                              "----- Tools NVX: Init: Create Object -----", "----- Tools NVX: Init: Fin -----",
                              "----- Init: Duration: ", "Id Radio: {RADIO-01}"})
-        EXPECT_TRUE(logged(app, QString::fromUtf8(line))) << line;
+        EXPECT_TRUE(test::traced(app.trace(), QString::fromUtf8(line))) << line;
     EXPECT_EQ(app.trace().ListeLog.filter(QStringLiteral("Command Line: '/Instance=3'")).size(), 1);
     ASSERT_FALSE(host.captions.isEmpty());
     EXPECT_TRUE(host.captions.last().startsWith(QStringLiteral("Velmora: Tools NVX - ")));
@@ -97,7 +93,7 @@ TEST_F(StartupTest, BlankCommandLineMeansNoInstance)
 {
     ASSERT_TRUE(app.frmMain().Form_Load(QStringLiteral("  ")));
     EXPECT_EQ(app.config().NoInstance, 0);
-    EXPECT_FALSE(logged(app, QStringLiteral("Command Line:")));
+    EXPECT_FALSE(test::traced(app.trace(), QStringLiteral("Command Line:")));
     EXPECT_TRUE(app.config()
                     .NomFichierSettings({}, QStringLiteral(".Ini"))
                     .endsWith(QStringLiteral("\\VL3_Tools_NVX.Ini")));
@@ -255,8 +251,9 @@ TEST_F(StartupTest, AQuitAskedDuringAJobWaitsForTheJobWhateverAsksIt)
                 closedDuringJob.append(closed.size() > closedBefore ||
                                        a.lifecycle().PbBFermetureApplication());
         };
-        a.frmMain().runRequest(
-            QStringLiteral("<NoStation:1><DateConducteur:20200508><HHDeb:07><HHFin:07>"));
+        QDir().mkpath(site.c(QStringLiteral("VL_XML")));
+        a.settings().TexteDossierXML = QStringLiteral("C:\\VL_XML\\");
+        a.frmMain().runRequest(QStringLiteral("<NoStation:1><DateConducteur:20200508><HHDeb:07><HHFin:07>"));
         h.onPump = nullptr;
         ASSERT_FALSE(closedDuringJob.isEmpty());
         EXPECT_FALSE(closedDuringJob.contains(true)) << "nothing is closed under the running job";

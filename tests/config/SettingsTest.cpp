@@ -53,13 +53,6 @@ protected:
     {
         ASSERT_TRUE(ini.EcritureIni(fichier.isEmpty() ? file() : fichier, section, key, value));
     }
-    // How many lines hold the fragment.
-    qsizetype traced(const QString& fragment) const
-    {
-        const QStringList lines = lignes();
-        return std::count_if(lines.begin(), lines.end(),
-                             [&](const QString& l) { return l.contains(fragment); });
-    }
 
     std::unique_ptr<Settings> settings;
 };

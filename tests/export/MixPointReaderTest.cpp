@@ -95,6 +95,7 @@ TEST_F(MixPointMarkers, TextsReadAsNumbersAndTheLevelAsHundredths)
 
 TEST_F(MixPointMarkers, AFailedReadIsReportedOnceAndCountsAsNoMarker)
 {
+    o.erreursAttendues = true;
     marqueur(id, 1, QStringLiteral("00"), QStringLiteral("170000"), QStringLiteral("5000"));
     marqueur(id, 8, QStringLiteral("00"), QStringLiteral("350"));
     o.fake.impose = [](uint16_t op) -> int16_t { return op == 9 ? 2 : -1; };

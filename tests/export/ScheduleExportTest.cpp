@@ -133,6 +133,7 @@ TEST_F(ExportDayTest, TheLevelTakesTheSystemDecimalSeparator)
 
 TEST_F(ExportDayTest, AMissingFolderIsReportedAndNothingIsWritten)
 {
+    w.o.erreursAttendues = true;
     w.settings.TexteDossierXML = QStringLiteral("C:\\Absent\\");
     EXPECT_TRUE(w.exportHour(7).isEmpty());
     EXPECT_EQ(w.resultat.outcome, HourExport::Outcome::Failed);
@@ -163,6 +164,7 @@ TEST_F(ExportDayTest, AnEmptyHourIsNotWrittenUnlessTheSettingsAskForIt)
 
 TEST_F(ExportDayTest, AFailedWriteLeavesNoFileAtTheFinalName)
 {
+    w.o.erreursAttendues = true;
     // An earlier export of the hour, which must not be taken for this one.
     const QByteArray ancien = w.exportHour(7);
     ASSERT_GT(ancien.size(), 4096);

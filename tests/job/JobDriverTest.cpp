@@ -10,6 +10,8 @@
 #include "support/FakeClock.h"
 #include "support/FakeHost.h"
 #include "support/LinkFixture.h"
+#include "support/RecordingLines.h"
+#include "support/TraceChecks.h"
 #include "system/Systeme.h"
 #include "system/Trace.h"
 
@@ -28,32 +30,6 @@ using nvx::test::FakeClock;
 using nvx::test::FakeHost;
 
 namespace {
-
-// What the job says: its lines without their time, and where they are to be sent back.
-class FakeProgressLines {
-public:
-    void watch(JobDriver& driver)
-    {
-        QObject::connect(&driver, &JobDriver::progressLine,
-                         [this](const QString& l) { lines.append(l.mid(9)); });
-        QObject::connect(&driver, &JobDriver::progressCleared,
-                         [this](const QString& l) { lines.append(l.mid(9)); });
-        QObject::connect(&driver, &JobDriver::replyTargetChanged, [this](const QString& address, qint32 p) {
-            if (address.isEmpty())
-                ++resets;
-            else
-                ++targetsSet;
-            target = address;
-            port = p;
-        });
-    }
-
-    QStringList lines;
-    int resets = 0;
-    int targetsSet = 0;
-    QString target;
-    qint32 port = 0;
-};
 
 QString hourFile(int heure)
 {
@@ -238,6 +214,7 @@ protected:
           driver(trace, clock, host, systeme, lifecycle, exporter, platform)
     {
         lifecycle.setReporter(trace);
+        test::failOnUnexpectedErrors(trace, erreursAttendues);
         lignes.watch(driver);
         test::showProgress(driver, host);
         setDriveRoot(tmp.path());
@@ -247,16 +224,15 @@ protected:
     }
     ~JobDriverTest() override { setDriveRoot({}); }
 
-    QStringList traced() const { return trace.ListeBis + trace.ListeLog; }
-
     QTemporaryDir tmp;
     FakeClock clock{QDateTime(QDate(2020, 5, 7), QTime(9, 30, 15))};
     FakeHost host;
+    bool erreursAttendues = false;
     Identity identity;
     Lifecycle lifecycle;
     Trace trace;
     Systeme systeme;
-    FakeProgressLines lignes;
+    test::RecordingLines lignes;
     FakeExport exporter;
     FakePlatform platform;
     JobDriver driver;
@@ -426,8 +402,7 @@ TEST_F(JobDriverTest, ARecordedAuthenticationFailureGetsOneNewLoginBeforeTheJobG
     EXPECT_EQ(platform.calls, QStringList{QStringLiteral("auth cle secret forced")});
     EXPECT_TRUE(onDisk(hourFile(4)));
     EXPECT_TRUE(onDisk(hourFile(5)));
-    EXPECT_EQ(traced().filter(QStringLiteral("an earlier authentication failed: logging in again")).size(),
-              1);
+    EXPECT_EQ(test::traced(trace, QStringLiteral("an earlier authentication failed: logging in again")), 1);
 
     // The platform accepts the key again: the next job logs in once and sends everything.
     platform.authSucceeds = true;
@@ -603,6 +578,7 @@ TEST_F(JobDriverTest, ImportWithoutUsableAnswerKeepsTheFileAndSkipsTheStatus)
 
 TEST_F(JobDriverTest, FailingStepIsReportedAndTheJobGoesOn)
 {
+    erreursAttendues = true;
     platform.platformStates.fill(0);
     exporter.throwOnHour = 6;
 
@@ -612,7 +588,7 @@ TEST_F(JobDriverTest, FailingStepIsReportedAndTheJobGoesOn)
     EXPECT_EQ(platform.calls.mid(2), (QStringList{FakePlatform::import(5), FakePlatform::setStatus(5),
                                                   FakePlatform::import(7), FakePlatform::setStatus(7)}));
     EXPECT_EQ(lignes.lines.mid(lignes.lines.size() - 2), closing());
-    EXPECT_TRUE(traced().join(u'\n').contains(QStringLiteral("Frm_MainBis:UDPDataArrival_00")));
+    EXPECT_TRUE(test::traced(trace, QStringLiteral("Frm_MainBis:UDPDataArrival_00")));
 }
 
 TEST_F(JobDriverTest, RequestArrivingThroughAPumpDoesNotStartASecondJob)
@@ -631,7 +607,7 @@ TEST_F(JobDriverTest, RequestArrivingThroughAPumpDoesNotStartASecondJob)
     EXPECT_EQ(exporter.hours, QList<int>{5});
     EXPECT_EQ(lignes.lines.count(QStringLiteral("Début du traitement")), 1);
     EXPECT_EQ(driver.requete.HHDeb, 5);
-    EXPECT_TRUE(traced().join(u'\n').contains(QStringLiteral("a job is already running")));
+    EXPECT_TRUE(test::traced(trace, QStringLiteral("a job is already running")));
 
     // Once the job has returned the next request runs normally.
     host.onPump = nullptr;
@@ -657,7 +633,7 @@ TEST_F(JobDriverTest, NothingHappensWhileTheApplicationCloses)
 TEST_F(JobDriverTest, ReplyTargetOnlyWhenTheRequestNamesOne)
 {
     for (const QString& reply : {QString(), QStringLiteral("<ReponseIP:   >")}) {
-        lignes = FakeProgressLines{};
+        lignes = test::RecordingLines{};
         lignes.target = QStringLiteral("stale");
         driver.UDPDataArrival_00(request(1, 1) + reply + QStringLiteral("<ReponsePort:112>"));
         EXPECT_EQ(lignes.resets, 1);

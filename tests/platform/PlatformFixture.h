@@ -6,6 +6,7 @@
 #include "platform/PlatformClient.h"
 #include "support/FakeClock.h"
 #include "support/FakeHost.h"
+#include "support/RecordingLines.h"
 #include "support/RecordingReporter.h"
 #include "system/Systeme.h"
 
@@ -22,25 +23,6 @@
 #include <optional>
 
 namespace nvx::test {
-
-// The progress lines of the platform steps, as whoever runs them passes them on.
-struct RecordingLines {
-    void add(const QString& message)
-    {
-        lines.append(message);
-        if (onLine)
-            onLine();
-    }
-    // Keeps the step's lines and gives its result.
-    bool operator()(const PlatformStep& etape)
-    {
-        for (const QString& l : etape.lines)
-            add(l);
-        return etape.ok;
-    }
-    QStringList lines;
-    std::function<void()> onLine;
-};
 
 // The owners a platform test needs over a temporary folder (answer copies, token store), and the
 // platform simulator in this process on a loopback port of its choosing, reading the test's clock.

@@ -6,9 +6,7 @@
 #include "job/PlatformSession.h"
 #include "job/ScheduleRequest.h"
 #include "support/Owners.h"
-
-#include <QCoreApplication>
-#include <QElapsedTimer>
+#include "support/Wait.h"
 
 #include <functional>
 
@@ -28,19 +26,6 @@ inline void showProgress(JobDriver& driver, FakeHost& host)
                      [&host](const QString& l) { host.addProgressLine(l); });
     QObject::connect(&driver, &JobDriver::progressCleared,
                      [&host](const QString&) { host.clearProgressLines(); });
-}
-
-// Runs the event loop until done() or the time limit (real time) passes.
-inline bool waitFor(const std::function<bool()>& done, int limitMs = 5000)
-{
-    QElapsedTimer t;
-    t.start();
-    while (!done()) {
-        if (t.elapsed() > limitMs)
-            return false;
-        QCoreApplication::processEvents(QEventLoop::AllEvents, 20);
-    }
-    return true;
 }
 
 // Export and platform steps that only record what the job asked of them.

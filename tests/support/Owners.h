@@ -7,11 +7,14 @@
 #include "config/Ini.h"
 #include "support/FakeClock.h"
 #include "support/FakeHost.h"
+#include "support/TraceChecks.h"
 #include "system/Systeme.h"
 #include "system/Trace.h"
 
 #include <QStringList>
 #include <QTemporaryDir>
+
+#include <gtest/gtest.h>
 
 namespace nvx::test {
 
@@ -23,6 +26,7 @@ struct TraceOwners {
     TraceOwners() : trace(clock, host, identity, lifecycle), systeme(trace, clock, host, identity, lifecycle)
     {
         lifecycle.setReporter(trace);
+        failOnUnexpectedErrors(trace, erreursAttendues);
         QObject::connect(&trace, &Trace::incidentAdded,
                          [this](const QString& l) { host.addIncidentLine(l); });
         systeme.shell = [this](const QString& verb, const QString& file, const QString& parameters,
@@ -38,14 +42,10 @@ struct TraceOwners {
     // The lines traced and still held in memory: those from before the settings were loaded, then
     // those waiting for the log file.
     QStringList lignes() const { return trace.ListeBis + trace.ListeLog; }
-    bool traced(const QString& text) const
-    {
-        for (const QString& l : lignes())
-            if (l.contains(text))
-                return true;
-        return false;
-    }
+    qsizetype traced(const QString& fragment) const { return test::traced(trace, fragment); }
 
+    // The test provokes trapped errors on purpose.
+    bool erreursAttendues = false;
     QTemporaryDir drives;
     FakeClock clock;
     FakeHost host;

@@ -227,6 +227,7 @@ TEST_F(TraceLogTest, VanishedLogFolderIsRecreated)
 
 TEST_F(TraceLogTest, UnwritableLogKeepsABoundedListAndReportsOnce)
 {
+    erreursAttendues = true;
     // A regular file where the folder should be: neither creation nor writing can succeed.
     QDir().mkpath(drives.filePath(QStringLiteral("c")));
     QFile blocker(drives.filePath(QStringLiteral("c/Logs")));
@@ -255,6 +256,7 @@ TEST_F(TraceLogTest, UnwritableLogKeepsABoundedListAndReportsOnce)
 
 TEST_F(TraceLogTest, ErrorReportFormatsAndNumberFolding)
 {
+    erreursAttendues = true;
     loadSetup();
     trace.erreur =
         SavedError{qint32(0x80040005u), 12, QStringLiteral("Custom failure"), QStringLiteral("Engine")};
@@ -298,6 +300,7 @@ TEST_F(TraceLogTest, ErrorReportFormatsAndNumberFolding)
 
 TEST_F(TraceLogTest, AutomationDisconnectRestartsTheMachineThroughTheRunner)
 {
+    erreursAttendues = true;
     loadSetup();
     trace.erreur = SavedError{qint32(0x80010108u), 3, QStringLiteral("Automation error"), {}};
     trace.GestionDesErreurs(QStringLiteral("M:P"));
