@@ -1,14 +1,19 @@
 #include "app/Application.h"
 #include "common/NativePath.h"
+#include "common/Win1252.h"
 #include "db/FakeEngine.h"
+#include "link/UdpSocket.h"
 #include "support/FakeClock.h"
 #include "support/FakeHost.h"
 #include "support/SiteBuilder.h"
 #include "support/TraceChecks.h"
+#include "support/Wait.h"
 
 #include <QDir>
 #include <QFile>
+#include <QHostAddress>
 #include <QTemporaryDir>
+#include <QUdpSocket>
 
 #include <gtest/gtest.h>
 
@@ -36,6 +41,12 @@ protected:
         auto engine = std::make_unique<test::FakeEngine>();
         engine->everyFileExists = true;
         return engine;
+    }
+    // The site's settings name no XML folder: a job gets one here.
+    void withXmlFolder(Application& a)
+    {
+        QDir().mkpath(site.c(QStringLiteral("VL_XML")));
+        a.settings().TexteDossierXML = QStringLiteral("C:\\VL_XML\\");
     }
     void prepare(Application& a, FakeHost& h)
     {
@@ -251,8 +262,7 @@ TEST_F(StartupTest, AQuitAskedDuringAJobWaitsForTheJobWhateverAsksIt)
                 closedDuringJob.append(closed.size() > closedBefore ||
                                        a.lifecycle().PbBFermetureApplication());
         };
-        QDir().mkpath(site.c(QStringLiteral("VL_XML")));
-        a.settings().TexteDossierXML = QStringLiteral("C:\\VL_XML\\");
+        withXmlFolder(a);
         a.frmMain().runRequest(QStringLiteral("<NoStation:1><DateConducteur:20200508><HHDeb:07><HHFin:07>"));
         h.onPump = nullptr;
         ASSERT_FALSE(closedDuringJob.isEmpty());
@@ -285,6 +295,49 @@ TEST_F(StartupTest, NewPlatformSettingsReachTheClientAtOnce)
     app.settings().apply(v);
     EXPECT_EQ(app.plateforme().config().URL, QStringLiteral("https://vt.example:8443"));
     EXPECT_EQ(app.plateforme().config().Ftp.Serveur, QStringLiteral("ftp.station"));
+}
+
+TEST_F(StartupTest, TheJobReadsThroughTheRecordEngineChosenBeforeStartUp)
+{
+    ASSERT_TRUE(app.frmMain().Form_Load(QString()));
+    withXmlFolder(app);
+    auto& moteur = dynamic_cast<test::FakeEngine&>(app.moteur());
+    const int lecturesAvant = moteur.dataCalls();
+    app.frmMain().runRequest(QStringLiteral("<NoStation:1><DateConducteur:20200508><HHDeb:07><HHFin:07>"));
+    EXPECT_GT(moteur.dataCalls(), lecturesAvant) << "the hour's rows are read from the chosen engine";
+}
+
+TEST_F(StartupTest, AQuitDuringAJobStartedByADatagramTakesEffectWhenTheJobIsOver)
+{
+    ASSERT_TRUE(app.frmMain().Form_Load(QString()));
+    withXmlFolder(app);
+    SettingsValues v = app.settings().values();
+    v.Reception[0] = {QStringLiteral("127.0.0.1"), QStringLiteral("0"), true};
+    app.settings().apply(v);
+    const quint16 port = app.intake().socket(0).localPort();
+    ASSERT_GT(port, 0);
+
+    bool fermeSousLeJob = false;
+    bool quitDemande = false;
+    host.onPump = [&] {
+        if (!app.driver().enCours())
+            return;
+        if (!quitDemande) {
+            quitDemande = true;
+            app.lifecycle().requestQuit();
+        }
+        fermeSousLeJob = fermeSousLeJob || !closed.isEmpty() || app.lifecycle().PbBFermetureApplication();
+    };
+    QUdpSocket scheduler;
+    scheduler.writeDatagram(
+        toWindows1252(QStringLiteral("<NoStation:1><DateConducteur:20200508><HHDeb:07><HHFin:08>")),
+        QHostAddress::LocalHost, port);
+    ASSERT_TRUE(test::waitFor([&] { return ended == 1; }));
+    host.onPump = nullptr;
+    EXPECT_TRUE(quitDemande) << "the quit came while the job ran";
+    EXPECT_FALSE(fermeSousLeJob) << "nothing is closed under the running job";
+    EXPECT_EQ(closed.size(), 1);
+    EXPECT_EQ(app.lifecycle().state(), Lifecycle::State::Closed);
 }
 
 } // namespace

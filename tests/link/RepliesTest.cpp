@@ -55,9 +55,14 @@ TEST_F(RepliesTest, EveryLineReachesTheSchedulerIncludingClear)
 {
     const quint16 port = listen();
     replies.setTarget(QStringLiteral("127.0.0.2"), port);
+    const qint64 debut = owners.clock.ChronoMilliSec();
+    const int pumpsAvant = owners.host.pumps;
     replies.sendLine(QStringLiteral("14:05:09 Clear"));
     replies.sendLine(QStringLiteral("14:05:09 Réception: Station: Matin"));
     replies.sendLine(QStringLiteral("14:05:09 ") + QString(1500, u'x'));
+    // The scheduler needs 200 ms between two lines; events keep running meanwhile.
+    EXPECT_GE(owners.clock.ChronoMilliSec() - debut, 3 * Replies::kWaitAfterWriteMs);
+    EXPECT_GT(owners.host.pumps - pumpsAvant, 3 * Replies::kWaitAfterWriteMs / 2);
     const QStringList got = received(3);
     ASSERT_EQ(got.size(), 3);
     EXPECT_EQ(got[0], QStringLiteral("14:05:09 Clear"));

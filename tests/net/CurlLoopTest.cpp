@@ -109,3 +109,41 @@ TEST(CurlLoop, EventsRunWhileWaitingAndAnAbandonEndsTheWait)
     EXPECT_EQ(host.pumps, 3);
     EXPECT_TRUE(isUnreachable(r.failure));
 }
+
+// A transfer started from an event that runs during another one's wait (a request arriving
+// while the platform is slow) has its own handle: it completes, and the waiting one goes on.
+TEST(CurlLoop, ATransferStartedDuringAnotherOnesWaitCompletes)
+{
+    QTemporaryDir dir;
+    QFile f(dir.filePath(QStringLiteral("inner.xml")));
+    ASSERT_TRUE(f.open(QIODevice::WriteOnly));
+    f.write("<inner/>");
+    f.close();
+    const QByteArray innerUrl = QUrl::fromLocalFile(f.fileName()).toEncoded();
+    SilentPort silent;
+    ASSERT_GT(silent.port, 0);
+    const QByteArray outerUrl = "http://127.0.0.1:" + QByteArray::number(silent.port) + "/slow";
+
+    FakeHost host;
+    CurlLoop loop(host);
+    QByteArray inner;
+    bool innerStarted = false;
+    bool innerDone = false;
+    host.onPump = [&] {
+        if (innerStarted)
+            return;
+        innerStarted = true;
+        const CurlLoop::Handle h = loop.handle();
+        curl_easy_setopt(h.get(), CURLOPT_URL, innerUrl.constData());
+        EXPECT_TRUE(loop.run(h.get(), &inner).ok());
+        innerDone = true;
+    };
+    // The outer wait ends as soon as the inner transfer is over.
+    loop.abandon = [&] { return innerDone; };
+    const CurlLoop::Handle outer = loop.handle();
+    curl_easy_setopt(outer.get(), CURLOPT_URL, outerUrl.constData());
+    QByteArray body;
+    const TransferResult r = loop.run(outer.get(), &body);
+    EXPECT_EQ(inner, QByteArray("<inner/>"));
+    EXPECT_EQ(r.failure, TransferFailure::Abandoned);
+}
