@@ -13,6 +13,7 @@
 #include <netinet/in.h>
 #include <sys/socket.h>
 #include <unistd.h>
+#include <utility>
 
 namespace nvx {
 
@@ -203,6 +204,8 @@ int UdpSocket::Read(QString& buffer, int maxLength)
     // Reading zero bytes would consume a waiting datagram and lose it.
     if (maxLength <= 0)
         return fail(kErrInvalidArgument, systemText(EINVAL));
+    if (const int code = std::exchange(nextReadFailure_, 0); code != 0)
+        return fail(code);
 
     // One byte per character in Windows-1252: a buffer of maxLength bytes takes the first
     // maxLength characters of the datagram, and the system drops the rest of that datagram

@@ -41,6 +41,10 @@ public:
     // waits, -1 on error. The peer of a datagram or a failed read is left in
     // remoteHostAddress / remotePort.
     int Read(QString& buffer, int maxLength = kMaxRead);
+    // The next read fails with this code, as the system gives it only in rare conditions (a
+    // reset reported on a receiving socket, a read that would block): how the link recovers
+    // from them is tested through this.
+    void failNextRead(int code) { nextReadFailure_ = code; }
     // Sends text to the connected peer; -1 on error.
     int Write(const QString& data, int length);
     int Bind(const QString& address, qint64 port, int protocol = kProtocolUdp);
@@ -65,6 +69,7 @@ private:
     int fd_ = -1;
     bool blocking_ = true;
     int lastError_ = 0;
+    int nextReadFailure_ = 0;
     QString lastErrorText_;
     int receiveBuffer_ = 0;
     QSocketNotifier* notifier_ = nullptr;

@@ -177,4 +177,28 @@ TEST_F(RequestIntakeTest, NewNetworkSettingsRebindOnlyTheEndpointsTheyChange)
     EXPECT_NE(intake.socket(1).handle(), -1);
 }
 
+TEST_F(RequestIntakeTest, AResetOrAWouldBlockReadReopensTheEndpointAndTheWouldBlockSendsAMail)
+{
+    const quint16 port = switchOn();
+    intake.socket(0).failNextRead(10054);
+    send(port, request(1));
+    ASSERT_TRUE(waitFor([&] { return owners.traced(QStringLiteral("There is no server running")) > 0; }));
+    EXPECT_EQ(intake.socket(0).handle(), -1) << "a reset closes the endpoint";
+
+    owners.settings.setReceptionActif(0, false);
+    const quint16 again = switchOn();
+    QStringList mails;
+    intake.envoiMail = [&](const QString& to, const QString& text, const QString&) {
+        mails << to + u'|' + text;
+    };
+    owners.settings.TexteEmailsAdresses = QStringLiteral("regie@radio.fr");
+    intake.socket(0).failNextRead(10035);
+    send(again, request(2));
+    ASSERT_TRUE(waitFor([&] { return !mails.isEmpty(); }));
+    EXPECT_EQ(mails, QStringList{QStringLiteral(
+                         "regie@radio.fr|Re-Init SocketWrenchUDPIn due to swErrorOperationWouldBlock")});
+    EXPECT_NE(intake.socket(0).handle(), -1) << "a would-block read reopens the endpoint at once";
+    EXPECT_EQ(owners.traced(QStringLiteral("UDP: SocketWrenchUDPIn.Disconnect: True")), 2);
+}
+
 } // namespace
