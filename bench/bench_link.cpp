@@ -30,6 +30,7 @@ void BM_BurstWhileAJobRuns(benchmark::State& state)
     for (auto _ : state) {
         LinkOwners owners;
         RecordingExport exporter;
+        exporter.stations = burst + 1; // a database with one station per request
         RecordingPlatform platform;
         JobDriver driver(owners.trace, owners.clock, owners.host, owners.systeme, owners.lifecycle, exporter,
                          platform);
@@ -43,7 +44,7 @@ void BM_BurstWhileAJobRuns(benchmark::State& state)
         QUdpSocket sender;
         const auto request = [](int n) {
             return toWindows1252(
-                QStringLiteral("<NoStation:%1><DateConducteur:20201208><HHDeb:07><HHFin:07>").arg(n));
+                QStringLiteral("<NoStation:%1><DateConducteur:20201208><HHDeb:07><HHFin:07>").arg(n + 1));
         };
         exporter.during = [&] {
             if (exporter.calls.size() != 1)
@@ -56,7 +57,7 @@ void BM_BurstWhileAJobRuns(benchmark::State& state)
         waitFor([&] { return exporter.calls.size() >= burst + 1; }, 60000);
         lost += burst + 1 - exporter.calls.size();
         for (int i = 0; i < exporter.calls.size(); ++i)
-            if (!exporter.calls[i].startsWith(QString::number(i) + u'|'))
+            if (!exporter.calls[i].startsWith(QString::number(i + 1) + u'|'))
                 ++outOfOrder;
     }
     state.counters["lost"] = double(lost);

@@ -35,9 +35,10 @@ struct RecordingExport final : HourExporter {
         calls.append(QString::number(r.NoStation) + u'|' + r.DateConducteur + u'|' + QString::number(heure));
         if (during)
             during();
-        return {};
+        return {HourExport::Outcome::Empty, {}, {}};
     }
-    int stationCount() const override { return 20; }
+    int stationCount() const override { return stations; }
+    int stations = 20;
     QStringList calls;
     std::function<void()> during;
 };
