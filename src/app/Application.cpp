@@ -45,7 +45,6 @@ PlatformConfig Application::configPlateforme() const
     const ServeurFtp& ftp = settings_.ServeursFtp[0];
     c.Ftp = PlatformFtpAccount{ftp.Serveur, ftp.NoPort,    ftp.User,      ftp.PW,   ftp.Cnx,
                                ftp.Dossier, ftp.SecureSSL, ftp.SecureSSH, ftp.Retry};
-    c.TitreFenetre = frmMain_.caption(true);
     return c;
 }
 

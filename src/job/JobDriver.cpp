@@ -131,14 +131,14 @@ void JobDriver::UDPDataArrival_00(const QString& texte)
     hoursNotCreated_.reset();
     NomFichierXMLHeure.fill(QString());
     emit jobStarted(texte);
-    executer(texte);
+    run(texte);
     resultat_.authFailure = authenticationFailed();
     emit jobFinished(resultat_);
 }
 
-void JobDriver::executer(const QString& texte)
+void JobDriver::run(const QString& texte)
 {
-    recevoir(texte);
+    receive(texte);
     const QDate date = requete.dateConducteur();
 
     message(QStringLiteral("Clear"));
@@ -167,7 +167,7 @@ void JobDriver::executer(const QString& texte)
     trap(reporter_, origine(), [&] { reporter_.flush(); });
 }
 
-void JobDriver::recevoir(const QString& texte)
+void JobDriver::receive(const QString& texte)
 {
     // The request is emptied first so that a failed parse never runs the previous one.
     trap(reporter_, origine(), [&] {

@@ -74,9 +74,9 @@ signals:
     void jobFinished(const nvx::JobResult& resultat);
 
 private:
-    void executer(const QString& texte);
+    void run(const QString& texte);
     // Intake: clears the window, names the reply target, parses the request.
-    void recevoir(const QString& texte);
+    void receive(const QString& texte);
     // The hour files, then the platform steps.
     void createAndSend(const QDate& date);
     // The request's station is one of the database's (and the request is valid).

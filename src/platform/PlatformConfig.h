@@ -31,8 +31,6 @@ struct PlatformConfig {
     // answers stay in memory only.
     bool ConserverReponses = false;
     PlatformFtpAccount Ftp;
-    // Title of the "Non connecté" warning of the connect command.
-    QString TitreFenetre = QStringLiteral("Tools NVX");
 };
 
 } // namespace nvx
