@@ -340,4 +340,22 @@ TEST_F(StartupTest, AQuitDuringAJobStartedByADatagramTakesEffectWhenTheJobIsOver
     EXPECT_EQ(app.lifecycle().state(), Lifecycle::State::Closed);
 }
 
+TEST_F(StartupTest, ConnectAndTestCommandsSayHowTheyEnded)
+{
+    ASSERT_TRUE(app.frmMain().Form_Load(QString()));
+    host.boxes.clear();
+    // The test site names no platform: the connect cannot succeed.
+    app.frmMain().CommandConnecter_Click();
+    ASSERT_EQ(host.boxes.size(), 1);
+    EXPECT_EQ(host.boxes[0].text, QStringLiteral("Non connecté"));
+    EXPECT_EQ(host.boxes[0].title, app.frmMain().caption(true));
+
+    withXmlFolder(app);
+    app.frmMain().CommandTest_Click();
+    ASSERT_EQ(host.boxes.size(), 2);
+    EXPECT_EQ(host.boxes[1].text, QStringLiteral("Terminé"));
+    EXPECT_EQ(app.driver().requete.HHFin, 11) << "the sample request asks for the morning";
+    EXPECT_EQ(app.driver().requete.ReponsePort, 112);
+}
+
 } // namespace
