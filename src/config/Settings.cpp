@@ -171,8 +171,9 @@ bool SettingsValues::sameGeneral(const SettingsValues& autre) const
     return TexteDossierConvertSons == autre.TexteDossierConvertSons &&
            TexteDossierXML == autre.TexteDossierXML && EnvoyerHeuresVides == autre.EnvoyerHeuresVides &&
            TexteEmailsAdresses == autre.TexteEmailsAdresses && CheckEmail == autre.CheckEmail &&
-           NbZones == autre.NbZones && TexteLogNbMaxlignes == autre.TexteLogNbMaxlignes &&
-           Plateforme == autre.Plateforme && EmailSmtp == autre.EmailSmtp;
+           Alertes == autre.Alertes && NbZones == autre.NbZones &&
+           TexteLogNbMaxlignes == autre.TexteLogNbMaxlignes && Plateforme == autre.Plateforme &&
+           EmailSmtp == autre.EmailSmtp;
 }
 
 void Settings::apply(const SettingsValues& nouvelles)

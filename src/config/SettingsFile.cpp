@@ -109,6 +109,9 @@ void Settings::InitSettings()
         for (int i = 0; i < kEmails; ++i)
             CheckEmail[i] = lire(QStringLiteral("Email"), QStringLiteral("Check_") + QString::number(i),
                                  QStringLiteral("0")) != QStringLiteral("0");
+        Alertes = numericSwitch(
+            lire(QStringLiteral("Email"), QStringLiteral("Alertes"),
+                 TexteEmailsAdresses.trimmed().isEmpty() ? QStringLiteral("0") : QStringLiteral("1")));
 
         Plateforme.URL = lire(kPlateforme, QStringLiteral("URL"));
         Plateforme.Cle = lire(kPlateforme, QStringLiteral("Cle"));
@@ -134,6 +137,7 @@ void Settings::InitSettings()
         EmailSmtp.CopiePartenaire = lire(kSmtp, QStringLiteral("CopiePartenaire"));
         EmailSmtp.NoClient = lire(kSmtp, QStringLiteral("NoClient"));
         EmailSmtp.OptionsBase = lire(kSmtp, QStringLiteral("OptionsBase"));
+        EmailSmtp.Certificat = lire(kSmtp, QStringLiteral("Certificat"));
     });
     generalModified = false;
 }
@@ -207,6 +211,7 @@ bool Settings::writeGeneral()
     for (int i = 0; i < kEmails; ++i)
         ok &= ecrire(QStringLiteral("Email"), QStringLiteral("Check_") + QString::number(i),
                      bit(CheckEmail[i]));
+    ok &= ecrire(QStringLiteral("Email"), QStringLiteral("Alertes"), bit(Alertes));
 
     ok &= ecrire(kPlateforme, QStringLiteral("URL"), Plateforme.URL);
     ok &= ecrire(kPlateforme, QStringLiteral("Cle"), Plateforme.Cle);
@@ -226,6 +231,7 @@ bool Settings::writeGeneral()
     ok &= ecrire(kSmtp, QStringLiteral("CopiePartenaire"), EmailSmtp.CopiePartenaire);
     ok &= ecrire(kSmtp, QStringLiteral("NoClient"), EmailSmtp.NoClient);
     ok &= ecrire(kSmtp, QStringLiteral("OptionsBase"), EmailSmtp.OptionsBase);
+    ok &= ecrire(kSmtp, QStringLiteral("Certificat"), EmailSmtp.Certificat);
     return ok;
 }
 

@@ -60,6 +60,8 @@ struct ParametresSmtp {
     QString CopiePartenaire;
     QString NoClient;
     QString OptionsBase;
+    // Authorities trusted for the server's certificate (a PEM file); empty: the system's.
+    QString Certificat;
     bool operator==(const ParametresSmtp&) const = default;
 };
 
@@ -80,6 +82,8 @@ struct SettingsValues {
     bool EnvoyerHeuresVides = false;
     QString TexteEmailsAdresses;
     std::array<bool, kEmails> CheckEmail{};
+    // A mail to the recipients when a job leaves hours unsent, and one when they go through.
+    bool Alertes = false;
     int NbZones = 1;
     QString TexteLogNbMaxlignes = QStringLiteral("200");
     ParametresPlateforme Plateforme;
