@@ -84,6 +84,8 @@ bool JobDriver::runStep(const std::function<PlatformStep()>& etape)
     trap(reporter_, origine(), [&] { fait = etape(); });
     for (const QString& ligne : fait.lines)
         message(ligne);
+    if (!fait.ok && !fait.lines.isEmpty())
+        resultat_.derniereErreur = fait.lines.constLast();
     return fait.ok;
 }
 
@@ -133,13 +135,43 @@ void JobDriver::UDPDataArrival_00(const QString& texte)
     emit jobStarted(texte);
     run(texte);
     resultat_.authFailure = authenticationFailed();
+    markWaitingHours();
     emit jobFinished(resultat_);
+}
+
+void JobDriver::failure(const QString& texte)
+{
+    resultat_.derniereErreur = texte;
+    message(texte);
+}
+
+void JobDriver::hourNotSent(int heure, const QString& texte)
+{
+    ++resultat_.hoursNotSent;
+    resultat_.heuresNonEnvoyees.set(std::size_t(heure));
+    if (!texte.isEmpty())
+        failure(texte);
+}
+
+void JobDriver::markWaitingHours()
+{
+    if (!resultat_.requestValid || lifecycle_.quitRequested())
+        return;
+    if (resultat_.statesReceived && !resultat_.authFailure && !injoignable())
+        return;
+    for (int heure = requete.HHDeb; heure <= requete.HHFin; ++heure)
+        if (!NomFichierXMLHeure.at(std::size_t(heure)).isEmpty())
+            resultat_.heuresNonEnvoyees.set(std::size_t(heure));
+    if (resultat_.authFailure)
+        resultat_.derniereErreur = QStringLiteral("!!!!! Problème d'authentification !!!!!");
 }
 
 void JobDriver::run(const QString& texte)
 {
     receive(texte);
     const QDate date = requete.dateConducteur();
+    resultat_.station = requete.NoStation;
+    resultat_.jour = date;
 
     message(QStringLiteral("Clear"));
     message(QString(19, u'='));
@@ -156,9 +188,9 @@ void JobDriver::run(const QString& texte)
     // every read and request: without a real date and a station of the database nothing can be
     // written or sent (station 0 or a station the database lacks would send empty hours).
     if (!date.isValid())
-        message(QStringLiteral("Requête invalide: DateConducteur '") + requete.DateConducteur + u'\'');
+        failure(QStringLiteral("Requête invalide: DateConducteur '") + requete.DateConducteur + u'\'');
     else if (!stationKnown())
-        message(QStringLiteral("Requête invalide: NoStation '") + requete.NoStationTexte + u'\'');
+        failure(QStringLiteral("Requête invalide: NoStation '") + requete.NoStationTexte + u'\'');
     else
         createAndSend(date);
     message(QStringLiteral("Fin du traitement"));
@@ -256,12 +288,12 @@ void JobDriver::createHour(int heure)
     }
     // Nothing of this hour goes to the platform: the scheduler's operator is told why.
     hoursNotCreated_.set(std::size_t(heure));
-    ++resultat_.hoursNotSent;
     if (fait.outcome == HourExport::Outcome::Empty)
-        message(QStringLiteral("Conducteur de ") + n2(heure) + QStringLiteral("H vide: non envoyé"));
+        hourNotSent(heure,
+                    QStringLiteral("Conducteur de ") + n2(heure) + QStringLiteral("H vide: non envoyé"));
     else
-        message(QStringLiteral("Création du XML de ") + n2(heure) + QStringLiteral("H impossible: ") +
-                fait.raison);
+        hourNotSent(heure, QStringLiteral("Création du XML de ") + n2(heure) +
+                               QStringLiteral("H impossible: ") + fait.raison);
 }
 
 bool JobDriver::authenticationFailed()
@@ -305,20 +337,19 @@ void JobDriver::transferHour(int heure, const QDate& date)
         // A requested hour the platform would take but whose file is gone (the export has already
         // counted the hours it could not write).
         if (heure >= requete.HHDeb && heure <= requete.HHFin && !hoursNotCreated_.test(std::size_t(heure)))
-            ++resultat_.hoursNotSent;
+            hourNotSent(heure);
         return;
     }
 
     const QString prefixe = QStringLiteral("Transfert du conducteur de ") + n2(heure);
     // The program is closing: the hour waits for a later job, said once for all at the end.
     if (lifecycle_.quitRequested()) {
-        ++resultat_.hoursNotSent;
+        hourNotSent(heure);
         return;
     }
     // The platform stopped answering earlier in this job: the hour waits for a later one.
     if (injoignable()) {
-        ++resultat_.hoursNotSent;
-        message(prefixe + QStringLiteral("H: non envoyé"));
+        hourNotSent(heure, prefixe + QStringLiteral("H: non envoyé"));
         return;
     }
     message(prefixe + QStringLiteral("H: Début"));
@@ -329,10 +360,9 @@ void JobDriver::transferHour(int heure, const QDate& date)
     // An hour whose import got no usable answer keeps its file for a later job, and the
     // scheduler is told so.
     if (platform_.PbBErreurAuthentification() || !importe) {
-        ++resultat_.hoursNotSent;
         // A quit that abandoned the import is said once for every hour kept, at the end.
-        if (!lifecycle_.quitRequested())
-            message(prefixe + QStringLiteral("H: non envoyé"));
+        hourNotSent(heure,
+                    lifecycle_.quitRequested() ? QString() : prefixe + QStringLiteral("H: non envoyé"));
         return;
     }
 
@@ -342,10 +372,10 @@ void JobDriver::transferHour(int heure, const QDate& date)
     // Imported but not marked as sent: the platform does not count the hour as delivered, so
     // the file stays for a later job to send and mark it.
     if (!marque) {
-        ++resultat_.hoursNotSent;
-        message(prefixe + QStringLiteral("H: statut non mis à jour"));
+        hourNotSent(heure, prefixe + QStringLiteral("H: statut non mis à jour"));
         return;
     }
+    resultat_.heuresEnvoyees.set(std::size_t(heure));
     if (systeme_.File_Exist(fichier, appelant())) {
         systeme_.File_Delete(fichier, appelant());
         NomFichierXMLHeure.at(std::size_t(heure)).clear();

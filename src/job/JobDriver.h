@@ -2,6 +2,7 @@
 
 #include "job/ScheduleRequest.h"
 
+#include <QDate>
 #include <QObject>
 #include <QString>
 
@@ -24,10 +25,18 @@ struct PlatformStep;
 
 // What came of one job.
 struct JobResult {
-    bool requestValid = false; // the request named a real date and a station of the database
-    bool statesReceived = false;  // the platform gave the hour states
-    int hoursNotSent = 0;  // hours the platform could have taken but did not get
+    bool requestValid = false;   // the request named a real date and a station of the database
+    bool statesReceived = false; // the platform gave the hour states
+    int hoursNotSent = 0;        // hours the platform could have taken but did not get
     bool authFailure = false;
+    int station = 0;
+    QDate jour;
+    std::bitset<24> heuresEnvoyees;
+    // Requested hours that did not go through: not written, refused, or left waiting because the
+    // platform did not answer or refused the login.
+    std::bitset<24> heuresNonEnvoyees;
+    // The last line that said why something failed, without its time.
+    QString derniereErreur;
 };
 
 // Runs one scheduler request from start to end. The path of a request:
@@ -98,6 +107,11 @@ private:
     // Runs a step under the job's trap and passes its lines on.
     bool runStep(const std::function<PlatformStep()>& etape);
     void message(const QString& texte);
+    // An hour that did not go through: counted, and its line said and kept as the last failure.
+    void hourNotSent(int heure, const QString& texte = {});
+    void failure(const QString& texte);
+    // Requested hours whose files wait because the platform did not answer or refused the login.
+    void markWaitingHours();
     // Sends one hour's file when the platform allows it, then marks the hour and removes the file.
     void transferHour(int heure, const QDate& date);
 

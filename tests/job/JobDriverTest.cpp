@@ -443,6 +443,12 @@ TEST_F(JobDriverTest, AnUnreachablePlatformIsAskedNothingMoreInThatJob)
     EXPECT_EQ(driver.result().hoursNotSent, 2);
     for (int h : {5, 6})
         EXPECT_TRUE(onDisk(hourFile(h))) << h;
+    // What an alert names: the station, the day, the hours and the last failure line.
+    EXPECT_EQ(driver.result().station, 1);
+    EXPECT_EQ(driver.result().jour, QDate(2020, 5, 8));
+    EXPECT_EQ(driver.result().heuresEnvoyees, std::bitset<24>(1u << 4));
+    EXPECT_EQ(driver.result().heuresNonEnvoyees, std::bitset<24>((1u << 5) | (1u << 6)));
+    EXPECT_EQ(driver.result().derniereErreur, notSent(6));
 
     // Found unreachable by the hour-status query: no FTP account, no transfer.
     platform.calls.clear();
@@ -452,6 +458,9 @@ TEST_F(JobDriverTest, AnUnreachablePlatformIsAskedNothingMoreInThatJob)
     EXPECT_EQ(platform.calls, QStringList{QStringLiteral("status 1 20200508 4-6")});
     EXPECT_FALSE(lignes.lines.contains(QStringLiteral("Infos FTP des sons")));
     EXPECT_FALSE(driver.result().statesReceived);
+    // Every requested hour waits for the platform, and none was said "non envoyé".
+    EXPECT_EQ(driver.result().heuresNonEnvoyees, std::bitset<24>(0x70));
+    EXPECT_TRUE(driver.result().heuresEnvoyees.none());
 }
 
 TEST_F(JobDriverTest, AQuitDuringTheTransferKeepsTheRestWithOneLine)
