@@ -85,7 +85,13 @@ def main():
 
     temp = tempfile.TemporaryDirectory()
     base = TLS_FTPHandler if args.tls else FTPHandler
-    attributes = {"authorizer": authorizer, "abstracted_fs": OctalModeFS, "proto_cmds": dict(base.proto_cmds)}
+    # A refused login is answered at once rather than after the stock three seconds.
+    attributes = {
+        "authorizer": authorizer,
+        "abstracted_fs": OctalModeFS,
+        "auth_failed_timeout": 0,
+        "proto_cmds": dict(base.proto_cmds),
+    }
     if args.tls:
         attributes["certfile"] = make_certificate(temp.name)
         attributes["dtp_handler"] = HandshakeFirstDTPHandler
