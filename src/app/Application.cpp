@@ -1,5 +1,7 @@
 #include "app/Application.h"
 
+#include "common/TextHelpers.h"
+
 namespace nvx {
 
 Application::Application(Host& host, Clock& clock, std::unique_ptr<BtrieveEngine> moteur)
@@ -13,7 +15,8 @@ Application::Application(Host& host, Clock& clock, std::unique_ptr<BtrieveEngine
       replies_(trace_, clock, host, settings_), intake_(trace_, host, settings_, lifecycle_),
       heures_(exporteur_), session_(plateforme_),
       driver_(trace_, clock, host, systeme_, lifecycle_, heures_, session_), frmMain_(*this, host, clock),
-      frmSetup_(settings_, replies_, systeme_, host, trace_)
+      frmSetup_(settings_, replies_, systeme_, host, trace_), ftp_(host),
+      frmSetupFtp_(ftp_, host, lifecycle_, trace_, [this] { return frmMain_.caption(true); })
 {
     lifecycle_.setReporter(trace_);
     trace_.attach(systeme_);
@@ -23,6 +26,29 @@ Application::Application(Host& host, Clock& clock, std::unique_ptr<BtrieveEngine
         if (groupes & (Settings::Group::General | Settings::Group::Ftp))
             plateforme_.setConfig(configPlateforme());
     });
+    wireFtpTester();
+}
+
+void Application::wireFtpTester()
+{
+    ftp_.abandon = [this] { return lifecycle_.PbBFermetureApplication(); };
+    QObject::connect(&frmSetup_, &FrmSetup::ftpTestRequested, &frmSetupFtp_,
+                     [this](int index, const ServeurFtp& f) {
+                         frmSetupFtp_.TesterCnx(f.Serveur, long(vbVal(f.NoPort)), f.User, f.PW, f.Dossier,
+                                                qint16(index), f.SecureSSL, f.SecureSSH);
+                     });
+    // "Récupérer" edits the row as the settings window would, so the FTP group is marked modified.
+    QObject::connect(&frmSetupFtp_, &FrmSetupFTP::recuperationRequested, &settings_,
+                     [this](int index, const RecoveredFtpFields& champs) {
+                         settings_.editFtp([&](Settings& s) {
+                             ServeurFtp& ligne = s.ServeursFtp[size_t(index)];
+                             ligne.Serveur = champs.serveur;
+                             ligne.NoPort = champs.port;
+                             ligne.User = champs.user;
+                             ligne.PW = champs.password;
+                             ligne.Dossier = champs.dossier;
+                         });
+                     });
 }
 
 Application::~Application() = default;

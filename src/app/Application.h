@@ -2,6 +2,7 @@
 
 #include "app/FrmMain.h"
 #include "app/FrmSetup.h"
+#include "app/FrmSetupFTP.h"
 #include "app/UserRights.h"
 #include "common/Identity.h"
 #include "common/Lifecycle.h"
@@ -42,7 +43,6 @@ public:
 
     // The platform client's view of the settings.
     PlatformConfig configPlateforme() const;
-
     Identity& identity() { return identity_; }
     Lifecycle& lifecycle() { return lifecycle_; }
     Trace& trace() { return trace_; }
@@ -60,8 +60,11 @@ public:
     JobDriver& driver() { return driver_; }
     FrmMain& frmMain() { return frmMain_; }
     FrmSetup& frmSetup() { return frmSetup_; }
+    FrmSetupFTP& frmSetupFtp() { return frmSetupFtp_; }
 
 private:
+    void wireFtpTester();
+
     Identity identity_;
     Lifecycle lifecycle_;
     Trace trace_;
@@ -81,6 +84,8 @@ private:
     JobDriver driver_;
     FrmMain frmMain_;
     FrmSetup frmSetup_;
+    FtpClient ftp_;
+    FrmSetupFTP frmSetupFtp_;
 };
 
 } // namespace nvx

@@ -1,5 +1,7 @@
 #include "app/CommandLine.h"
 
+#include "config/SettingsValues.h"
+
 #include <QStringList>
 
 namespace nvx {
@@ -71,6 +73,17 @@ OptionsProgramme analyseOptions(const QStringList& arguments)
             else if (o.erreur.isEmpty())
                 o.erreur = a + QStringLiteral(" needs a value");
         };
+        const auto ftpRow = [&](const QString& option) {
+            QString texte;
+            value(texte);
+            bool ok = false;
+            const int n = texte.toInt(&ok);
+            if (ok && n >= 0 && n < SettingsValues::kServeursFtp)
+                o.testFtp = n;
+            else if (o.erreur.isEmpty())
+                o.erreur = option + QStringLiteral(" needs an FTP account number from 0 to ") +
+                           QString::number(SettingsValues::kServeursFtp - 1);
+        };
         if (a == u"--headless")
             o.headless = true;
         else if (a == u"--help" || a == u"-h")
@@ -85,6 +98,10 @@ OptionsProgramme analyseOptions(const QStringList& arguments)
             value(o.btrieveLibrary);
         else if (a == u"--job")
             value(o.job);
+        else if (a == u"--test-mail")
+            o.testMail = true;
+        else if (a == u"--test-ftp")
+            ftpRow(a);
         else if (a.startsWith(u"--") && o.erreur.isEmpty())
             // The suite's own switches are written /Name=value; a "--" word is ours, and a
             // mistyped one must not start the program with a default it did not ask for.

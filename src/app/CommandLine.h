@@ -26,6 +26,8 @@ struct OptionsProgramme {
     QString driveRoot;       // --drive-root DIR
     QString btrieveLibrary;  // --btrieve-library PATH: the vendor's record engine
     QString job;             // --job "<request text>": run this request, then quit
+    bool testMail = false;   // --test-mail: the settings' test mail, then quit
+    int testFtp = -1;        // --test-ftp N: list FTP account N of the settings, then quit
     QString erreur;          // the first option that lacks its value or is unknown, said in full
     QString LigneDeCommande; // what remains: the system's switches
 };

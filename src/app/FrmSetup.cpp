@@ -82,7 +82,7 @@ void FrmSetup::CommandEmailTest_Click()
 void FrmSetup::CommandFTPTester_Click(int index)
 {
     if (index >= 0 && index < Settings::kServeursFtp)
-        emit ftpTestRequested(settings_.ServeursFtp[size_t(index)]);
+        emit ftpTestRequested(index, settings_.ServeursFtp[size_t(index)]);
 }
 
 void FrmSetup::BtnUDPSend_Click(int index)

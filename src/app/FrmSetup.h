@@ -44,7 +44,7 @@ public:
 signals:
     void hideRequested();
     void mailTestRequested(const QString& destinataires, const QString& texte);
-    void ftpTestRequested(const nvx::ServeurFtp& serveur);
+    void ftpTestRequested(int index, const nvx::ServeurFtp& serveur);
 
 private:
     QString origine(const char16_t* procedure) const;

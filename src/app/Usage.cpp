@@ -20,6 +20,11 @@ QString usageText()
         "                     embedded engine (default: $VL3_BTRIEVE_LIBRARY, else embedded)\n"
         "  --job TEXT         start, run this scheduler request (\"<NoStation:1><HHDeb:07>...\"),\n"
         "                     then shut down\n"
+        "  --test-mail        start, send the test mail to the configured recipients, then\n"
+        "                     shut down (exit 0 when the mail server accepted it)\n"
+        "  --test-ftp N       start, connect with FTP account N (0..19) of the settings, list\n"
+        "                     its folder (permissions, size, date, owner, group, name), then\n"
+        "                     shut down (exit 0 when connected and listed)\n"
         "  --version          print the version (year.MMDD.HHMM) and exit\n"
         "  --help             print this help and exit\n"
         "\n"
@@ -33,7 +38,8 @@ QString usageText()
         "  0  quit asked (SIGINT, SIGTERM, SIGHUP); with --job: every hour the platform could\n"
         "     take was sent\n"
         "  1  the start-up stopped (another copy runs, the site or its data folder is missing,\n"
-        "     the only reception endpoint cannot listen, the user is refused)\n"
+        "     the only reception endpoint cannot listen, the user is refused); with\n"
+        "     --test-mail or --test-ftp: the test failed (the reason on stderr)\n"
         "  2  a usage error; with --job: the job ended with the authentication problem\n"
         "  3  with --job: the request was refused, or some hour was not written or not sent\n");
 }

@@ -1,5 +1,6 @@
 #include "app/Application.h"
 #include "app/CommandLine.h"
+#include "app/HeadlessChecks.h"
 #include "app/HeadlessHost.h"
 #include "app/SignalWatcher.h"
 #include "app/Usage.h"
@@ -83,8 +84,10 @@ int main(int argc, char** argv)
     if (application.lifecycle().state() == nvx::Lifecycle::State::Closed)
         return 0;
 
-    if (!options.job.isEmpty()) {
-        const int resultat = frmMain.runRequest(options.job);
+    if (!options.job.isEmpty() || options.testFtp >= 0) {
+        const int resultat = !options.job.isEmpty()
+                                 ? frmMain.runRequest(options.job)
+                                 : nvx::runFtpCheck(application, options.testFtp, out, err);
         application.lifecycle().requestQuit();
         return resultat;
     }

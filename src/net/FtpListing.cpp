@@ -24,11 +24,12 @@ quint32 bitsDe(QStringView rwx)
     return flags;
 }
 
-// Unix mode in octal ("0755") as the tester's bits.
+// Unix mode in octal ("0755", or "0o755" as some servers write it) as the tester's bits.
 quint32 bitsOctal(const QString& mode)
 {
     bool ok = false;
-    const uint v = mode.toUInt(&ok, 8);
+    const QString chiffres = mode.startsWith(QStringLiteral("0o"), Qt::CaseInsensitive) ? mode.mid(2) : mode;
+    const uint v = chiffres.toUInt(&ok, 8);
     if (!ok)
         return 0;
     quint32 flags = 0;
@@ -52,7 +53,10 @@ QString dateMlsd(const QString& valeur)
 std::optional<FtpEntry> ligneUnix(const QString& line)
 {
     static const QRegularExpression forme(QStringLiteral(
-        R"(^([-dlcbps])([-rwxsStT]{9})[+@.]?\s+\d+\s+(\S+)\s+(\S+)\s+(\d+)\s+(\w{3}\s+\d{1,2}\s+(?:\d{1,2}:\d{2}|\d{4}))\s(.+)$)"));
+        R"(^([-dlcbps])([-rwxsStT]{9})[+@.]?\s+\d+\s+(\S+)\s+(\S+)\s+(\d+)\s+)"
+        // The month first ("Feb 20 09:30"), or the day first ("20 Feb 09:30") as some servers write it.
+        R"(([A-Za-z]{3}\s+\d{1,2}\s+(?:\d{1,2}:\d{2}|\d{4})|\d{1,2}\s+[A-Za-z]{3}\s+(?:\d{1,2}:\d{2}|\d{4})))"
+        R"(\s(.+)$)"));
     const QRegularExpressionMatch m = forme.match(line);
     if (!m.hasMatch())
         return std::nullopt;

@@ -108,11 +108,11 @@ TEST_F(FrmSetupTest, TheTestSendOfARowNeedsItsTextAndTheFtpButtonHandsItsRowOn)
 
     QStringList serveurs;
     QObject::connect(&frmSetup, &FrmSetup::ftpTestRequested,
-                     [&](const ServeurFtp& f) { serveurs << f.Serveur; });
+                     [&](int index, const ServeurFtp& f) { serveurs << QString::number(index) + f.Serveur; });
     settings->ServeursFtp[2].Serveur = u"ftp.x"_s;
     frmSetup.CommandFTPTester_Click(2);
     frmSetup.CommandFTPTester_Click(20);
-    EXPECT_EQ(serveurs, QStringList{u"ftp.x"_s});
+    EXPECT_EQ(serveurs, QStringList{u"2ftp.x"_s});
 }
 
 } // namespace

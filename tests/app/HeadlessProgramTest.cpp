@@ -1,3 +1,4 @@
+#include "support/PythonPeer.h"
 #include "support/SiteBuilder.h"
 
 #include <QDate>
@@ -291,6 +292,58 @@ TEST_F(HeadlessProgramTest, JobOptionRunsOneRequestAndQuits)
     EXPECT_TRUE(out.contains(QStringLiteral("Fin du traitement")));
     // The site has no XML folder: every hour's export says so instead of writing anywhere.
     EXPECT_EQ(traceFile().count(QStringLiteral("(Dossier XML non défini)")), 24);
+}
+
+TEST_F(HeadlessProgramTest, TestFtpListsTheAccountsFolderOrSaysWhatIsWrong)
+{
+    QTemporaryDir remote;
+    ASSERT_TRUE(QDir(remote.path()).mkpath(QStringLiteral("music/new")));
+    QFile son(remote.filePath(QStringLiteral("music/a.mp3")));
+    ASSERT_TRUE(son.open(QIODevice::WriteOnly));
+    son.write("abc");
+    son.close();
+    nvx::test::PythonPeer serveur;
+    ASSERT_TRUE(serveur.start(QStringLiteral("ftp_peer.py"), {remote.path()}))
+        << serveur.error().toStdString();
+
+    const QString settings = home.filePath(QStringLiteral("Settings/VL3_Tools_NVX/VL3_Tools_NVX.Ini"));
+    const auto ftp = [&](const QString& cle, const QString& valeur) {
+        site.set(settings, QStringLiteral("ServeurFTP_4"), cle, valeur);
+    };
+    ftp(QStringLiteral("Serveur"), QStringLiteral("127.0.0.1"));
+    ftp(QStringLiteral("NoPort"), QString::number(serveur.port()));
+    ftp(QStringLiteral("User"), QStringLiteral("nvx"));
+    ftp(QStringLiteral("PW"), QStringLiteral("secret"));
+    ftp(QStringLiteral("Dossier"), QStringLiteral("/music"));
+    QProcess tool;
+    start(tool, {QStringLiteral("--test-ftp"), QStringLiteral("4")});
+    ASSERT_TRUE(tool.waitForFinished(60000));
+    const QString err = QString::fromUtf8(tool.readAllStandardError());
+    EXPECT_EQ(tool.exitCode(), 0) << err.toStdString();
+    const QStringList lignes = QString::fromUtf8(tool.readAllStandardOutput()).split(u'\n');
+    const QStringList fichier = lignes.filter(QRegularExpression(QStringLiteral("\\ta\\.mp3$")));
+    ASSERT_EQ(fichier.size(), 1) << lignes.join(u'\n').toStdString();
+    EXPECT_TRUE(fichier[0].startsWith(QStringLiteral("-rw"))) << fichier[0].toStdString();
+    EXPECT_EQ(fichier[0].split(u'\t').value(1), QStringLiteral("3"));
+    EXPECT_EQ(lignes.filter(QRegularExpression(QStringLiteral("^d.*\\tnew$"))).size(), 1);
+
+    // A folder the account does not have, then a wrong password: the reason on stderr.
+    ftp(QStringLiteral("Dossier"), QStringLiteral("/music/absent"));
+    QProcess absent;
+    start(absent, {QStringLiteral("--test-ftp"), QStringLiteral("4")});
+    ASSERT_TRUE(absent.waitForFinished(60000));
+    EXPECT_EQ(absent.exitCode(), 1);
+    EXPECT_TRUE(QString::fromUtf8(absent.readAllStandardError())
+                    .contains(QStringLiteral("dossier introuvable: absent")));
+    ftp(QStringLiteral("PW"), QStringLiteral("not-the-password"));
+    QProcess refuse;
+    start(refuse, {QStringLiteral("--test-ftp"), QStringLiteral("4")});
+    ASSERT_TRUE(refuse.waitForFinished(60000));
+    EXPECT_EQ(refuse.exitCode(), 1);
+    const QString raison = QString::fromUtf8(refuse.readAllStandardError());
+    EXPECT_TRUE(raison.contains(QStringLiteral("Echec de la connexion. Erreur:"))) << raison.toStdString();
+    EXPECT_FALSE(raison.contains(QStringLiteral("not-the-password")));
+    EXPECT_FALSE(traceFile().contains(QStringLiteral("not-the-password")));
 }
 
 } // namespace

@@ -70,7 +70,7 @@ QStringList snapshot(const Settings& s)
         << b(p.ConserverReponses);
     const ParametresSmtp& m = s.EmailSmtp;
     out << m.Serveur << n(m.Port) << n(m.Securite) << m.User << m.PW << m.Expediteur << m.CopiesSupport
-        << m.CopiePartenaire << m.NoClient << m.OptionsBase;
+        << m.CopiePartenaire << m.NoClient << m.OptionsBase << m.Certificat << b(s.Alertes);
     for (const ReceptionUdp& r : s.Reception)
         out << r.IP << r.Port << b(r.Actif);
     for (const EmissionUdp& e : s.Emission)
@@ -100,7 +100,10 @@ TEST_F(SettingsTest, EveryGroupSurvivesASaveAndALoad)
     s.TexteEmailsAdresses = u"a@x.fr;b@y.fr"_s;
     s.CheckEmail = {true, false, true, false, false, true};
     s.Plateforme = {u"https://vt:8443"_s, u"k"_s, u"s=t"_s, 30, 300, false, true};
-    s.EmailSmtp = {u"smtp"_s, 465, 2, u"u"_s, u"pw"_s, u"f@x"_s, u"s1;s2"_s, u"p@x"_s, u"C42"_s, u"o"_s};
+    // Alerts off although recipients are set: the stored "0" wins over the default.
+    s.Alertes = false;
+    s.EmailSmtp = {u"smtp"_s,  465,      2,        u"u"_s, u"pw"_s,         u"f@x"_s,
+                   u"s1;s2"_s, u"p@x"_s, u"C42"_s, u"o"_s, u"/etc/ca.pem"_s};
     for (int i = 0; i < Settings::kReceptions; ++i)
         s.Reception[i] = {t(u"10.0.1."_s, i), t(u"50"_s, i), i % 2 == 1};
     for (int i = 0; i < Settings::kEmissions; ++i)
@@ -127,6 +130,7 @@ TEST_F(SettingsTest, StoredTextsAreReadByTheirRules)
 
     EXPECT_TRUE(settings->CheckEmail[2]);
     EXPECT_FALSE(settings->CheckEmail[3]);
+    EXPECT_FALSE(settings->Alertes) << "no recipients, no stored switch: alerts off";
     EXPECT_EQ(settings->Plateforme.DelaiConnexion, 15);
     EXPECT_EQ(settings->EmailSmtp.Port, 587);
     // An unknown connection mode does not stop the load of the accounts after it.

@@ -22,9 +22,10 @@ TEST(FtpListing, UnixLinesGiveFoldersFilesAndLinks)
                      "drwxr-xr-x    2 radio    sons         4096 Jan  5 12:30 music\r\n"
                      "-rw-r--r--    1 radio    sons      5242880 Dec 31  2019 jingle 01.mp3\r\n"
                      "lrwxrwxrwx    1 root     root           11 Feb 20 09:00 last -> music/new\r\n"
-                     "-rwsr-Sr-T    1 a        b               0 Mar  1 00:00 odd\r\n",
+                     "-rwsr-Sr-T    1 a        b               0 Mar  1 00:00 odd\r\n"
+                     "-rw-r--r--    1 0        0              12 05 Mar 12:00 day first\r\n",
                      false);
-    ASSERT_EQ(e.size(), 4);
+    ASSERT_EQ(e.size(), 5);
     EXPECT_TRUE(e[0].folder);
     EXPECT_EQ(e[0].name, QStringLiteral("music"));
     EXPECT_EQ(FilePerms(e[0].flags, e[0].folder), QStringLiteral("drwxr-xr-x"));
@@ -37,6 +38,8 @@ TEST(FtpListing, UnixLinesGiveFoldersFilesAndLinks)
     EXPECT_EQ(e[2].name, QStringLiteral("last")) << "the link's target is not part of its name";
     EXPECT_EQ(FilePerms(e[2].flags, e[2].folder), QStringLiteral("lrwxrwxrwx"));
     EXPECT_EQ(FilePerms(e[3].flags, e[3].folder), QStringLiteral("-rwxr--r--"));
+    EXPECT_EQ(e[4].name, QStringLiteral("day first"));
+    EXPECT_EQ(e[4].date, QStringLiteral("05 Mar 12:00"));
 }
 
 TEST(FtpListing, DosLinesAndMlsdFacts)
@@ -58,9 +61,10 @@ TEST(FtpListing, DosLinesAndMlsdFacts)
         "type=pdir;modify=20200101120000; ..\r\n"
         "type=dir;modify=20200220090000;UNIX.mode=0755;UNIX.owner=radio;UNIX.group=sons; music\r\n"
         "type=file;size=42;modify=20200220093015;UNIX.mode=0640; a b.xml\r\n"
+        "type=file;size=1;modify=20200220093015;unix.mode=0o604; python.wav\r\n"
         "no facts here\r\n",
         true);
-    ASSERT_EQ(mlsd.size(), 2) << "the current and parent folders are not entries";
+    ASSERT_EQ(mlsd.size(), 3) << "the current and parent folders are not entries";
     EXPECT_TRUE(mlsd[0].folder);
     EXPECT_EQ(FilePerms(mlsd[0].flags, true), QStringLiteral("drwxr-xr-x"));
     EXPECT_EQ(mlsd[0].owner, QStringLiteral("radio"));
@@ -68,4 +72,5 @@ TEST(FtpListing, DosLinesAndMlsdFacts)
     EXPECT_EQ(mlsd[1].name, QStringLiteral("a b.xml"));
     EXPECT_EQ(mlsd[1].size, 42);
     EXPECT_EQ(FilePerms(mlsd[1].flags, false), QStringLiteral("-rw-r-----"));
+    EXPECT_EQ(FilePerms(mlsd[2].flags, false), QStringLiteral("-rw----r--")) << "the mode in 0o form";
 }

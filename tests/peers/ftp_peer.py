@@ -15,7 +15,6 @@ import sys
 import tempfile
 
 from pyftpdlib.authorizers import AuthenticationFailed, DummyAuthorizer
-from pyftpdlib.filesystems import AbstractedFS
 from pyftpdlib.handlers import FTPHandler, TLS_DTPHandler, TLS_FTPHandler
 from pyftpdlib.servers import FTPServer
 
@@ -39,15 +38,6 @@ def make_certificate(folder):
         f.write(crypto.dump_privatekey(crypto.FILETYPE_PEM, key))
         f.write(crypto.dump_certificate(crypto.FILETYPE_PEM, cert))
     return path
-
-
-class OctalModeFS(AbstractedFS):
-    """Writes UNIX.mode in plain octal ("0644") as servers commonly do, rather than in Python's
-    "0o644" form."""
-
-    def format_mlsx(self, *args, **kwargs):
-        for line in super().format_mlsx(*args, **kwargs):
-            yield line.replace(b"unix.mode=0o", b"unix.mode=0")
 
 
 class EchoingAuthorizer(DummyAuthorizer):
@@ -88,7 +78,6 @@ def main():
     # A refused login is answered at once rather than after the stock three seconds.
     attributes = {
         "authorizer": authorizer,
-        "abstracted_fs": OctalModeFS,
         "auth_failed_timeout": 0,
         "proto_cmds": dict(base.proto_cmds),
     }
