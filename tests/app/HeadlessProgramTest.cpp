@@ -346,4 +346,41 @@ TEST_F(HeadlessProgramTest, TestFtpListsTheAccountsFolderOrSaysWhatIsWrong)
     EXPECT_FALSE(traceFile().contains(QStringLiteral("not-the-password")));
 }
 
+TEST_F(HeadlessProgramTest, TestFtpWorksOverTlsAndSsh)
+{
+    QTemporaryDir remote;
+    ASSERT_TRUE(QDir(remote.path()).mkpath(QStringLiteral("sons")));
+    const QString settings = home.filePath(QStringLiteral("Settings/VL3_Tools_NVX/VL3_Tools_NVX.Ini"));
+    struct Cas {
+        QString script, option, cle;
+    };
+    for (const Cas& cas :
+         {Cas{QStringLiteral("ftp_peer.py"), QStringLiteral("--tls"), QStringLiteral("SecureSSL")},
+          Cas{QStringLiteral("sftp_peer.py"), QString(), QStringLiteral("SecureSSH")}}) {
+        nvx::test::PythonPeer serveur;
+        QStringList arguments{remote.path()};
+        if (!cas.option.isEmpty())
+            arguments << cas.option;
+        ASSERT_TRUE(serveur.start(cas.script, arguments)) << serveur.error().toStdString();
+        const auto ftp = [&](const QString& cle, const QString& valeur) {
+            site.set(settings, QStringLiteral("ServeurFTP_0"), cle, valeur);
+        };
+        ftp(QStringLiteral("Serveur"), QStringLiteral("127.0.0.1"));
+        ftp(QStringLiteral("NoPort"), QString::number(serveur.port()));
+        ftp(QStringLiteral("User"), QStringLiteral("nvx"));
+        ftp(QStringLiteral("PW"), QStringLiteral("secret"));
+        ftp(QStringLiteral("Dossier"), QStringLiteral("/"));
+        ftp(cas.cle, QStringLiteral("1"));
+        QProcess tool;
+        start(tool, {QStringLiteral("--test-ftp"), QStringLiteral("0")});
+        ASSERT_TRUE(tool.waitForFinished(60000));
+        EXPECT_EQ(tool.exitCode(), 0) << cas.script.toStdString() << tool.readAllStandardError().constData();
+        const QString out = QString::fromUtf8(tool.readAllStandardOutput());
+        EXPECT_TRUE(out.contains(
+            QRegularExpression(QStringLiteral("^d[^\\n]*\\tsons$"), QRegularExpression::MultilineOption)))
+            << cas.script.toStdString() << out.toStdString();
+        ftp(cas.cle, QStringLiteral("0"));
+    }
+}
+
 } // namespace
