@@ -84,7 +84,7 @@ bool Mailer::send(bool modeTest, const QString& destinataires, const QString& me
     const ParametresSmtp smtp = settings_.EmailSmtp;
     const PosteInfo poste = poste_ ? poste_() : PosteInfo{};
     if (smtp.Serveur.trimmed().isEmpty())
-        return failed(modeTest, poste.mainCaption, kNoServer);
+        return noServer(modeTest, poste.mainCaption);
 
     MailContent mail;
     mail.senderName = kSenderName;
@@ -109,17 +109,20 @@ bool Mailer::send(bool modeTest, const QString& destinataires, const QString& me
     return true;
 }
 
+// Nothing can be sent: the operator is told in test mode, otherwise the trace keeps it.
+bool Mailer::noServer(bool modeTest, const QString& caption)
+{
+    derniereErreur_ = kNoServer;
+    if (modeTest)
+        host_.messageBox(Host::Icon::Exclamation, Host::Buttons::Ok, caption, kNoServer, Host::Answer::Ok);
+    else
+        reporter_.trace(QStringLiteral("Err: Mail: ") + kNoServer);
+    return false;
+}
+
 bool Mailer::failed(bool modeTest, const QString& caption, const QString& reason, const QString& detail)
 {
     derniereErreur_ = withoutSecret(reason);
-    if (reason == kNoServer) {
-        if (modeTest)
-            host_.messageBox(Host::Icon::Exclamation, Host::Buttons::Ok, caption, kNoServer,
-                             Host::Answer::Ok);
-        else
-            reporter_.trace(QStringLiteral("Err: Mail: ") + kNoServer);
-        return false;
-    }
     if (modeTest) {
         host_.messageBox(Host::Icon::Exclamation, Host::Buttons::Ok, caption,
                          QStringLiteral("Un problème est survenu lors de l'envoi du mail.\n\n"

@@ -45,6 +45,7 @@ public:
 
 private:
     bool send(bool modeTest, const QString& destinataires, const QString& message, const QString& titre);
+    bool noServer(bool modeTest, const QString& caption);
     bool failed(bool modeTest, const QString& caption, const QString& reason, const QString& detail = {});
     void succeeded(bool modeTest, const QString& caption, const QString& subject, qsizetype recipients);
     QStringList supportCopies(const ParametresSmtp& smtp) const;
