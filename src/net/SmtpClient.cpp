@@ -50,6 +50,17 @@ QByteArray bracketed(const QString& address)
     return '<' + address.trimmed().toUtf8() + '>';
 }
 
+Slist recipientList(const QStringList& recipients)
+{
+    curl_slist* list = nullptr;
+    for (const QString& r : recipients) {
+        // On failure the list is left as it was.
+        if (curl_slist* head = curl_slist_append(list, bracketed(r).constData()))
+            list = head;
+    }
+    return Slist(list);
+}
+
 // The answers the library words itself for a command the server refused.
 bool refusedCommand(const TransferResult& result, const char* command)
 {
@@ -74,17 +85,14 @@ SmtpResult SmtpClient::send(const SmtpAccount& account, const QString& from, con
     const QByteArray user = account.user.toUtf8();
     const QByteArray password = account.password.toUtf8();
     const QByteArray caFile = account.caFile.toLocal8Bit();
-    Slist rcpt;
-    for (const QString& r : recipients) {
-        if (curl_slist* next = curl_slist_append(rcpt.get(), bracketed(r).constData())) {
-            (void)rcpt.release();
-            rcpt.reset(next);
-        }
-    }
+    const Slist rcpt = recipientList(recipients);
     Upload upload{&message, 0};
     if (e) {
         curl_easy_setopt(e, CURLOPT_URL, url.constData());
         curl_easy_setopt(e, CURLOPT_PROTOCOLS_STR, "smtp,smtps");
+        // Mails are rare: a connection kept open would be dropped by the server before the next
+        // one, and would carry the security settings it was opened with. Each mail ends with QUIT.
+        curl_easy_setopt(e, CURLOPT_FORBID_REUSE, 1L);
         if (account.security == SmtpAccount::Security::StartTls)
             curl_easy_setopt(e, CURLOPT_USE_SSL, long(CURLUSESSL_ALL));
         curl_easy_setopt(e, CURLOPT_SSL_VERIFYPEER, 1L);
