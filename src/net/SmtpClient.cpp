@@ -130,8 +130,9 @@ QString SmtpClient::reasonFor(const TransferResult& result)
         return QStringLiteral("expéditeur refusé par le serveur");
     switch (result.failure) {
     case TransferFailure::Refused:
-    case TransferFailure::ConnectTimeout:
         return QStringLiteral("serveur SMTP injoignable");
+    case TransferFailure::ConnectTimeout:
+        return QStringLiteral("serveur SMTP injoignable (délai dépassé)");
     case TransferFailure::NotFound:
         return QStringLiteral("serveur SMTP introuvable");
     case TransferFailure::Tls:
