@@ -43,8 +43,8 @@ MailAlerts::MailAlerts(const SettingsValues& settings, Reporter& reporter, Clock
 
 MailAlerts::MailAlerts(const SettingsValues& settings, Reporter& reporter, Clock& clock, Mailer& mailer)
     : MailAlerts(settings, reporter, clock,
-                 [&mailer](const QString& destinataires, const QString& message, const QString& titre) {
-                     return mailer.EnvoiMail(false, destinataires, message, titre, false);
+                 [&mailer](const QString& recipients, const QString& message, const QString& titre) {
+                     return mailer.EnvoiMail(false, recipients, message, titre, false);
                  })
 {
 }
@@ -52,12 +52,12 @@ MailAlerts::MailAlerts(const SettingsValues& settings, Reporter& reporter, Clock
 void MailAlerts::jobFinished(const JobHours& job)
 {
     forgetOldDays();
-    const QString destinataires = settings_.TexteEmailsAdresses.trimmed();
-    const bool active = settings_.Alertes && !destinataires.isEmpty();
+    const QString recipients = settings_.TexteEmailsAdresses.trimmed();
+    const bool active = settings_.Alertes && !recipients.isEmpty();
     // Hours sent are reported even when the alerts were switched off since: they are forgotten.
-    recover(job, active ? destinataires : QString());
+    recover(job, active ? recipients : QString());
     if (active && !job.unsentHours.isEmpty())
-        alert(job, destinataires);
+        alert(job, recipients);
 }
 
 QList<int> MailAlerts::followedHours(int station, const QString& day) const
@@ -67,7 +67,7 @@ QList<int> MailAlerts::followedHours(int station, const QString& day) const
     return hours;
 }
 
-void MailAlerts::recover(const JobHours& job, const QString& destinataires)
+void MailAlerts::recover(const JobHours& job, const QString& recipients)
 {
     const auto it = followed_.find(Key(job.station, job.day));
     if (it == followed_.end())
@@ -79,14 +79,14 @@ void MailAlerts::recover(const JobHours& job, const QString& destinataires)
     }
     if (it->isEmpty())
         followed_.erase(it);
-    if (recovered.isEmpty() || destinataires.isEmpty())
+    if (recovered.isEmpty() || recipients.isEmpty())
         return;
     const QString message = QStringLiteral("Heures du %1 envoyées pour la ").arg(job.day) + stationText(job) +
                             QStringLiteral(": ") + hoursText(recovered);
-    send_(destinataires, message, title(job, QStringLiteral("heures envoyées")));
+    send_(recipients, message, title(job, QStringLiteral("heures envoyées")));
 }
 
-void MailAlerts::alert(const JobHours& job, const QString& destinataires)
+void MailAlerts::alert(const JobHours& job, const QString& recipients)
 {
     const QDateTime now = clock_.now();
     const auto last = lastAlert_.constFind(job.station);
@@ -102,7 +102,7 @@ void MailAlerts::alert(const JobHours& job, const QString& destinataires)
                       QStringLiteral(": ") + hoursText(job.unsentHours);
     if (!job.lastFailure.trimmed().isEmpty())
         message += QStringLiteral("|Dernier échec: ") + job.lastFailure.trimmed();
-    if (!send_(destinataires, message, title(job, QStringLiteral("heures non envoyées"))))
+    if (!send_(recipients, message, title(job, QStringLiteral("heures non envoyées"))))
         return;
     QSet<int>& hours = followed_[Key(job.station, job.day)];
     for (const int h : job.unsentHours)

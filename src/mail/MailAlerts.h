@@ -34,8 +34,7 @@ struct JobHours {
 class MailAlerts {
 public:
     // Sends one mail to the ";"-separated recipients; true when the server took it.
-    using Send =
-        std::function<bool(const QString& destinataires, const QString& message, const QString& titre)>;
+    using Send = std::function<bool(const QString& recipients, const QString& message, const QString& titre)>;
 
     static constexpr qint64 kMinSecondsBetweenAlerts = 3600;
     // Hours of a day further back than this are no longer followed.
@@ -53,8 +52,8 @@ public:
 private:
     using Key = std::pair<int, QString>;
 
-    void recover(const JobHours& job, const QString& destinataires);
-    void alert(const JobHours& job, const QString& destinataires);
+    void recover(const JobHours& job, const QString& recipients);
+    void alert(const JobHours& job, const QString& recipients);
     void forgetOldDays();
 
     const SettingsValues& settings_;

@@ -8,7 +8,7 @@ namespace nvx {
 
 namespace {
 
-const QString kFinLigne = QStringLiteral("\r\n");
+const QString kLineEnd = QStringLiteral("\r\n");
 
 QByteArray header(const char* name, const QByteArray& value)
 {
@@ -46,8 +46,8 @@ QString mailBody(const PosteInfo& poste, const QDateTime& now, const QString& me
     QString executable = poste.executableName;
     if (!executable.endsWith(QStringLiteral(".exe"), Qt::CaseInsensitive))
         executable += QStringLiteral(".exe");
-    QString texte = message;
-    texte.replace(u'|', kFinLigne);
+    QString text = message;
+    text.replace(u'|', kLineEnd);
     const QStringList lines = {
         QStringLiteral("Radio: ") + poste.radioId,
         QStringLiteral("Ordinateur: ") + poste.computerName,
@@ -62,9 +62,9 @@ QString mailBody(const PosteInfo& poste, const QDateTime& now, const QString& me
         QStringLiteral("Version: ") + poste.version,
         QString(),
         QStringLiteral("Message: "),
-        texte,
+        text,
     };
-    return lines.join(kFinLigne);
+    return lines.join(kLineEnd);
 }
 
 QString mailSubject(const PosteInfo& poste, const QString& titre)

@@ -8,8 +8,8 @@ namespace nvx {
 
 namespace {
 
-constexpr std::array<int, 17> kClientsPartenaire = {39,  57,  76,  79,  80,  93,  99,  118, 122,
-                                                    139, 158, 168, 171, 174, 184, 192, 195};
+constexpr std::array<int, 17> kPartnerCustomers = {39,  57,  76,  79,  80,  93,  99,  118, 122,
+                                                   139, 158, 168, 171, 174, 184, 192, 195};
 
 // Quoted-printable keeps a line to 76 characters, the "=" of a soft break included.
 constexpr int kQpLineMax = 76;
@@ -56,49 +56,48 @@ QByteArray encodeQpLine(const QByteArray& line)
 
 } // namespace
 
-QString NbSecondes2String(qint64 secondes)
+QString NbSecondes2String(qint64 seconds)
 {
-    qint64 minutes = secondes / 60;
-    secondes %= 60;
-    qint64 heures = minutes / 60;
+    qint64 minutes = seconds / 60;
+    seconds %= 60;
+    qint64 hours = minutes / 60;
     minutes %= 60;
-    qint64 jours = 0;
-    if (heures > 23) {
-        jours = heures / 24;
-        heures %= 24;
+    qint64 days = 0;
+    if (hours > 23) {
+        days = hours / 24;
+        hours %= 24;
     }
-    QString texte;
-    if (jours > 0)
-        texte =
-            QString::number(jours) + QStringLiteral(" J ") + QString::number(heures) + QStringLiteral(" H ");
-    else if (heures > 0)
-        texte = QString::number(heures) + QStringLiteral(" H ");
-    return texte + QString::number(minutes) + QStringLiteral(" Min ") + QString::number(secondes) +
+    QString text;
+    if (days > 0)
+        text = QString::number(days) + QStringLiteral(" J ") + QString::number(hours) + QStringLiteral(" H ");
+    else if (hours > 0)
+        text = QString::number(hours) + QStringLiteral(" H ");
+    return text + QString::number(minutes) + QStringLiteral(" Min ") + QString::number(seconds) +
            QStringLiteral(" Sec");
 }
 
 bool EstCeUneRadioDravik(const QString& noClient)
 {
     bool ok = false;
-    const int numero = noClient.trimmed().toInt(&ok);
+    const int number = noClient.trimmed().toInt(&ok);
     if (!ok)
         return false;
-    for (const int n : kClientsPartenaire) {
-        if (n == numero)
+    for (const int n : kPartnerCustomers) {
+        if (n == number)
             return true;
     }
     return false;
 }
 
-QStringList splitRecipients(const QString& liste)
+QStringList splitRecipients(const QString& list)
 {
-    QStringList adresses;
-    for (const QString& part : liste.split(u';')) {
-        const QString adresse = part.trimmed();
-        if (!adresse.isEmpty())
-            adresses << adresse;
+    QStringList addresses;
+    for (const QString& part : list.split(u';')) {
+        const QString address = part.trimmed();
+        if (!address.isEmpty())
+            addresses << address;
     }
-    return adresses;
+    return addresses;
 }
 
 QByteArray encodeQuotedPrintable(const QString& text)

@@ -9,13 +9,13 @@ namespace nvx {
 
 // A whole number of seconds as days, hours, minutes and seconds: "1 J 1 H 1 Min 1 Sec",
 // "1 H 0 Min 0 Sec", "1 Min 5 Sec"; the day and hour parts only when they are not zero.
-QString NbSecondes2String(qint64 secondes);
+QString NbSecondes2String(qint64 seconds);
 
 // True for the installations of the partner company, known by their customer number.
 bool EstCeUneRadioDravik(const QString& noClient);
 
 // The addresses of a ";"-separated list, trimmed, blank parts left out.
-QStringList splitRecipients(const QString& liste);
+QStringList splitRecipients(const QString& list);
 
 // Text as quoted-printable UTF-8 (RFC 2045): lines end with CR LF and none is longer than 76
 // characters. Line breaks of the text ("\r\n" or "\n") stay line breaks.

@@ -23,7 +23,7 @@ public:
 };
 
 // Position in the installation's option string of the switch for the maker's support copies.
-constexpr qsizetype kOptionCopiesSupport = 9;
+constexpr qsizetype kSupportCopiesOption = 9;
 
 const QString kNoServer = QStringLiteral("Serveur SMTP non configuré");
 const QString kNoRecipient = QStringLiteral("aucun destinataire");
@@ -34,9 +34,9 @@ const QString Mailer::kSenderName = QStringLiteral("Velmora Assistance");
 
 QString senderAddress(const ParametresSmtp& smtp)
 {
-    const QString expediteur = smtp.Expediteur.trimmed();
-    if (!expediteur.isEmpty())
-        return expediteur;
+    const QString configured = smtp.Expediteur.trimmed();
+    if (!configured.isEmpty())
+        return configured;
     const QString user = smtp.User.trimmed();
     return user.contains(u'@') ? user : QString();
 }
@@ -153,7 +153,7 @@ void Mailer::succeeded(bool modeTest, const QString& caption, const QString& sub
 QStringList Mailer::supportCopies(const ParametresSmtp& smtp) const
 {
     QStringList copies;
-    if (smtp.OptionsBase.mid(kOptionCopiesSupport, 1) == QStringLiteral("1"))
+    if (smtp.OptionsBase.mid(kSupportCopiesOption, 1) == QStringLiteral("1"))
         copies << splitRecipients(smtp.CopiesSupport);
     if (EstCeUneRadioDravik(smtp.NoClient))
         copies << splitRecipients(smtp.CopiePartenaire);
