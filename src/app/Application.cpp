@@ -1,12 +1,16 @@
 #include "app/Application.h"
 
+#include "common/Clock.h"
 #include "common/TextHelpers.h"
+
+#include <QFileInfo>
 
 namespace nvx {
 
 Application::Application(Host& host, Clock& clock, std::unique_ptr<BtrieveEngine> moteur)
-    : trace_(clock, host, identity_, lifecycle_), systeme_(trace_, clock, host, identity_, lifecycle_),
-      ini_(trace_, systeme_), config_(identity_, trace_, systeme_, ini_, host),
+    : clock_(clock), trace_(clock, host, identity_, lifecycle_),
+      systeme_(trace_, clock, host, identity_, lifecycle_), ini_(trace_, systeme_),
+      config_(identity_, trace_, systeme_, ini_, host),
       settings_(identity_, lifecycle_, trace_, systeme_, host, ini_, config_),
       droits_(identity_, lifecycle_, ini_, config_, systeme_, host, clock), moteur_(std::move(moteur)),
       pervasive_(identity_, lifecycle_, trace_, clock, host, systeme_, config_, *moteur_),
@@ -16,7 +20,9 @@ Application::Application(Host& host, Clock& clock, std::unique_ptr<BtrieveEngine
       heures_(exporteur_), session_(plateforme_),
       driver_(trace_, clock, host, systeme_, lifecycle_, heures_, session_), frmMain_(*this, host, clock),
       frmSetup_(settings_, replies_, systeme_, host, trace_), ftp_(host),
-      frmSetupFtp_(ftp_, host, lifecycle_, trace_, [this] { return frmMain_.caption(true); })
+      frmSetupFtp_(ftp_, host, lifecycle_, trace_, [this] { return frmMain_.caption(true); }),
+      mailer_(settings_, host, trace_, clock, [this] { return poste(); }),
+      alertes_(settings_, trace_, clock, mailer_)
 {
     lifecycle_.setReporter(trace_);
     trace_.attach(systeme_);
@@ -27,6 +33,57 @@ Application::Application(Host& host, Clock& clock, std::unique_ptr<BtrieveEngine
             plateforme_.setConfig(configPlateforme());
     });
     wireFtpTester();
+    wireMails();
+}
+
+void Application::wireMails()
+{
+    mailer_.abandon = [this] { return lifecycle_.PbBFermetureApplication(); };
+    QObject::connect(&frmSetup_, &FrmSetup::mailTestRequested, &settings_,
+                     [this](const QString& destinataires, const QString& texte) {
+                         mailer_.EnvoiMail(true, destinataires, texte, QString(), true);
+                     });
+    intake_.envoiMail = [this](const QString& destinataires, const QString& message, const QString& titre) {
+        mailer_.EnvoiMail(false, destinataires, message, titre, true);
+    };
+    QObject::connect(&driver_, &JobDriver::jobFinished, &settings_,
+                     [this](const JobResult& resultat) { alertAfter(resultat); });
+}
+
+void Application::alertAfter(const JobResult& resultat)
+{
+    // A refused request names no station's hours; hours kept by a quit go with the next start.
+    if (!resultat.requestValid || lifecycle_.quitRequested())
+        return;
+    JobHours heures;
+    heures.station = resultat.station;
+    heures.stationName = driver_.requete.StationLib;
+    heures.day = resultat.jour.toString(QStringLiteral("dd/MM/yyyy"));
+    for (int h = 0; h < 24; ++h) {
+        if (resultat.heuresEnvoyees.test(size_t(h)))
+            heures.sentHours << h;
+        if (resultat.heuresNonEnvoyees.test(size_t(h)))
+            heures.unsentHours << h;
+    }
+    heures.lastFailure = resultat.derniereErreur;
+    alertes_.jobFinished(heures);
+}
+
+PosteInfo Application::poste() const
+{
+    PosteInfo p;
+    p.radioId = config_.PbSRadioId();
+    p.computerName = systeme_.ComputerName();
+    p.osText = systeme_.GetOSDisplayString();
+    p.memoryMb = systeme_.GetMemoryUsage() / (1024 * 1024);
+    p.machineUptimeSec = clock_.ChronoMilliSec() / 1000;
+    p.appUptimeSec = frmMain_.DateDemarrageApplication.isValid()
+                         ? frmMain_.DateDemarrageApplication.secsTo(clock_.now())
+                         : 0;
+    p.executableName = QFileInfo(identity_.NomExecutable).completeBaseName();
+    p.version = Systeme::VersionApplication();
+    p.mainCaption = frmMain_.caption(true);
+    return p;
 }
 
 void Application::wireFtpTester()

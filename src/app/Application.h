@@ -17,6 +17,8 @@
 #include "job/PlatformSession.h"
 #include "link/Replies.h"
 #include "link/RequestIntake.h"
+#include "mail/MailAlerts.h"
+#include "mail/Mailer.h"
 #include "platform/PlatformClient.h"
 #include "system/Systeme.h"
 #include "system/Trace.h"
@@ -61,10 +63,17 @@ public:
     FrmMain& frmMain() { return frmMain_; }
     FrmSetup& frmSetup() { return frmSetup_; }
     FrmSetupFTP& frmSetupFtp() { return frmSetupFtp_; }
+    Mailer& mailer() { return mailer_; }
+    // What every mail says of the workstation and the program.
+    PosteInfo poste() const;
 
 private:
     void wireFtpTester();
+    void wireMails();
+    // The alert or recovery mail a finished job calls for.
+    void alertAfter(const JobResult& resultat);
 
+    Clock& clock_;
     Identity identity_;
     Lifecycle lifecycle_;
     Trace trace_;
@@ -86,6 +95,8 @@ private:
     FrmSetup frmSetup_;
     FtpClient ftp_;
     FrmSetupFTP frmSetupFtp_;
+    Mailer mailer_;
+    MailAlerts alertes_;
 };
 
 } // namespace nvx

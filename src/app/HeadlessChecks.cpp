@@ -29,4 +29,16 @@ int runFtpCheck(Application& application, int row, QTextStream& out, QTextStream
     return complet ? 0 : 1;
 }
 
+int runMailCheck(Application& application)
+{
+    // The window's own command: the same guard on blank recipients, the same text; the mail is
+    // sent by the composition root's handler before this one runs.
+    bool envoye = false;
+    const QMetaObject::Connection suivi =
+        QObject::connect(&application.frmSetup(), &FrmSetup::mailTestRequested, [&envoye] { envoye = true; });
+    application.frmSetup().CommandEmailTest_Click();
+    QObject::disconnect(suivi);
+    return envoye && application.mailer().derniereErreur().isEmpty() ? 0 : 1;
+}
+
 } // namespace nvx

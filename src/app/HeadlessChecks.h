@@ -15,4 +15,8 @@ class Application;
 // 0 when connected and the whole folder path was found; 1 otherwise, the reason on err.
 int runFtpCheck(Application& application, int row, QTextStream& out, QTextStream& err);
 
+// Sends the settings window's test mail to the configured recipients. 0 when the mail server
+// accepted it; 1 otherwise, the reason having been shown (on err for a console).
+int runMailCheck(Application& application);
+
 } // namespace nvx

@@ -13,6 +13,7 @@
 #include <QTextStream>
 
 #include <cstdlib>
+#include <optional>
 
 int main(int argc, char** argv)
 {
@@ -84,12 +85,17 @@ int main(int argc, char** argv)
     if (application.lifecycle().state() == nvx::Lifecycle::State::Closed)
         return 0;
 
-    if (!options.job.isEmpty() || options.testFtp >= 0) {
-        const int resultat = !options.job.isEmpty()
-                                 ? frmMain.runRequest(options.job)
-                                 : nvx::runFtpCheck(application, options.testFtp, out, err);
+    // One piece of work, then quit: a request, or a check of an account of the settings.
+    std::optional<int> resultat;
+    if (!options.job.isEmpty())
+        resultat = frmMain.runRequest(options.job);
+    else if (options.testMail)
+        resultat = nvx::runMailCheck(application);
+    else if (options.testFtp >= 0)
+        resultat = nvx::runFtpCheck(application, options.testFtp, out, err);
+    if (resultat) {
         application.lifecycle().requestQuit();
-        return resultat;
+        return *resultat;
     }
     out << "Tools NVX started: " << frmMain.caption(true) << Qt::endl;
     return QCoreApplication::exec();

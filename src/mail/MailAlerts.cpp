@@ -62,7 +62,7 @@ void MailAlerts::jobFinished(const JobHours& job)
 
 QList<int> MailAlerts::followedHours(int station, const QString& day) const
 {
-    QList<int> hours = followed_.value(Key(station, day)).values();
+    QList<int> hours = followed_.value(Key(station, day)).hours.values();
     std::sort(hours.begin(), hours.end());
     return hours;
 }
@@ -74,10 +74,10 @@ void MailAlerts::recover(const JobHours& job, const QString& recipients)
         return;
     QList<int> recovered;
     for (const int h : job.sentHours) {
-        if (it->remove(h))
+        if (it->hours.remove(h))
             recovered << h;
     }
-    if (it->isEmpty())
+    if (it->hours.isEmpty())
         followed_.erase(it);
     if (recovered.isEmpty() || recipients.isEmpty())
         return;
@@ -104,17 +104,18 @@ void MailAlerts::alert(const JobHours& job, const QString& recipients)
         message += QStringLiteral("|Dernier échec: ") + job.lastFailure.trimmed();
     if (!send_(recipients, message, title(job, QStringLiteral("heures non envoyées"))))
         return;
-    QSet<int>& hours = followed_[Key(job.station, job.day)];
+    Followed& followed = followed_[Key(job.station, job.day)];
+    followed.since = now;
     for (const int h : job.unsentHours)
-        hours.insert(h);
+        followed.hours.insert(h);
 }
 
 void MailAlerts::forgetOldDays()
 {
-    const QDate today = clock_.now().date();
+    // By the date of the alert, not of the schedule day: a day months back may be sent today.
+    const QDateTime now = clock_.now();
     for (auto it = followed_.begin(); it != followed_.end();) {
-        const QDate day = QDate::fromString(it.key().second, QStringLiteral("dd/MM/yyyy"));
-        if (!day.isValid() || day.daysTo(today) > kFollowedDays)
+        if (it->since.daysTo(now) > kFollowedDays)
             it = followed_.erase(it);
         else
             ++it;

@@ -37,7 +37,8 @@ public:
     using Send = std::function<bool(const QString& recipients, const QString& message, const QString& titre)>;
 
     static constexpr qint64 kMinSecondsBetweenAlerts = 3600;
-    // Hours of a day further back than this are no longer followed.
+    // Hours named in an alert older than this are no longer followed: a station that never sends
+    // them again does not keep them in memory for ever.
     static constexpr qint64 kFollowedDays = 31;
 
     MailAlerts(const SettingsValues& settings, Reporter& reporter, Clock& clock, Send send);
@@ -61,7 +62,11 @@ private:
     Clock& clock_;
     Send send_;
     QMap<int, QDateTime> lastAlert_;
-    QMap<Key, QSet<int>> followed_;
+    struct Followed {
+        QSet<int> hours;
+        QDateTime since; // when the last alert naming them went out
+    };
+    QMap<Key, Followed> followed_;
 };
 
 // Hours as the mails name them: "07H, 08H", in ascending order.

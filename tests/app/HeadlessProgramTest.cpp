@@ -1,4 +1,5 @@
 #include "support/PythonPeer.h"
+#include "support/ReceivedMail.h"
 #include "support/SiteBuilder.h"
 
 #include <QDate>
@@ -381,6 +382,70 @@ TEST_F(HeadlessProgramTest, TestFtpWorksOverTlsAndSsh)
             << cas.script.toStdString() << out.toStdString();
         ftp(cas.cle, QStringLiteral("0"));
     }
+}
+
+TEST_F(HeadlessProgramTest, TestMailIsDeliveredWithTheWorkstationBlockOrSaysWhyNot)
+{
+    const QString settings = home.filePath(QStringLiteral("Settings/VL3_Tools_NVX/VL3_Tools_NVX.Ini"));
+    const auto set = [&](const QString& section, const QString& cle, const QString& valeur) {
+        site.set(settings, section, cle, valeur);
+    };
+    const auto testMail = [&](QString* err) {
+        QProcess tool;
+        start(tool, {QStringLiteral("--test-mail")});
+        EXPECT_TRUE(tool.waitForFinished(60000));
+        *err = QString::fromUtf8(tool.readAllStandardError());
+        return tool.exitCode();
+    };
+    QString err;
+    // No recipients, then no server: nothing is sent and the console says why.
+    EXPECT_EQ(testMail(&err), 1);
+    EXPECT_TRUE(err.contains(QStringLiteral("Veuillez renseigner un ou plusieurs emails")))
+        << err.toStdString();
+    set(QStringLiteral("Email"), QStringLiteral("Emails"), QStringLiteral("a@radio.test; b@radio.test"));
+    EXPECT_EQ(testMail(&err), 1);
+    EXPECT_TRUE(err.contains(QStringLiteral("Serveur SMTP non configuré"))) << err.toStdString();
+
+    nvx::test::PythonPeer smtp;
+    ASSERT_TRUE(
+        smtp.start(QStringLiteral("smtp_peer.py"), {QStringLiteral("--starttls"), QStringLiteral("--auth"),
+                                                    QStringLiteral("nvx:mot-de-passe")}))
+        << smtp.error().toStdString();
+    const QString certificat = smtp.lines().filter(QStringLiteral("CERT ")).value(0).mid(5);
+    set(QStringLiteral("Email_SMTP"), QStringLiteral("Serveur"), QStringLiteral("127.0.0.1"));
+    set(QStringLiteral("Email_SMTP"), QStringLiteral("Port"), QString::number(smtp.port()));
+    set(QStringLiteral("Email_SMTP"), QStringLiteral("User"), QStringLiteral("nvx"));
+    set(QStringLiteral("Email_SMTP"), QStringLiteral("PW"), QStringLiteral("mot-de-passe"));
+    set(QStringLiteral("Email_SMTP"), QStringLiteral("Expediteur"), QStringLiteral("nvx@radio.test"));
+    set(QStringLiteral("Email_SMTP"), QStringLiteral("Certificat"), certificat);
+    EXPECT_EQ(testMail(&err), 0) << err.toStdString();
+    const QList<nvx::test::ReceivedMail> mails = nvx::test::receivedMails(smtp.lines(2, 20000));
+    ASSERT_EQ(mails.size(), 1);
+    EXPECT_EQ(mails[0].rcpt, (QStringList{QStringLiteral("a@radio.test"), QStringLiteral("b@radio.test")}));
+    const QStringList corps = mails[0].body.split(QStringLiteral("\r\n"));
+    ASSERT_GE(corps.size(), 15) << mails[0].body.toStdString();
+    EXPECT_TRUE(corps[0].startsWith(QStringLiteral("Radio: ")));
+    EXPECT_TRUE(corps[1].startsWith(QStringLiteral("Ordinateur: ")));
+    EXPECT_TRUE(corps[2].startsWith(QStringLiteral("OS: ")));
+    EXPECT_TRUE(corps[3].contains(QRegularExpression(QStringLiteral("^Mémoire: \\d+ Mo$"))));
+    EXPECT_EQ(corps[4], QString());
+    EXPECT_TRUE(corps[5].startsWith(QStringLiteral("Date du poste: ")));
+    EXPECT_TRUE(corps[6].startsWith(QStringLiteral("Poste démarré depuis: ")));
+    EXPECT_TRUE(corps[7].contains(
+        QRegularExpression(QStringLiteral("^Application démarrée depuis: \\d+ Min \\d+ Sec$"))));
+    EXPECT_EQ(corps[9], QStringLiteral("Application: vl3-tools-nvx.exe"));
+    EXPECT_EQ(corps[12], QStringLiteral("Message: "));
+    EXPECT_EQ(corps[13], QStringLiteral("Test d'envoi de mail."));
+    EXPECT_TRUE(err.contains(QStringLiteral("Vérifiez dans votre boite mail")));
+    EXPECT_FALSE(traceFile().contains(QStringLiteral("mot-de-passe")));
+
+    // A refused login: exit 1, the reason on the console, never the password.
+    set(QStringLiteral("Email_SMTP"), QStringLiteral("PW"), QStringLiteral("pas-le-bon"));
+    EXPECT_EQ(testMail(&err), 1);
+    EXPECT_TRUE(err.contains(QStringLiteral("Un problème est survenu lors de l'envoi du mail.")))
+        << err.toStdString();
+    EXPECT_FALSE(err.contains(QStringLiteral("pas-le-bon")));
+    EXPECT_FALSE(traceFile().contains(QStringLiteral("pas-le-bon")));
 }
 
 } // namespace

@@ -1,4 +1,6 @@
 #include "common/IniFile.h"
+#include "support/PythonPeer.h"
+#include "support/ReceivedMail.h"
 #include "support/SiteBuilder.h"
 
 #include <QDir>
@@ -349,6 +351,45 @@ TEST_F(MainJobTest, PlatformDownKeepsTheFilesAndSaysSo)
     EXPECT_EQ(job(&out), 2) << out.constData();
     EXPECT_TRUE(out.contains("Problème d'authentification"));
     EXPECT_EQ(xmlFiles().size(), 2) << "the hour files wait for a later job";
+}
+
+TEST_F(MainJobTest, HoursLeftUnsentSendOneAlertAndTheirLaterSendingOneRecoveryMail)
+{
+    nvx::test::PythonPeer smtp;
+    ASSERT_TRUE(smtp.start(QStringLiteral("smtp_peer.py"))) << smtp.error().toStdString();
+    settings(QStringLiteral("Email"), QStringLiteral("Emails"), QStringLiteral("regie@radio.test"));
+    settings(QStringLiteral("Email_SMTP"), QStringLiteral("Serveur"), QStringLiteral("127.0.0.1"));
+    settings(QStringLiteral("Email_SMTP"), QStringLiteral("Port"), QString::number(smtp.port()));
+    settings(QStringLiteral("Email_SMTP"), QStringLiteral("Securite"), QStringLiteral("0"));
+    settings(QStringLiteral("Email_SMTP"), QStringLiteral("Expediteur"), QStringLiteral("nvx@radio.test"));
+    // The first two imports fail: both hours of the first job stay unsent.
+    startPlatform({QStringLiteral("--fault"), QStringLiteral("/schedule/import$:500:2")});
+    QProcess tool;
+    const quint16 port = startListening(tool);
+    QByteArray out;
+    ASSERT_TRUE(waitOutput(tool, out, "Tools NVX started")) << out.constData();
+
+    EXPECT_TRUE(
+        schedulerRequest(port).contains(QStringLiteral("Transfert du conducteur de 08H: non envoyé")));
+    // The peer's first line names its certificate; each mail is one more line.
+    QList<nvx::test::ReceivedMail> mails = nvx::test::receivedMails(smtp.lines(2, 20000));
+    ASSERT_EQ(mails.size(), 1);
+    EXPECT_EQ(mails[0].rcpt, QStringList{QStringLiteral("regie@radio.test")});
+    EXPECT_TRUE(mails[0].body.contains(QStringLiteral("07H, 08H"))) << mails[0].body.toStdString();
+    EXPECT_TRUE(mails[0].body.contains(QStringLiteral("08/05/2020")));
+    EXPECT_TRUE(mails[0].body.contains(QStringLiteral("Transfert du conducteur de 08H: non envoyé")));
+
+    // The next request sends both hours: one recovery mail, and no second alert.
+    const QString second = schedulerRequest(port);
+    EXPECT_TRUE(second.contains(QStringLiteral("Fin du traitement"))) << second.toStdString();
+    mails = nvx::test::receivedMails(smtp.lines(3, 20000));
+    ASSERT_EQ(mails.size(), 2) << second.toStdString();
+    EXPECT_TRUE(mails[1].headers.value(QStringLiteral("Subject")).contains(QStringLiteral("envoyées")))
+        << mails[1].headers.value(QStringLiteral("Subject")).toStdString();
+    EXPECT_FALSE(mails[1].headers.value(QStringLiteral("Subject")).contains(QStringLiteral("non envoyées")));
+    EXPECT_TRUE(mails[1].body.contains(QStringLiteral("07H, 08H")));
+    EXPECT_TRUE(xmlFiles().isEmpty());
+    stop(tool);
 }
 
 } // namespace

@@ -105,4 +105,19 @@ TEST_F(MailAlertsTest, HoursOfAnAlertThatFailedAreNotFollowed)
     EXPECT_TRUE(alerts.followedHours(1, u"20/02/2020"_s).isEmpty());
 }
 
+TEST_F(MailAlertsTest, HoursAreFollowedForAMonthAfterTheirAlertWhateverTheScheduleDay)
+{
+    // An alert today about a day years back: its hours are followed from today.
+    clock.setNow(QDateTime(QDate(2026, 12, 9), QTime(8, 0)));
+    alerts.jobFinished(job(1, {}, {7, 8}));
+    clock.advance(30LL * 24 * 3600 * 1000);
+    alerts.jobFinished(job(1, {7}, {}));
+    ASSERT_EQ(sent.size(), 2);
+    EXPECT_TRUE(sent[1].message.endsWith(u": 07H"_s));
+    clock.advance(2LL * 24 * 3600 * 1000);
+    alerts.jobFinished(job(1, {8}, {}));
+    EXPECT_EQ(sent.size(), 2) << "hours of an alert more than a month old are forgotten";
+    EXPECT_TRUE(alerts.followedHours(1, u"20/02/2020"_s).isEmpty());
+}
+
 } // namespace

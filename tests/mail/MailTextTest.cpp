@@ -1,6 +1,6 @@
 #include "mail/MailText.h"
 
-#include "mail/ReceivedMail.h"
+#include "support/ReceivedMail.h"
 
 #include <gtest/gtest.h>
 

@@ -1,7 +1,7 @@
 #include "mail/Mailer.h"
 
 #include "config/SettingsValues.h"
-#include "mail/ReceivedMail.h"
+#include "support/ReceivedMail.h"
 #include "support/Owners.h"
 #include "support/PythonPeer.h"
 
