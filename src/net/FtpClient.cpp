@@ -300,6 +300,9 @@ bool FtpClient::connecter(const FtpCompte& compte)
 {
     deconnecter();
     d_->compte = compte;
+    // A row saved without a port (or with a text that is not one) takes the protocol's own.
+    if (d_->compte.port <= 0 || d_->compte.port > 65535)
+        d_->compte.port = compte.securite == FtpCompte::Securite::Ssh ? 22 : 21;
     d_->erreur.clear();
     if (compte.serveur.trimmed().isEmpty()) {
         d_->erreur = kIntrouvable;
@@ -315,7 +318,7 @@ bool FtpClient::connecter(const FtpCompte& compte)
     d_->schema = d_->ssh() ? "sftp" : "ftp";
     Echange x = d_->echanger(nullptr, Demande::Entrer);
     // Port 990 is the one of servers that speak TLS from the first byte, without AUTH TLS.
-    const bool implicite = compte.securite == FtpCompte::Securite::Ssl && compte.port == 990;
+    const bool implicite = compte.securite == FtpCompte::Securite::Ssl && d_->compte.port == 990;
     if (!x.resultat.ok() && implicite && x.resultat.failure != TransferFailure::Abandoned &&
         x.resultat.code != CURLE_LOGIN_DENIED) {
         d_->schema = "ftps";
