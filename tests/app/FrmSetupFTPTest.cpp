@@ -2,6 +2,7 @@
 
 #include "support/Owners.h"
 #include "support/PythonPeer.h"
+#include "support/SilentPort.h"
 
 #include <QCoreApplication>
 #include <QDir>
@@ -9,11 +10,6 @@
 #include <QTimer>
 
 #include <gtest/gtest.h>
-
-#include <arpa/inet.h>
-#include <netinet/in.h>
-#include <sys/socket.h>
-#include <unistd.h>
 
 using namespace nvx;
 using namespace nvx::test;
@@ -187,15 +183,9 @@ TEST_F(TesterFixture, AFailedConnectionSaysWhyAndAPendingOneCanBeCancelled)
     EXPECT_EQ(tester.dernierEchec(), owners.host.boxes[0].text);
 
     // A port that takes the connection and never greets: "Annuler" ends the wait.
-    const int fd = ::socket(AF_INET, SOCK_STREAM, 0);
-    sockaddr_in a{};
-    a.sin_family = AF_INET;
-    a.sin_addr.s_addr = htonl(INADDR_LOOPBACK);
-    socklen_t len = sizeof a;
-    ASSERT_EQ(::bind(fd, reinterpret_cast<sockaddr*>(&a), sizeof a), 0);
-    ASSERT_EQ(::listen(fd, 4), 0);
-    ASSERT_EQ(::getsockname(fd, reinterpret_cast<sockaddr*>(&a), &len), 0);
-    tester.editPort = QString::number(ntohs(a.sin_port));
+    SilentPort muet;
+    ASSERT_NE(muet.port, 0);
+    tester.editPort = QString::number(muet.port);
     bool desactive = false;
     QTimer::singleShot(200, [&] {
         EXPECT_EQ(tester.cmdConnectCaption(), QStringLiteral("Annuler"));
@@ -203,7 +193,6 @@ TEST_F(TesterFixture, AFailedConnectionSaysWhyAndAPendingOneCanBeCancelled)
         desactive = !tester.cmdConnectEnabled();
     });
     tester.cmdConnect_Click();
-    ::close(fd);
     EXPECT_TRUE(desactive);
     EXPECT_EQ(tester.etat(), FrmSetupFTP::Etat::Deconnecte);
     EXPECT_TRUE(tester.cmdConnectEnabled());

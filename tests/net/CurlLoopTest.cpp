@@ -1,6 +1,7 @@
 #include "net/CurlLoop.h"
 
 #include "support/FakeHost.h"
+#include "support/SilentPort.h"
 
 #include <QElapsedTimer>
 #include <QFile>
@@ -9,38 +10,8 @@
 
 #include <gtest/gtest.h>
 
-#include <arpa/inet.h>
-#include <netinet/in.h>
-#include <sys/socket.h>
-#include <unistd.h>
-
 using namespace nvx;
 using namespace nvx::test;
-
-namespace {
-
-// A loopback port of the test's own that takes connections (the system completes them in its
-// queue) and never answers anything.
-struct SilentPort {
-    SilentPort()
-    {
-        sockaddr_in a{};
-        a.sin_family = AF_INET;
-        a.sin_addr.s_addr = htonl(INADDR_LOOPBACK);
-        socklen_t len = sizeof a;
-        if (::bind(fd, reinterpret_cast<sockaddr*>(&a), sizeof a) == 0 && ::listen(fd, 4) == 0 &&
-            ::getsockname(fd, reinterpret_cast<sockaddr*>(&a), &len) == 0)
-            port = ntohs(a.sin_port);
-    }
-    ~SilentPort() { ::close(fd); }
-    SilentPort(const SilentPort&) = delete;
-    SilentPort& operator=(const SilentPort&) = delete;
-
-    int fd = ::socket(AF_INET, SOCK_STREAM, 0);
-    int port = 0;
-};
-
-} // namespace
 
 // The loop knows nothing of the protocol: a local file read collects its content, a content
 // past the allowance is cut off as too large, and a closing program starts nothing.

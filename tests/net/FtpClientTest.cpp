@@ -2,6 +2,7 @@
 
 #include "support/FakeHost.h"
 #include "support/PythonPeer.h"
+#include "support/SilentPort.h"
 
 #include <QCoreApplication>
 #include <QDir>
@@ -13,11 +14,7 @@
 
 #include <gtest/gtest.h>
 
-#include <arpa/inet.h>
-#include <netinet/in.h>
-#include <sys/socket.h>
 #include <sys/stat.h>
-#include <unistd.h>
 
 using namespace nvx;
 using namespace nvx::test;
@@ -45,32 +42,6 @@ struct Arbre {
             g.write("x");
     }
     QTemporaryDir dir;
-};
-
-// A loopback port bound here, which takes connections and never answers; closed early, a port
-// where nothing listens.
-struct PortMuet {
-    PortMuet()
-    {
-        sockaddr_in a{};
-        a.sin_family = AF_INET;
-        a.sin_addr.s_addr = htonl(INADDR_LOOPBACK);
-        socklen_t len = sizeof a;
-        if (::bind(fd, reinterpret_cast<sockaddr*>(&a), sizeof a) == 0 && ::listen(fd, 4) == 0 &&
-            ::getsockname(fd, reinterpret_cast<sockaddr*>(&a), &len) == 0)
-            port = ntohs(a.sin_port);
-    }
-    ~PortMuet() { fermer(); }
-    PortMuet(const PortMuet&) = delete;
-    PortMuet& operator=(const PortMuet&) = delete;
-    void fermer()
-    {
-        if (fd >= 0)
-            ::close(fd);
-        fd = -1;
-    }
-    int fd = ::socket(AF_INET, SOCK_STREAM, 0);
-    int port = 0;
 };
 
 FtpCompte compteSur(int port, FtpCompte::Securite securite,
@@ -246,9 +217,9 @@ TEST(FtpClient, UnreachableOrUnsecuredServersFailWithAReason)
 {
     FakeHost host;
     FtpClient client(host);
-    PortMuet ferme;
+    SilentPort ferme;
     ASSERT_GT(ferme.port, 0);
-    ferme.fermer();
+    ferme.close();
     EXPECT_FALSE(client.connecter(compteSur(ferme.port, FtpCompte::Securite::Aucune)));
     EXPECT_TRUE(client.derniereErreur().startsWith(QStringLiteral("connexion refusée par le serveur")))
         << client.derniereErreur().toStdString();
@@ -268,7 +239,7 @@ TEST(FtpClient, UnreachableOrUnsecuredServersFailWithAReason)
 // when the program closes.
 TEST(FtpClient, APendingConnectionEndsWhenCancelled)
 {
-    PortMuet muet;
+    SilentPort muet;
     ASSERT_GT(muet.port, 0);
     FakeHost host;
     host.onPump = [] { QCoreApplication::processEvents(); };
