@@ -34,7 +34,7 @@ void BM_SendMail(benchmark::State& state)
     test::RecordingReporter reporter;
     SystemClock clock;
     Mailer mailer(values, host, reporter, clock, [] {
-        PosteInfo p;
+        WorkstationInfo p;
         p.radioId = QStringLiteral("{0A1B}");
         p.mainCaption = QStringLiteral("Velmora: Tools NVX - 3.2.1 - {0A1B}");
         return p;
@@ -43,7 +43,7 @@ void BM_SendMail(benchmark::State& state)
     for (auto _ : state) {
         if (!mailer.EnvoiMail(false, QStringLiteral("ops@x.fr"), QStringLiteral("Test d'envoi de mail."), {},
                               false)) {
-            state.SkipWithError(mailer.derniereErreur().toUtf8().constData());
+            state.SkipWithError(mailer.lastError().toUtf8().constData());
             break;
         }
         ++sent;

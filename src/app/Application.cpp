@@ -21,7 +21,7 @@ Application::Application(Host& host, Clock& clock, std::unique_ptr<BtrieveEngine
       driver_(trace_, clock, host, systeme_, lifecycle_, heures_, session_), frmMain_(*this, host, clock),
       frmSetup_(settings_, replies_, systeme_, host, trace_), ftp_(host),
       frmSetupFtp_(ftp_, host, lifecycle_, trace_, [this] { return frmMain_.caption(true); }),
-      mailer_(settings_, host, trace_, clock, [this] { return poste(); }),
+      mailer_(settings_, host, trace_, clock, [this] { return workstation(); }),
       alertes_(settings_, trace_, clock, mailer_)
 {
     lifecycle_.setReporter(trace_);
@@ -58,20 +58,20 @@ void Application::alertAfter(const JobResult& resultat)
     JobHours heures;
     heures.station = resultat.station;
     heures.stationName = driver_.requete.StationLib;
-    heures.day = resultat.jour.toString(QStringLiteral("dd/MM/yyyy"));
+    heures.day = resultat.day.toString(QStringLiteral("dd/MM/yyyy"));
     for (int h = 0; h < 24; ++h) {
-        if (resultat.heuresEnvoyees.test(size_t(h)))
+        if (resultat.sentHours.test(size_t(h)))
             heures.sentHours << h;
-        if (resultat.heuresNonEnvoyees.test(size_t(h)))
+        if (resultat.unsentHours.test(size_t(h)))
             heures.unsentHours << h;
     }
-    heures.lastFailure = resultat.derniereErreur;
+    heures.lastFailure = resultat.lastFailure;
     alertes_.jobFinished(heures);
 }
 
-PosteInfo Application::poste() const
+WorkstationInfo Application::workstation() const
 {
-    PosteInfo p;
+    WorkstationInfo p;
     p.radioId = config_.PbSRadioId();
     p.computerName = systeme_.ComputerName();
     p.osText = systeme_.GetOSDisplayString();
@@ -99,11 +99,11 @@ void Application::wireFtpTester()
                      [this](int index, const RecoveredFtpFields& champs) {
                          settings_.editFtp([&](Settings& s) {
                              ServeurFtp& ligne = s.ServeursFtp[size_t(index)];
-                             ligne.Serveur = champs.serveur;
+                             ligne.Serveur = champs.server;
                              ligne.NoPort = champs.port;
                              ligne.User = champs.user;
                              ligne.PW = champs.password;
-                             ligne.Dossier = champs.dossier;
+                             ligne.Dossier = champs.folder;
                          });
                      });
 }

@@ -65,7 +65,7 @@ public:
     FrmSetupFTP& frmSetupFtp() { return frmSetupFtp_; }
     Mailer& mailer() { return mailer_; }
     // What every mail says of the workstation and the program.
-    PosteInfo poste() const;
+    WorkstationInfo workstation() const;
 
 private:
     void wireFtpTester();

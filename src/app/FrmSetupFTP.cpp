@@ -20,11 +20,11 @@ bool isFolderRow(const FtpRow& row)
 
 } // namespace
 
-QList<FtpRow> ftpRows(const QList<FtpEntry>& entrees)
+QList<FtpRow> ftpRows(const QList<FtpEntry>& entries)
 {
     QList<FtpRow> rows;
-    rows.reserve(entrees.size());
-    for (const FtpEntry& e : entrees)
+    rows.reserve(entries.size());
+    for (const FtpEntry& e : entries)
         rows.append(
             FtpRow{{e.name, tailleTexte(e.size), FilePerms(e.flags, e.folder), e.date, e.owner, e.group}});
     return rows;
@@ -32,10 +32,10 @@ QList<FtpRow> ftpRows(const QList<FtpEntry>& entrees)
 
 void sortFtpRows(QList<FtpRow>& rows, int column, int order)
 {
-    const size_t colonne = size_t(column);
+    const size_t col = size_t(column);
     std::stable_sort(rows.begin(), rows.end(), [&](const FtpRow& a, const FtpRow& b) {
-        const int ordre = QString::compare(a.texts[colonne], b.texts[colonne], Qt::CaseInsensitive);
-        return order == 0 ? ordre < 0 : ordre > 0;
+        const int cmp = QString::compare(a.texts[col], b.texts[col], Qt::CaseInsensitive);
+        return order == 0 ? cmp < 0 : cmp > 0;
     });
 }
 
@@ -47,12 +47,12 @@ FrmSetupFTP::FrmSetupFTP(FtpClient& client, Host& host, const Lifecycle& lifecyc
 
 QString FrmSetupFTP::cmdConnectCaption() const
 {
-    switch (etat_) {
-    case Etat::Connexion:
+    switch (state_) {
+    case State::Connecting:
         return QStringLiteral("Annuler");
-    case Etat::Connecte:
+    case State::Connected:
         return QStringLiteral("Déconnecter");
-    case Etat::Deconnecte:
+    case State::Disconnected:
         break;
     }
     return QStringLiteral("Connecter");
@@ -63,32 +63,32 @@ void FrmSetupFTP::selectRow(int row)
     selected_ = row >= 0 && row < rows_.size() ? row : -1;
 }
 
-void FrmSetupFTP::echec(const QString& texte)
+void FrmSetupFTP::fail(const QString& texte)
 {
-    dernierEchec_ = texte;
+    lastFailure_ = texte;
     host_.messageBox(Host::Icon::Critical, Host::Buttons::Ok, mainCaption_(), texte, Host::Answer::Ok);
 }
 
-FtpCompte FrmSetupFTP::compte() const
+FtpAccount FrmSetupFTP::account() const
 {
-    FtpCompte compte;
-    compte.serveur = editServerName.trimmed();
-    compte.port = int(vbVal(editPort));
-    compte.delai = int(vbVal(editTimeout));
-    compte.user = editUserName.trimmed();
-    compte.password = editPassword.trimmed();
+    FtpAccount account;
+    account.server = editServerName.trimmed();
+    account.port = int(vbVal(editPort));
+    account.timeoutSec = int(vbVal(editTimeout));
+    account.user = editUserName.trimmed();
+    account.password = editPassword.trimmed();
     if (chkSecure[0])
-        compte.securite = FtpCompte::Securite::Ssl;
+        account.security = FtpAccount::Security::Ssl;
     else if (chkSecure[1])
-        compte.securite = FtpCompte::Securite::Ssh;
-    return compte;
+        account.security = FtpAccount::Security::Ssh;
+    return account;
 }
 
-void FrmSetupFTP::TesterCnx(const QString& serveur, long port, const QString& user, const QString& password,
-                            const QString& dossier, qint16 index, bool ssl, bool ssh)
+void FrmSetupFTP::TesterCnx(const QString& server, long port, const QString& user, const QString& password,
+                            const QString& folder, qint16 index, bool ssl, bool ssh)
 {
     trap(trace_, kOrigine + QStringLiteral("TesterCnx"), [&] {
-        editServerName = serveur;
+        editServerName = server;
         editPort = QString::number(port);
         editUserName = user;
         editPassword = password;
@@ -96,38 +96,38 @@ void FrmSetupFTP::TesterCnx(const QString& serveur, long port, const QString& us
         chkSecure = {ssl, ssh};
         indexRow_ = index;
         emit changed();
-        if (serveur.trimmed().isEmpty())
+        if (server.trimmed().isEmpty())
             return;
-        if (etat_ == Etat::Deconnecte)
-            connecter();
+        if (state_ == State::Disconnected)
+            openAccount();
         host_.pump();
-        walk(dossier);
+        walk(folder);
     });
 }
 
-void FrmSetupFTP::walk(const QString& chemin)
+void FrmSetupFTP::walk(const QString& path)
 {
     // Only what follows the first "/" names folders; a path without one names none.
-    segmentsIgnores_.clear();
-    const qsizetype debut = chemin.indexOf(u'/');
-    if (debut < 0)
+    skippedSegments_.clear();
+    const qsizetype start = path.indexOf(u'/');
+    if (start < 0)
         return;
-    const QStringList segments = chemin.mid(debut + 1).split(u'/');
+    const QStringList segments = path.mid(start + 1).split(u'/');
     for (const QString& segment : segments) {
         if (segment.isEmpty())
             continue;
-        if (etat_ != Etat::Connecte) {
-            segmentsIgnores_ << segment;
+        if (state_ != State::Connected) {
+            skippedSegments_ << segment;
             continue;
         }
-        const auto trouve = std::find_if(rows_.cbegin(), rows_.cend(), [&](const FtpRow& row) {
+        const auto found = std::find_if(rows_.cbegin(), rows_.cend(), [&](const FtpRow& row) {
             return row.name() == segment && isFolderRow(row);
         });
-        if (trouve == rows_.cend()) {
-            segmentsIgnores_ << segment;
+        if (found == rows_.cend()) {
+            skippedSegments_ << segment;
             continue;
         }
-        selectRow(int(trouve - rows_.cbegin()));
+        selectRow(int(found - rows_.cbegin()));
         listFiles_DblClick();
         host_.pump();
     }
@@ -136,46 +136,46 @@ void FrmSetupFTP::walk(const QString& chemin)
 void FrmSetupFTP::cmdConnect_Click()
 {
     trap(trace_, kOrigine + QStringLiteral("cmdConnect_Click"), [&] {
-        switch (etat_) {
-        case Etat::Deconnecte:
-            connecter();
+        switch (state_) {
+        case State::Disconnected:
+            openAccount();
             break;
-        case Etat::Connexion:
+        case State::Connecting:
             // The pending connection returns through its failure path, which enables the button.
-            client_.annuler();
+            client_.cancel();
             cmdConnectEnabled_ = false;
             emit changed();
             break;
-        case Etat::Connecte:
-            deconnecter();
+        case State::Connected:
+            closeAccount();
             break;
         }
     });
 }
 
-void FrmSetupFTP::connecter()
+void FrmSetupFTP::openAccount()
 {
-    etat_ = Etat::Connexion;
+    state_ = State::Connecting;
     emit changed();
-    const bool ok = client_.connecter(compte());
+    const bool ok = client_.open(account());
     cmdConnectEnabled_ = true;
     if (!ok) {
-        etat_ = Etat::Deconnecte;
+        state_ = State::Disconnected;
         emit changed();
-        echec(QStringLiteral("Echec de la connexion. Erreur: ") + u'\n' + client_.derniereErreur());
+        fail(QStringLiteral("Echec de la connexion. Erreur: ") + u'\n' + client_.lastError());
         return;
     }
-    dernierEchec_.clear();
-    etat_ = Etat::Connecte;
+    lastFailure_.clear();
+    state_ = State::Connected;
     emit changed();
     emit focusRemoteFolderRequested();
     FTPListDir();
 }
 
-void FrmSetupFTP::deconnecter()
+void FrmSetupFTP::closeAccount()
 {
-    client_.deconnecter();
-    etat_ = Etat::Deconnecte;
+    client_.close();
+    state_ = State::Disconnected;
     rows_.clear();
     selected_ = -1;
     emit changed();
@@ -183,20 +183,20 @@ void FrmSetupFTP::deconnecter()
 
 void FrmSetupFTP::FTPListDir()
 {
-    const FtpListe liste = client_.lister();
-    if (liste.etat == FtpListe::Etat::OuvertureImpossible) {
-        echec(QStringLiteral("Erreur à l'ouverture du dossier") + QStringLiteral("\n\n") +
-              QStringLiteral(" Erreur:") + client_.derniereErreur());
+    const FtpListingResult listing = client_.list();
+    if (listing.state == FtpListingResult::State::OpenFailed) {
+        fail(QStringLiteral("Erreur à l'ouverture du dossier") + QStringLiteral("\n\n") +
+             QStringLiteral(" Erreur:") + client_.lastError());
         return;
     }
-    rows_ = ftpRows(liste.entrees);
+    rows_ = ftpRows(listing.entries);
     selected_ = -1;
     if (sorted_)
         sortRows();
-    if (liste.etat == FtpListe::Etat::LectureInterrompue)
-        echec(QStringLiteral("Erreur à la lacture du dossier. Erreur:") + u'\n' + client_.derniereErreur());
-    editRemoteFolder = client_.dossierCourant();
-    dernierDossier_ = editRemoteFolder;
+    if (listing.state == FtpListingResult::State::ReadBroken)
+        fail(QStringLiteral("Erreur à la lacture du dossier. Erreur:") + u'\n' + client_.lastError());
+    editRemoteFolder = client_.currentFolder();
+    lastFolder_ = editRemoteFolder;
     emit changed();
 }
 
@@ -213,27 +213,27 @@ void FrmSetupFTP::ChangeFolder(const QString& name)
     if (selected_ < 0)
         return;
     if (!isFolderRow(rows_[selected_])) {
-        echec(name + QStringLiteral(" n'est pas un dossier"));
+        fail(name + QStringLiteral(" n'est pas un dossier"));
         return;
     }
     emit busyChanged(true);
-    const bool ok = client_.changerDossier(name);
+    const bool ok = client_.changeFolder(name);
     emit busyChanged(false);
     if (!ok) {
-        echec(QStringLiteral("Erreur de changement de dossier. Erreur:") + u'\n' + client_.derniereErreur());
+        fail(QStringLiteral("Erreur de changement de dossier. Erreur:") + u'\n' + client_.lastError());
         return;
     }
     FTPListDir();
 }
 
-void FrmSetupFTP::changerVers(const QString& chemin)
+void FrmSetupFTP::changeTo(const QString& path)
 {
     emit busyChanged(true);
-    const bool ok = client_.changerDossier(chemin);
+    const bool ok = client_.changeFolder(path);
     emit busyChanged(false);
     if (!ok) {
-        echec(QStringLiteral("Impossible de changer de dossier. Erreur:") + u'\n' + client_.derniereErreur());
-        editRemoteFolder = dernierDossier_;
+        fail(QStringLiteral("Impossible de changer de dossier. Erreur:") + u'\n' + client_.lastError());
+        editRemoteFolder = lastFolder_;
         emit changed();
         return;
     }
@@ -243,21 +243,21 @@ void FrmSetupFTP::changerVers(const QString& chemin)
 void FrmSetupFTP::cmdUp_Click()
 {
     trap(trace_, kOrigine + QStringLiteral("cmdUp_Click"), [&] {
-        if (etat_ != Etat::Connecte)
+        if (state_ != State::Connected)
             return;
-        QString chemin = editRemoteFolder.trimmed();
-        const QChar separateur = chemin.contains(u'/') ? u'/' : u'\\';
-        if (!chemin.endsWith(separateur))
-            chemin += separateur;
-        changerVers(chemin + QStringLiteral(".."));
+        QString path = editRemoteFolder.trimmed();
+        const QChar separator = path.contains(u'/') ? u'/' : u'\\';
+        if (!path.endsWith(separator))
+            path += separator;
+        changeTo(path + QStringLiteral(".."));
     });
 }
 
 void FrmSetupFTP::editRemoteFolder_Enter()
 {
     trap(trace_, kOrigine + QStringLiteral("editRemoteFolder_KeyPress"), [&] {
-        if (etat_ == Etat::Connecte)
-            changerVers(editRemoteFolder.trimmed());
+        if (state_ == State::Connected)
+            changeTo(editRemoteFolder.trimmed());
     });
 }
 
@@ -298,8 +298,8 @@ void FrmSetupFTP::CommandTransferer_Click()
 void FrmSetupFTP::CommandFermer_Click()
 {
     trap(trace_, kOrigine + QStringLiteral("CommandFermer_Click"), [&] {
-        if (etat_ == Etat::Connecte)
-            deconnecter();
+        if (state_ == State::Connected)
+            closeAccount();
         emit closeRequested();
     });
 }

@@ -25,17 +25,17 @@ struct FtpRow {
 };
 
 // The rows of a listing, in the server's order.
-QList<FtpRow> ftpRows(const QList<FtpEntry>& entrees);
+QList<FtpRow> ftpRows(const QList<FtpEntry>& entries);
 // Sorts rows by the text of column, without regard to case: order 0 ascending, 1 descending.
 void sortFtpRows(QList<FtpRow>& rows, int column, int order);
 
 // The fields "Récupérer" copies back into a settings row; the security switches are not copied.
 struct RecoveredFtpFields {
-    QString serveur;
+    QString server;
     QString port;
     QString user;
     QString password;
-    QString dossier;
+    QString folder;
 };
 
 // The FTP tester's commands without the window: the connect / cancel / disconnect button, the
@@ -47,7 +47,7 @@ class FrmSetupFTP : public QObject {
     Q_OBJECT
 
 public:
-    enum class Etat { Deconnecte, Connexion, Connecte };
+    enum class State { Disconnected, Connecting, Connected };
 
     FrmSetupFTP(FtpClient& client, Host& host, const Lifecycle& lifecycle, Reporter& trace,
                 std::function<QString()> mainCaption);
@@ -61,11 +61,11 @@ public:
     std::array<bool, 2> chkSecure{}; // "Securité SSL", "Securité SSH"
     QString editRemoteFolder;
 
-    Etat etat() const { return etat_; }
+    State state() const { return state_; }
     // "Connecter", "Annuler" or "Déconnecter".
     QString cmdConnectCaption() const;
     bool cmdConnectEnabled() const { return cmdConnectEnabled_; }
-    bool cmdUpEnabled() const { return etat_ == Etat::Connecte; }
+    bool cmdUpEnabled() const { return state_ == State::Connected; }
     const QList<FtpRow>& listFiles() const { return rows_; }
     // Row selected in the list, -1 for none.
     int selectedRow() const { return selected_; }
@@ -76,13 +76,13 @@ public:
     // The settings row being tested; negative for none.
     qint16 indexRow() const { return indexRow_; }
     // Text of the last failure shown, empty after a success; for callers without a window.
-    QString dernierEchec() const { return dernierEchec_; }
+    QString lastFailure() const { return lastFailure_; }
     // Segments of the last folder path walked that were not found as folders, so were skipped.
-    QStringList segmentsIgnores() const { return segmentsIgnores_; }
+    QStringList skippedSegments() const { return skippedSegments_; }
 
     // Fills the fields from a settings row, connects, then walks down the folder path.
-    void TesterCnx(const QString& serveur, long port, const QString& user, const QString& password,
-                   const QString& dossier, qint16 index, bool ssl, bool ssh);
+    void TesterCnx(const QString& server, long port, const QString& user, const QString& password,
+                   const QString& folder, qint16 index, bool ssl, bool ssh);
     void cmdConnect_Click();
     void cmdUp_Click();
     // Enter in the remote folder box: goes to the typed folder.
@@ -102,16 +102,16 @@ signals:
     void closeRequested();
 
 private:
-    void connecter();
-    void deconnecter();
+    void openAccount();
+    void closeAccount();
     void FTPListDir();
     void ChangeFolder(const QString& name);
-    // Goes to chemin; on failure shows the reason and puts the last folder listed back.
-    void changerVers(const QString& chemin);
-    void walk(const QString& chemin);
+    // Goes to path; on failure shows the reason and puts the last folder listed back.
+    void changeTo(const QString& path);
+    void walk(const QString& path);
     void sortRows();
-    void echec(const QString& texte);
-    FtpCompte compte() const;
+    void fail(const QString& texte);
+    FtpAccount account() const;
 
     FtpClient& client_;
     Host& host_;
@@ -119,7 +119,7 @@ private:
     Reporter& trace_;
     std::function<QString()> mainCaption_;
 
-    Etat etat_ = Etat::Deconnecte;
+    State state_ = State::Disconnected;
     bool cmdConnectEnabled_ = true;
     QList<FtpRow> rows_;
     int selected_ = -1;
@@ -128,9 +128,9 @@ private:
     // Set by the first column click: later listings keep the chosen order.
     bool sorted_ = false;
     qint16 indexRow_ = -1;
-    QString dernierDossier_;
-    QString dernierEchec_;
-    QStringList segmentsIgnores_;
+    QString lastFolder_;
+    QString lastFailure_;
+    QStringList skippedSegments_;
 };
 
 } // namespace nvx

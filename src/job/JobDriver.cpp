@@ -85,7 +85,7 @@ bool JobDriver::runStep(const std::function<PlatformStep()>& etape)
     for (const QString& ligne : fait.lines)
         message(ligne);
     if (!fait.ok && !fait.lines.isEmpty())
-        resultat_.derniereErreur = fait.lines.constLast();
+        resultat_.lastFailure = fait.lines.constLast();
     return fait.ok;
 }
 
@@ -141,14 +141,14 @@ void JobDriver::UDPDataArrival_00(const QString& texte)
 
 void JobDriver::failure(const QString& texte)
 {
-    resultat_.derniereErreur = texte;
+    resultat_.lastFailure = texte;
     message(texte);
 }
 
 void JobDriver::hourNotSent(int heure, const QString& texte)
 {
     ++resultat_.hoursNotSent;
-    resultat_.heuresNonEnvoyees.set(std::size_t(heure));
+    resultat_.unsentHours.set(std::size_t(heure));
     if (!texte.isEmpty())
         failure(texte);
 }
@@ -161,9 +161,9 @@ void JobDriver::markWaitingHours()
         return;
     for (int heure = requete.HHDeb; heure <= requete.HHFin; ++heure)
         if (!NomFichierXMLHeure.at(std::size_t(heure)).isEmpty())
-            resultat_.heuresNonEnvoyees.set(std::size_t(heure));
+            resultat_.unsentHours.set(std::size_t(heure));
     if (resultat_.authFailure)
-        resultat_.derniereErreur = QStringLiteral("!!!!! Problème d'authentification !!!!!");
+        resultat_.lastFailure = QStringLiteral("!!!!! Problème d'authentification !!!!!");
 }
 
 void JobDriver::run(const QString& texte)
@@ -171,7 +171,7 @@ void JobDriver::run(const QString& texte)
     receive(texte);
     const QDate date = requete.dateConducteur();
     resultat_.station = requete.NoStation;
-    resultat_.jour = date;
+    resultat_.day = date;
 
     message(QStringLiteral("Clear"));
     message(QString(19, u'='));
@@ -375,7 +375,7 @@ void JobDriver::transferHour(int heure, const QDate& date)
         hourNotSent(heure, prefixe + QStringLiteral("H: statut non mis à jour"));
         return;
     }
-    resultat_.heuresEnvoyees.set(std::size_t(heure));
+    resultat_.sentHours.set(std::size_t(heure));
     if (systeme_.File_Exist(fichier, appelant())) {
         systeme_.File_Delete(fichier, appelant());
         NomFichierXMLHeure.at(std::size_t(heure)).clear();

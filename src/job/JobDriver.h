@@ -30,13 +30,13 @@ struct JobResult {
     int hoursNotSent = 0;        // hours the platform could have taken but did not get
     bool authFailure = false;
     int station = 0;
-    QDate jour;
-    std::bitset<24> heuresEnvoyees;
+    QDate day;
+    std::bitset<24> sentHours;
     // Requested hours that did not go through: not written, refused, or left waiting because the
     // platform did not answer or refused the login.
-    std::bitset<24> heuresNonEnvoyees;
+    std::bitset<24> unsentHours;
     // The last line that said why something failed, without its time.
-    QString derniereErreur;
+    QString lastFailure;
 };
 
 // Runs one scheduler request from start to end. The path of a request:

@@ -41,25 +41,25 @@ QByteArray mailbox(const QString& name, const QString& address)
 
 } // namespace
 
-QString mailBody(const PosteInfo& poste, const QDateTime& now, const QString& message)
+QString mailBody(const WorkstationInfo& workstation, const QDateTime& now, const QString& message)
 {
-    QString executable = poste.executableName;
+    QString executable = workstation.executableName;
     if (!executable.endsWith(QStringLiteral(".exe"), Qt::CaseInsensitive))
         executable += QStringLiteral(".exe");
     QString text = message;
     text.replace(u'|', kLineEnd);
     const QStringList lines = {
-        QStringLiteral("Radio: ") + poste.radioId,
-        QStringLiteral("Ordinateur: ") + poste.computerName,
-        QStringLiteral("OS: ") + poste.osText,
-        QStringLiteral("Mémoire: ") + QString::number(poste.memoryMb) + QStringLiteral(" Mo"),
+        QStringLiteral("Radio: ") + workstation.radioId,
+        QStringLiteral("Ordinateur: ") + workstation.computerName,
+        QStringLiteral("OS: ") + workstation.osText,
+        QStringLiteral("Mémoire: ") + QString::number(workstation.memoryMb) + QStringLiteral(" Mo"),
         QString(),
         QStringLiteral("Date du poste: ") + now.toString(QStringLiteral("dd/MM/yyyy hh:mm:ss")),
-        QStringLiteral("Poste démarré depuis: ") + NbSecondes2String(poste.machineUptimeSec),
-        QStringLiteral("Application démarrée depuis: ") + NbSecondes2String(poste.appUptimeSec),
+        QStringLiteral("Poste démarré depuis: ") + NbSecondes2String(workstation.machineUptimeSec),
+        QStringLiteral("Application démarrée depuis: ") + NbSecondes2String(workstation.appUptimeSec),
         QString(),
         QStringLiteral("Application: ") + executable,
-        QStringLiteral("Version: ") + poste.version,
+        QStringLiteral("Version: ") + workstation.version,
         QString(),
         QStringLiteral("Message: "),
         text,
@@ -67,12 +67,12 @@ QString mailBody(const PosteInfo& poste, const QDateTime& now, const QString& me
     return lines.join(kLineEnd);
 }
 
-QString mailSubject(const PosteInfo& poste, const QString& titre)
+QString mailSubject(const WorkstationInfo& workstation, const QString& titre)
 {
     const QString trimmed = titre.trimmed();
     if (!trimmed.isEmpty())
         return trimmed;
-    QString caption = poste.mainCaption;
+    QString caption = workstation.mainCaption;
     return caption.remove(QStringLiteral("Velmora: "));
 }
 

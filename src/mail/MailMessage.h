@@ -8,7 +8,7 @@
 namespace nvx {
 
 // What every mail tells about the workstation and the application that sends it.
-struct PosteInfo {
+struct WorkstationInfo {
     QString radioId; // the current database's radio identifier
     QString computerName;
     QString osText;
@@ -33,10 +33,10 @@ struct MailContent {
 
 // The body: the workstation block, then "Message: " and the caller's message, where every "|"
 // starts a new line. Lines end with "\r\n".
-QString mailBody(const PosteInfo& poste, const QDateTime& now, const QString& message);
+QString mailBody(const WorkstationInfo& workstation, const QDateTime& now, const QString& message);
 
 // The caller's title when it is not blank, else the main caption without its maker's prefix.
-QString mailSubject(const PosteInfo& poste, const QString& titre);
+QString mailSubject(const WorkstationInfo& workstation, const QString& titre);
 
 // The mail as it goes on the wire: headers, a blank line, then the body in quoted-printable
 // UTF-8; every line ends with CR LF. messageId is the unique identifier without its brackets.

@@ -56,9 +56,9 @@ SmtpAccount smtpAccount(const ParametresSmtp& smtp)
 }
 
 Mailer::Mailer(const SettingsValues& settings, Host& host, Reporter& reporter, Clock& clock,
-               PosteProvider poste)
-    : settings_(settings), host_(host), reporter_(reporter), clock_(clock), poste_(std::move(poste)),
-      client_(host)
+               WorkstationProvider workstation)
+    : settings_(settings), host_(host), reporter_(reporter), clock_(clock),
+      workstation_(std::move(workstation)), client_(host)
 {
     client_.abandon = [this] { return abandon && abandon(); };
 }
@@ -73,7 +73,7 @@ bool Mailer::EnvoiMail(bool modeTest, const QString& destinataires, const QStrin
     }
     const SendingGuard guard;
     if (!force && destinataires.trimmed().isEmpty()) {
-        derniereErreur_ = kNoRecipient;
+        lastError_ = kNoRecipient;
         return false;
     }
     return send(modeTest, destinataires, message, titre);
@@ -82,9 +82,9 @@ bool Mailer::EnvoiMail(bool modeTest, const QString& destinataires, const QStrin
 bool Mailer::send(bool modeTest, const QString& destinataires, const QString& message, const QString& titre)
 {
     const ParametresSmtp smtp = settings_.EmailSmtp;
-    const PosteInfo poste = poste_ ? poste_() : PosteInfo{};
+    const WorkstationInfo workstation = workstation_ ? workstation_() : WorkstationInfo{};
     if (smtp.Serveur.trimmed().isEmpty())
-        return noServer(modeTest, poste.mainCaption);
+        return noServer(modeTest, workstation.mainCaption);
 
     MailContent mail;
     mail.senderName = kSenderName;
@@ -93,26 +93,27 @@ bool Mailer::send(bool modeTest, const QString& destinataires, const QString& me
     mail.cc = supportCopies(smtp);
     if (mail.to.isEmpty() && mail.cc.isEmpty()) {
         reporter_.trace(QStringLiteral("Mail: no recipient at all, the mail is not sent"));
-        return failed(modeTest, poste.mainCaption, kNoRecipient);
+        return failed(modeTest, workstation.mainCaption, kNoRecipient);
     }
     if (mail.senderAddress.isEmpty())
-        return failed(modeTest, poste.mainCaption, QStringLiteral("adresse de l'expéditeur non configurée"));
+        return failed(modeTest, workstation.mainCaption,
+                      QStringLiteral("adresse de l'expéditeur non configurée"));
     mail.date = clock_.now();
-    mail.subject = mailSubject(poste, titre);
-    mail.body = mailBody(poste, mail.date, message);
+    mail.subject = mailSubject(workstation, titre);
+    mail.body = mailBody(workstation, mail.date, message);
 
     const QByteArray wire = buildMessage(mail, newMessageId(mail.senderAddress));
     const SmtpResult result = client_.send(smtpAccount(smtp), mail.senderAddress, mail.to + mail.cc, wire);
     if (!result.ok())
-        return failed(modeTest, poste.mainCaption, result.reason, result.transfer.erreur);
-    succeeded(modeTest, poste.mainCaption, mail.subject, mail.to.size() + mail.cc.size());
+        return failed(modeTest, workstation.mainCaption, result.reason, result.transfer.erreur);
+    succeeded(modeTest, workstation.mainCaption, mail.subject, mail.to.size() + mail.cc.size());
     return true;
 }
 
 // Nothing can be sent: the operator is told in test mode, otherwise the trace keeps it.
 bool Mailer::noServer(bool modeTest, const QString& caption)
 {
-    derniereErreur_ = kNoServer;
+    lastError_ = kNoServer;
     if (modeTest)
         host_.messageBox(Host::Icon::Exclamation, Host::Buttons::Ok, caption, kNoServer, Host::Answer::Ok);
     else
@@ -122,25 +123,24 @@ bool Mailer::noServer(bool modeTest, const QString& caption)
 
 bool Mailer::failed(bool modeTest, const QString& caption, const QString& reason, const QString& detail)
 {
-    derniereErreur_ = withoutSecret(reason);
+    lastError_ = withoutSecret(reason);
     if (modeTest) {
         host_.messageBox(Host::Icon::Exclamation, Host::Buttons::Ok, caption,
                          QStringLiteral("Un problème est survenu lors de l'envoi du mail.\n\n"
                                         "Vérifiez votre paramétrage.\n") +
-                             derniereErreur_,
+                             lastError_,
                          Host::Answer::Ok);
     } else {
         reporter_.trace(QStringLiteral("Err: Mail: Not sended"));
     }
-    const QString why =
-        detail.isEmpty() ? derniereErreur_ : derniereErreur_ + QStringLiteral(" (") + detail + u')';
+    const QString why = detail.isEmpty() ? lastError_ : lastError_ + QStringLiteral(" (") + detail + u')';
     reporter_.trace(QStringLiteral("Mail: ") + withoutSecret(why));
     return false;
 }
 
 void Mailer::succeeded(bool modeTest, const QString& caption, const QString& subject, qsizetype recipients)
 {
-    derniereErreur_.clear();
+    lastError_.clear();
     reporter_.trace(QStringLiteral("Mail: sent to %1 recipient(s): ").arg(recipients) + subject);
     if (modeTest)
         host_.messageBox(

@@ -23,17 +23,18 @@ struct SettingsValues;
 // another one waits for the server (from an event handled meanwhile) is dropped, not queued.
 class Mailer {
 public:
-    using PosteProvider = std::function<PosteInfo()>;
+    using WorkstationProvider = std::function<WorkstationInfo()>;
 
     // settings are read at each mail, so a change applies to the next one.
-    Mailer(const SettingsValues& settings, Host& host, Reporter& reporter, Clock& clock, PosteProvider poste);
+    Mailer(const SettingsValues& settings, Host& host, Reporter& reporter, Clock& clock,
+           WorkstationProvider workstation);
 
     // Builds and sends one mail to destinataires (";"-separated). Unless force is set, blank
     // recipients send nothing. In test mode the outcome is shown in a message box. True when the
-    // server took the mail; otherwise derniereErreur() says why.
+    // server took the mail; otherwise lastError() says why.
     bool EnvoiMail(bool modeTest, const QString& destinataires, const QString& message, const QString& titre,
                    bool force);
-    QString derniereErreur() const { return derniereErreur_; }
+    QString lastError() const { return lastError_; }
 
     // Seconds allowed to reach the server, then for the conversation.
     void setTimeouts(int connectSec, int answerSec) { client_.setTimeouts(connectSec, answerSec); }
@@ -55,9 +56,9 @@ private:
     Host& host_;
     Reporter& reporter_;
     Clock& clock_;
-    PosteProvider poste_;
+    WorkstationProvider workstation_;
     SmtpClient client_;
-    QString derniereErreur_;
+    QString lastError_;
 };
 
 // The address mails are sent from: the configured sender, else the login when it is an address.

@@ -6,94 +6,94 @@ namespace nvx {
 
 namespace {
 
-const QString kAnnulee = QStringLiteral("connexion annulée");
-const QString kNonConnecte = QStringLiteral("non connecté");
-const QString kIntrouvable = QStringLiteral("serveur introuvable");
+const QString kCancelled = QStringLiteral("connexion annulée");
+const QString kNotConnected = QStringLiteral("non connecté");
+const QString kHostNotFound = QStringLiteral("serveur introuvable");
 
 // The folders of an absolute path, "." and ".." resolved and empty parts dropped; ".." at the
 // root stays at the root, as a server's CWD does.
-QStringList dossiersDe(const QString& chemin)
+QStringList foldersOf(const QString& path)
 {
-    QStringList dossiers;
-    for (const QString& partie : chemin.split(u'/', Qt::SkipEmptyParts)) {
-        if (partie == u"..") {
-            if (!dossiers.isEmpty())
-                dossiers.removeLast();
-        } else if (partie != u".") {
-            dossiers.append(partie);
+    QStringList folders;
+    for (const QString& part : path.split(u'/', Qt::SkipEmptyParts)) {
+        if (part == u"..") {
+            if (!folders.isEmpty())
+                folders.removeLast();
+        } else if (part != u".") {
+            folders.append(part);
         }
     }
-    return dossiers;
+    return folders;
 }
 
-QString cheminDe(const QStringList& dossiers)
+QString pathOf(const QStringList& folders)
 {
-    return u'/' + dossiers.join(u'/');
+    return u'/' + folders.join(u'/');
 }
 
-// chemin taken from courant when it is relative, as an absolute path in normal form.
-QString resoudre(const QString& courant, const QString& chemin)
+// path taken from current when it is relative, as an absolute path in normal form.
+QString resolvePath(const QString& current, const QString& path)
 {
-    return cheminDe(dossiersDe(chemin.startsWith(u'/') ? chemin : courant + u'/' + chemin));
+    return pathOf(foldersOf(path.startsWith(u'/') ? path : current + u'/' + path));
 }
 
 // Each folder encoded on its own, so that a blank, '#', '%' or an accented letter in a name
 // reaches the server as written, and a '/' can only separate folders.
-QByteArray encoder(const QStringList& dossiers)
+QByteArray encodeFolders(const QStringList& folders)
 {
-    QByteArray chemin;
-    for (const QString& d : dossiers)
-        chemin += QUrl::toPercentEncoding(d) + '/';
-    return chemin;
+    QByteArray path;
+    for (const QString& d : folders)
+        path += QUrl::toPercentEncoding(d) + '/';
+    return path;
 }
 
 // What the server answered last, as libcurl hands FTP replies to the header callback.
-size_t noterReponse(char* data, size_t size, size_t count, void* target)
+size_t keepLastReply(char* data, size_t size, size_t count, void* target)
 {
-    const QByteArray ligne = QByteArray(data, qsizetype(size * count)).trimmed();
-    if (!ligne.isEmpty())
-        *static_cast<QByteArray*>(target) = ligne;
+    const QByteArray line = QByteArray(data, qsizetype(size * count)).trimmed();
+    if (!line.isEmpty())
+        *static_cast<QByteArray*>(target) = line;
     return size * count;
 }
 
 // A reply that tells the server does not know or does not offer a command.
-bool commandeInconnue(long code)
+bool unknownCommand(long code)
 {
     return code == 500 || code == 501 || code == 502 || code == 504;
 }
 
 // What the exchange asks of the server.
-enum class Demande {
-    Entrer,      // log in, and enter the folder when one is given
-    ListerMlsd,  // the folder's facts, one line an entry
-    ListerListe, // the folder as its detailed listing
+enum class Request {
+    Enter,        // log in, and enter the folder when one is given
+    ListMlsd,     // the folder's facts, one line an entry
+    ListDetailed, // the folder as its detailed listing
 };
 
 // How one exchange with the server went.
-struct Echange {
-    TransferResult resultat;
-    QByteArray donnees;
-    QByteArray reponse; // the server's last reply line (FTP)
-    long code = 0;      // its number
-    bool joint = false; // the server was reached
-    QString entree;     // the folder the session started in
+struct Exchange {
+    TransferResult result;
+    QByteArray data;
+    QByteArray reply;     // the server's last reply line (FTP)
+    long code = 0;        // its number
+    bool reached = false; // the server was reached
+    QString startFolder;  // the folder the session started in
 };
 
-QString raisonDe(const Echange& x)
+QString reasonOf(const Exchange& x)
 {
-    if (x.resultat.failure == TransferFailure::Abandoned)
-        return kAnnulee;
-    if (x.resultat.failure == TransferFailure::Tls)
+    if (x.result.failure == TransferFailure::Abandoned)
+        return kCancelled;
+    if (x.result.failure == TransferFailure::Tls)
         return QStringLiteral("échec de la sécurisation TLS");
-    switch (x.resultat.code) {
+    switch (x.result.code) {
     case CURLE_COULDNT_CONNECT:
         return QStringLiteral("connexion refusée par le serveur");
     case CURLE_COULDNT_RESOLVE_HOST:
     case CURLE_COULDNT_RESOLVE_PROXY:
-        return kIntrouvable;
+        return kHostNotFound;
     case CURLE_OPERATION_TIMEDOUT:
-        return x.joint ? QStringLiteral("le serveur ne répond plus")
-                       : QStringLiteral("délai de connexion dépassé");
+        return x.reached ? QStringLiteral("le serveur ne répond plus")
+                         : QStringLiteral("délai de connexion dépassé");
     case CURLE_LOGIN_DENIED:
     case CURLE_AUTH_ERROR:
         return QStringLiteral("identifiant ou mot de passe refusé");
@@ -125,286 +125,287 @@ QString raisonDe(const Echange& x)
 
 // The reason, with the server's refusal when it gave one, else the library's own text. Some
 // servers quote what they were sent: the password is masked wherever it shows.
-QString messageDe(const Echange& x, const QString& password)
+QString messageOf(const Exchange& x, const QString& password)
 {
-    const QString raison = raisonDe(x);
-    if (x.resultat.failure == TransferFailure::Abandoned)
-        return raison;
-    const bool refus = x.reponse.startsWith('4') || x.reponse.startsWith('5');
-    QString detail = refus ? QString::fromUtf8(x.reponse) : x.resultat.erreur;
+    const QString reason = reasonOf(x);
+    if (x.result.failure == TransferFailure::Abandoned)
+        return reason;
+    const bool refused = x.reply.startsWith('4') || x.reply.startsWith('5');
+    QString detail = refused ? QString::fromUtf8(x.reply) : x.result.erreur;
     if (!password.isEmpty())
         detail.replace(password, QStringLiteral("***"), Qt::CaseInsensitive);
-    return detail.isEmpty() ? raison : raison + QStringLiteral(" (") + detail + u')';
+    return detail.isEmpty() ? reason : reason + QStringLiteral(" (") + detail + u')';
 }
 
 // The entries of a listing but the folder itself and its parent, which some servers list.
-QList<FtpEntry> entreesDe(const QByteArray& donnees, bool mlsd)
+QList<FtpEntry> entriesOf(const QByteArray& data, bool mlsd)
 {
-    QList<FtpEntry> entrees = parseListing(donnees, mlsd);
-    entrees.removeIf([](const FtpEntry& e) { return e.name == u"." || e.name == u".."; });
-    return entrees;
+    QList<FtpEntry> entries = parseListing(data, mlsd);
+    entries.removeIf([](const FtpEntry& e) { return e.name == u"." || e.name == u".."; });
+    return entries;
 }
 
 } // namespace
 
-struct FtpClient::Etat {
-    explicit Etat(Host& h) : host(h) {}
+struct FtpClient::Private {
+    explicit Private(Host& h) : host(h) {}
 
     Host& host;
-    std::unique_ptr<CurlLoop> boucle;
-    FtpCompte compte;
-    const char* schema = "ftp";
-    bool connecte = false;
-    bool sansMlsd = false;
-    int occupe = 0;
-    bool annule = false;
-    bool aFermer = false;
-    QString dossier = QStringLiteral("/");
-    QString erreur;
+    std::unique_ptr<CurlLoop> loop;
+    FtpAccount account;
+    const char* scheme = "ftp";
+    bool connected = false;
+    bool noMlsd = false;
+    int busy = 0;
+    bool cancelled = false;
+    bool closePending = false;
+    QString folder = QStringLiteral("/");
+    QString error;
 
-    bool ssh() const { return compte.securite == FtpCompte::Securite::Ssh; }
-    QByteArray url(const QString* dossier) const;
-    void preparer(CURL* e, const QByteArray& adresse, QByteArray* reponse) const;
-    Echange echanger(const QString* dossier, Demande demande);
-    FtpListe listeDe(const Echange& x, bool mlsd);
-    void echec(const Echange& x) { erreur = messageDe(x, compte.password); }
+    bool ssh() const { return account.security == FtpAccount::Security::Ssh; }
+    QByteArray url(const QString* folder) const;
+    void prepare(CURL* e, const QByteArray& address, QByteArray* reply) const;
+    Exchange exchange(const QString* folder, Request request);
+    FtpListingResult listingOf(const Exchange& x, bool mlsd);
+    void fail(const Exchange& x) { error = messageOf(x, account.password); }
 
     // Keeps the loop alive while an operation waits in it; a disconnection asked meanwhile drops
     // the connection once the operation is over.
-    struct Occupation {
-        explicit Occupation(Etat& e) : etat(e)
+    struct BusyScope {
+        explicit BusyScope(Private& e) : d(e)
         {
-            if (etat.occupe++ == 0)
-                etat.annule = false;
+            if (d.busy++ == 0)
+                d.cancelled = false;
         }
-        ~Occupation()
+        ~BusyScope()
         {
-            if (--etat.occupe == 0 && etat.aFermer) {
-                etat.aFermer = false;
-                etat.boucle.reset();
+            if (--d.busy == 0 && d.closePending) {
+                d.closePending = false;
+                d.loop.reset();
             }
         }
-        Occupation(const Occupation&) = delete;
-        Occupation& operator=(const Occupation&) = delete;
-        Etat& etat;
+        BusyScope(const BusyScope&) = delete;
+        BusyScope& operator=(const BusyScope&) = delete;
+        Private& d;
     };
 };
 
 // The folder's address, absolute from the server's root; without a folder, the session's start
 // folder. On FTP a leading "%2F" makes the first CWD go to the root rather than down from the
 // login folder.
-QByteArray FtpClient::Etat::url(const QString* chemin) const
+QByteArray FtpClient::Private::url(const QString* path) const
 {
-    QByteArray hote = compte.serveur.trimmed().toUtf8();
-    if (hote.contains(':'))
-        hote = '[' + hote + ']';
-    QByteArray adresse = QByteArray(schema) + "://" + hote + ':' + QByteArray::number(compte.port) + '/';
-    if (!chemin)
-        return adresse;
+    QByteArray hostName = account.server.trimmed().toUtf8();
+    if (hostName.contains(':'))
+        hostName = '[' + hostName + ']';
+    QByteArray address = QByteArray(scheme) + "://" + hostName + ':' + QByteArray::number(account.port) + '/';
+    if (!path)
+        return address;
     if (!ssh())
-        adresse += "%2F";
-    const QStringList dossiers = dossiersDe(*chemin);
-    if (!ssh() && !dossiers.isEmpty())
-        adresse += '/';
-    return adresse + encoder(dossiers);
+        address += "%2F";
+    const QStringList folders = foldersOf(*path);
+    if (!ssh() && !folders.isEmpty())
+        address += '/';
+    return address + encodeFolders(folders);
 }
 
-void FtpClient::Etat::preparer(CURL* e, const QByteArray& adresse, QByteArray* reponse) const
+void FtpClient::Private::prepare(CURL* e, const QByteArray& address, QByteArray* reply) const
 {
-    curl_easy_setopt(e, CURLOPT_URL, adresse.constData());
-    curl_easy_setopt(e, CURLOPT_PROTOCOLS_STR, schema);
-    curl_easy_setopt(e, CURLOPT_USERNAME, compte.user.toUtf8().constData());
-    curl_easy_setopt(e, CURLOPT_PASSWORD, compte.password.toUtf8().constData());
+    curl_easy_setopt(e, CURLOPT_URL, address.constData());
+    curl_easy_setopt(e, CURLOPT_PROTOCOLS_STR, scheme);
+    curl_easy_setopt(e, CURLOPT_USERNAME, account.user.toUtf8().constData());
+    curl_easy_setopt(e, CURLOPT_PASSWORD, account.password.toUtf8().constData());
     if (ssh()) {
         // No known-hosts file is given, so any host key is taken: the tester only reads, and a
         // station's server is checked by the person who set it up.
         curl_easy_setopt(e, CURLOPT_SSH_AUTH_TYPES, long(CURLSSH_AUTH_PASSWORD | CURLSSH_AUTH_KEYBOARD));
         return;
     }
-    if (compte.securite == FtpCompte::Securite::Ssl) {
+    if (account.security == FtpAccount::Security::Ssl) {
         curl_easy_setopt(e, CURLOPT_USE_SSL, long(CURLUSESSL_ALL));
         // A station's own server usually has a self-signed certificate; the tester only reads,
         // so the channel is encrypted without checking who holds it.
         curl_easy_setopt(e, CURLOPT_SSL_VERIFYPEER, 0L);
         curl_easy_setopt(e, CURLOPT_SSL_VERIFYHOST, 0L);
     }
-    if (!compte.passif)
+    if (!account.passive)
         curl_easy_setopt(e, CURLOPT_FTPPORT, "-");
-    curl_easy_setopt(e, CURLOPT_SERVER_RESPONSE_TIMEOUT, long(boucle->answerTimeout()));
-    curl_easy_setopt(e, CURLOPT_HEADERFUNCTION, noterReponse);
-    curl_easy_setopt(e, CURLOPT_HEADERDATA, reponse);
+    curl_easy_setopt(e, CURLOPT_SERVER_RESPONSE_TIMEOUT, long(loop->answerTimeout()));
+    curl_easy_setopt(e, CURLOPT_HEADERFUNCTION, keepLastReply);
+    curl_easy_setopt(e, CURLOPT_HEADERDATA, reply);
 }
 
-Echange FtpClient::Etat::echanger(const QString* chemin, Demande demande)
+Exchange FtpClient::Private::exchange(const QString* path, Request request)
 {
-    Echange x;
-    const CurlLoop::Handle h = boucle->handle();
+    Exchange x;
+    const CurlLoop::Handle h = loop->handle();
     CURL* e = h.get();
-    const QByteArray adresse = url(chemin);
+    const QByteArray address = url(path);
     // Asks for the facts the list shows; a server that knows none of them still lists.
-    curl_slist faits{const_cast<char*>("*OPTS MLST type;size;modify;UNIX.mode;UNIX.owner;UNIX.group;"),
+    curl_slist facts{const_cast<char*>("*OPTS MLST type;size;modify;UNIX.mode;UNIX.owner;UNIX.group;"),
                      nullptr};
-    qsizetype limite = CurlLoop::kDefaultMaxBytes;
+    qsizetype limit = CurlLoop::kDefaultMaxBytes;
     if (e) {
-        preparer(e, adresse, &x.reponse);
-        if (demande == Demande::ListerMlsd) {
+        prepare(e, address, &x.reply);
+        if (request == Request::ListMlsd) {
             curl_easy_setopt(e, CURLOPT_CUSTOMREQUEST, "MLSD");
-            curl_easy_setopt(e, CURLOPT_QUOTE, &faits);
-        } else if (demande == Demande::Entrer && (!ssh() || !chemin)) {
+            curl_easy_setopt(e, CURLOPT_QUOTE, &facts);
+        } else if (request == Request::Enter && (!ssh() || !path)) {
             curl_easy_setopt(e, CURLOPT_NOBODY, 1L);
-        } else if (demande == Demande::Entrer) {
+        } else if (request == Request::Enter) {
             // SFTP only opens a folder to read it: the first byte read proves it open, and
             // the rest is not needed.
-            limite = 0;
+            limit = 0;
         }
     }
-    x.resultat = boucle->run(e, &x.donnees, limite);
-    if (x.resultat.failure == TransferFailure::TooLarge && limite == 0)
-        x.resultat = TransferResult{};
-    if (e && x.resultat.failure != TransferFailure::Abandoned) {
-        curl_off_t connexion = 0;
-        curl_easy_getinfo(e, CURLINFO_CONNECT_TIME_T, &connexion);
+    x.result = loop->run(e, &x.data, limit);
+    if (x.result.failure == TransferFailure::TooLarge && limit == 0)
+        x.result = TransferResult{};
+    if (e && x.result.failure != TransferFailure::Abandoned) {
+        curl_off_t connectTime = 0;
+        curl_easy_getinfo(e, CURLINFO_CONNECT_TIME_T, &connectTime);
         curl_easy_getinfo(e, CURLINFO_RESPONSE_CODE, &x.code);
-        x.joint = connexion > 0 || x.code > 0;
-        const char* entree = nullptr;
-        if (curl_easy_getinfo(e, CURLINFO_FTP_ENTRY_PATH, &entree) == CURLE_OK && entree)
-            x.entree = QString::fromUtf8(entree);
+        x.reached = connectTime > 0 || x.code > 0;
+        const char* startFolder = nullptr;
+        if (curl_easy_getinfo(e, CURLINFO_FTP_ENTRY_PATH, &startFolder) == CURLE_OK && startFolder)
+            x.startFolder = QString::fromUtf8(startFolder);
     }
     return x;
 }
 
-FtpListe FtpClient::Etat::listeDe(const Echange& x, bool mlsd)
+FtpListingResult FtpClient::Private::listingOf(const Exchange& x, bool mlsd)
 {
-    FtpListe liste;
-    if (x.resultat.ok()) {
-        liste.entrees = entreesDe(x.donnees, mlsd);
-        erreur.clear();
-        return liste;
+    FtpListingResult listing;
+    if (x.result.ok()) {
+        listing.entries = entriesOf(x.data, mlsd);
+        error.clear();
+        return listing;
     }
-    echec(x);
-    if (x.donnees.isEmpty()) {
-        liste.etat = FtpListe::Etat::OuvertureImpossible;
-        return liste;
+    fail(x);
+    if (x.data.isEmpty()) {
+        listing.state = FtpListingResult::State::OpenFailed;
+        return listing;
     }
     // Only the lines that arrived whole.
-    liste.etat = FtpListe::Etat::LectureInterrompue;
-    liste.entrees = entreesDe(x.donnees.left(x.donnees.lastIndexOf('\n') + 1), mlsd);
-    return liste;
+    listing.state = FtpListingResult::State::ReadBroken;
+    listing.entries = entriesOf(x.data.left(x.data.lastIndexOf('\n') + 1), mlsd);
+    return listing;
 }
 
-FtpClient::FtpClient(Host& host) : d_(std::make_unique<Etat>(host)) {}
+FtpClient::FtpClient(Host& host) : d_(std::make_unique<Private>(host)) {}
 
 FtpClient::~FtpClient() = default;
 
-bool FtpClient::connecter(const FtpCompte& compte)
+bool FtpClient::open(const FtpAccount& account)
 {
-    deconnecter();
-    d_->compte = compte;
+    close();
+    d_->account = account;
     // A row saved without a port (or with a text that is not one) takes the protocol's own.
-    if (d_->compte.port <= 0 || d_->compte.port > 65535)
-        d_->compte.port = compte.securite == FtpCompte::Securite::Ssh ? 22 : 21;
-    d_->erreur.clear();
-    if (compte.serveur.trimmed().isEmpty()) {
-        d_->erreur = kIntrouvable;
+    if (d_->account.port <= 0 || d_->account.port > 65535)
+        d_->account.port = account.security == FtpAccount::Security::Ssh ? 22 : 21;
+    d_->error.clear();
+    if (account.server.trimmed().isEmpty()) {
+        d_->error = kHostNotFound;
         return false;
     }
-    const Etat::Occupation occupation(*d_);
-    const auto nouvelleBoucle = [this] {
-        d_->boucle = std::make_unique<CurlLoop>(d_->host);
-        d_->boucle->setTimeouts(d_->compte.delai, d_->compte.delai);
-        d_->boucle->abandon = [this] { return d_->annule || (abandon && abandon()); };
+    const Private::BusyScope scope(*d_);
+    const auto newLoop = [this] {
+        d_->loop = std::make_unique<CurlLoop>(d_->host);
+        d_->loop->setTimeouts(d_->account.timeoutSec, d_->account.timeoutSec);
+        d_->loop->abandon = [this] { return d_->cancelled || (abandon && abandon()); };
     };
-    nouvelleBoucle();
-    d_->schema = d_->ssh() ? "sftp" : "ftp";
-    Echange x = d_->echanger(nullptr, Demande::Entrer);
+    newLoop();
+    d_->scheme = d_->ssh() ? "sftp" : "ftp";
+    Exchange x = d_->exchange(nullptr, Request::Enter);
     // Port 990 is the one of servers that speak TLS from the first byte, without AUTH TLS.
-    const bool implicite = compte.securite == FtpCompte::Securite::Ssl && d_->compte.port == 990;
-    if (!x.resultat.ok() && implicite && x.resultat.failure != TransferFailure::Abandoned &&
-        x.resultat.code != CURLE_LOGIN_DENIED) {
-        d_->schema = "ftps";
-        nouvelleBoucle();
-        x = d_->echanger(nullptr, Demande::Entrer);
+    const bool implicitTls = account.security == FtpAccount::Security::Ssl && d_->account.port == 990;
+    if (!x.result.ok() && implicitTls && x.result.failure != TransferFailure::Abandoned &&
+        x.result.code != CURLE_LOGIN_DENIED) {
+        d_->scheme = "ftps";
+        newLoop();
+        x = d_->exchange(nullptr, Request::Enter);
     }
-    if (!x.resultat.ok()) {
-        d_->echec(x);
-        d_->aFermer = true;
+    if (!x.result.ok()) {
+        d_->fail(x);
+        d_->closePending = true;
         return false;
     }
-    d_->dossier = x.entree.startsWith(u'/') ? resoudre(QStringLiteral("/"), x.entree) : QStringLiteral("/");
-    d_->connecte = true;
+    d_->folder = x.startFolder.startsWith(u'/') ? resolvePath(QStringLiteral("/"), x.startFolder)
+                                                : QStringLiteral("/");
+    d_->connected = true;
     return true;
 }
 
-void FtpClient::annuler()
+void FtpClient::cancel()
 {
-    if (d_->occupe > 0)
-        d_->annule = true;
+    if (d_->busy > 0)
+        d_->cancelled = true;
 }
 
-bool FtpClient::connecte() const
+bool FtpClient::isOpen() const
 {
-    return d_->connecte;
+    return d_->connected;
 }
 
-void FtpClient::deconnecter()
+void FtpClient::close()
 {
-    d_->connecte = false;
-    d_->sansMlsd = false;
-    d_->dossier = QStringLiteral("/");
+    d_->connected = false;
+    d_->noMlsd = false;
+    d_->folder = QStringLiteral("/");
     // Dropping the loop closes its cached connection; while an operation waits in it, that
     // operation is ended first.
-    if (d_->occupe > 0) {
-        d_->annule = true;
-        d_->aFermer = true;
+    if (d_->busy > 0) {
+        d_->cancelled = true;
+        d_->closePending = true;
     } else {
-        d_->boucle.reset();
+        d_->loop.reset();
     }
 }
 
-FtpListe FtpClient::lister()
+FtpListingResult FtpClient::list()
 {
-    if (!d_->connecte || !d_->boucle) {
-        d_->erreur = kNonConnecte;
-        return FtpListe{FtpListe::Etat::OuvertureImpossible, {}};
+    if (!d_->connected || !d_->loop) {
+        d_->error = kNotConnected;
+        return FtpListingResult{FtpListingResult::State::OpenFailed, {}};
     }
-    const Etat::Occupation occupation(*d_);
-    if (!d_->ssh() && !d_->sansMlsd) {
-        const Echange x = d_->echanger(&d_->dossier, Demande::ListerMlsd);
-        const bool refusee = !x.resultat.ok() && x.donnees.isEmpty() && commandeInconnue(x.code);
-        if (!refusee)
-            return d_->listeDe(x, true);
+    const Private::BusyScope scope(*d_);
+    if (!d_->ssh() && !d_->noMlsd) {
+        const Exchange x = d_->exchange(&d_->folder, Request::ListMlsd);
+        const bool refused = !x.result.ok() && x.data.isEmpty() && unknownCommand(x.code);
+        if (!refused)
+            return d_->listingOf(x, true);
         // Remembered for the connection: the server will not learn MLSD before it ends.
-        d_->sansMlsd = true;
+        d_->noMlsd = true;
     }
-    return d_->listeDe(d_->echanger(&d_->dossier, Demande::ListerListe), false);
+    return d_->listingOf(d_->exchange(&d_->folder, Request::ListDetailed), false);
 }
 
-bool FtpClient::changerDossier(const QString& chemin)
+bool FtpClient::changeFolder(const QString& path)
 {
-    if (!d_->connecte || !d_->boucle) {
-        d_->erreur = kNonConnecte;
+    if (!d_->connected || !d_->loop) {
+        d_->error = kNotConnected;
         return false;
     }
-    const Etat::Occupation occupation(*d_);
-    const QString cible = resoudre(d_->dossier, chemin.trimmed());
-    const Echange x = d_->echanger(&cible, Demande::Entrer);
-    if (!x.resultat.ok()) {
-        d_->echec(x);
+    const Private::BusyScope scope(*d_);
+    const QString target = resolvePath(d_->folder, path.trimmed());
+    const Exchange x = d_->exchange(&target, Request::Enter);
+    if (!x.result.ok()) {
+        d_->fail(x);
         return false;
     }
-    d_->dossier = cible;
-    d_->erreur.clear();
+    d_->folder = target;
+    d_->error.clear();
     return true;
 }
 
-QString FtpClient::dossierCourant() const
+QString FtpClient::currentFolder() const
 {
-    return d_->dossier;
+    return d_->folder;
 }
 
-QString FtpClient::derniereErreur() const
+QString FtpClient::lastError() const
 {
-    return d_->erreur;
+    return d_->error;
 }
 
 } // namespace nvx

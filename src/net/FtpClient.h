@@ -13,29 +13,29 @@ namespace nvx {
 class Host;
 
 // The account an FTP test connects with.
-struct FtpCompte {
-    enum class Securite { Aucune, Ssl, Ssh }; // FTP, FTP over TLS, SFTP
-    QString serveur;
+struct FtpAccount {
+    enum class Security { None, Ssl, Ssh }; // FTP, FTP over TLS, SFTP
+    QString server;
     int port = 21;
-    int delai = 60; // seconds allowed to connect, and for each answer
+    int timeoutSec = 60; // seconds allowed to connect, and for each answer
     QString user;
     QString password;
-    Securite securite = Securite::Aucune;
-    bool passif = true;
+    Security security = Security::None;
+    bool passive = true;
 };
 
 // What the reading of a folder gave: the entries read (even when the reading broke off), and
 // whether the folder could be opened and read to its end.
-struct FtpListe {
-    enum class Etat { Lu, OuvertureImpossible, LectureInterrompue };
-    Etat etat = Etat::Lu;
-    QList<FtpEntry> entrees;
+struct FtpListingResult {
+    enum class State { Complete, OpenFailed, ReadBroken };
+    State state = State::Complete;
+    QList<FtpEntry> entries;
 };
 
 // A small FTP, FTP over TLS and SFTP client for checking an account: connect, list the current
 // folder, move through the folders, disconnect. It changes nothing on the server. Every wait
 // lets the host's pending events run, so a window stays usable and a pending connection can be
-// cancelled. Each failure leaves a French reason in derniereErreur(); a password never appears
+// cancelled. Each failure leaves a French reason in lastError(); a password never appears
 // in it.
 class FtpClient {
 public:
@@ -48,28 +48,28 @@ public:
     // is closing).
     std::function<bool()> abandon;
 
-    // Logs in and goes to the account's start folder. False with derniereErreur() on failure,
-    // including a connection cancelled by annuler().
-    bool connecter(const FtpCompte& compte);
-    // Ends the pending connection (called from an event handled during connecter()).
-    void annuler();
-    bool connecte() const;
-    void deconnecter();
+    // Logs in and goes to the account's start folder. False with lastError() on failure,
+    // including a connection cancelled by cancel().
+    bool open(const FtpAccount& account);
+    // Ends the pending connection (called from an event handled during open()).
+    void cancel();
+    bool isOpen() const;
+    void close();
 
     // Detailed listing of the current folder: MLSD where the server offers it, else LIST.
-    FtpListe lister();
-    // Goes to chemin: absolute ("/music/new"), or relative to the current folder ("new", "..",
-    // "music/.."). False with derniereErreur() when the folder cannot be entered; the current
+    FtpListingResult list();
+    // Goes to path: absolute ("/music/new"), or relative to the current folder ("new", "..",
+    // "music/.."). False with lastError() when the folder cannot be entered; the current
     // folder is then unchanged.
-    bool changerDossier(const QString& chemin);
+    bool changeFolder(const QString& path);
     // The current folder, absolute, "/" separated, without a trailing "/" but for the root.
-    QString dossierCourant() const;
+    QString currentFolder() const;
 
-    QString derniereErreur() const;
+    QString lastError() const;
 
 private:
-    struct Etat;
-    std::unique_ptr<Etat> d_;
+    struct Private;
+    std::unique_ptr<Private> d_;
 };
 
 } // namespace nvx

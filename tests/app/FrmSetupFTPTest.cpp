@@ -25,9 +25,9 @@ struct FtpTree {
         write(QStringLiteral("music/song.mp3"), 1234);
         write(QStringLiteral("readme.txt"), 10);
     }
-    void write(const QString& chemin, int taille)
+    void write(const QString& path, int taille)
     {
-        QFile f(QDir(root.path()).filePath(chemin));
+        QFile f(QDir(root.path()).filePath(path));
         ASSERT_TRUE(f.open(QIODevice::WriteOnly));
         f.write(QByteArray(taille, 'x'));
     }
@@ -40,8 +40,8 @@ struct TesterFixture : ::testing::Test {
         // The client's waits let the window's events run, as the real host does.
         owners.host.onPump = [] { QCoreApplication::processEvents(); };
         QObject::connect(&tester, &FrmSetupFTP::recuperationRequested,
-                         [this](int index, const RecoveredFtpFields& champs) {
-                             recuperes.append({index, champs});
+                         [this](int index, const RecoveredFtpFields& fields) {
+                             recovered.append({index, fields});
                          });
     }
     void startServer()
@@ -49,9 +49,9 @@ struct TesterFixture : ::testing::Test {
         ASSERT_TRUE(server.start(QStringLiteral("ftp_peer.py"), {tree.root.path()}))
             << server.error().toStdString();
     }
-    void tester_(const QString& dossier, const QString& password = QStringLiteral("secret"))
+    void tester_(const QString& folder, const QString& password = QStringLiteral("secret"))
     {
-        tester.TesterCnx(QStringLiteral("127.0.0.1"), server.port(), QStringLiteral("nvx"), password, dossier,
+        tester.TesterCnx(QStringLiteral("127.0.0.1"), server.port(), QStringLiteral("nvx"), password, folder,
                          3, false, false);
     }
     QStringList names() const
@@ -69,7 +69,7 @@ struct TesterFixture : ::testing::Test {
                        [] { return QStringLiteral("Main"); }};
     FtpTree tree;
     PythonPeer server;
-    QList<std::pair<int, RecoveredFtpFields>> recuperes;
+    QList<std::pair<int, RecoveredFtpFields>> recovered;
 };
 
 TEST_F(TesterFixture, AnEmptyServerFillsTheFieldsAndConnectsNowhere)
@@ -81,7 +81,7 @@ TEST_F(TesterFixture, AnEmptyServerFillsTheFieldsAndConnectsNowhere)
     EXPECT_EQ(tester.editRemoteFolder, QStringLiteral("/"));
     EXPECT_TRUE(tester.chkSecure[0]);
     EXPECT_FALSE(tester.chkSecure[1]);
-    EXPECT_EQ(tester.etat(), FrmSetupFTP::Etat::Deconnecte);
+    EXPECT_EQ(tester.state(), FrmSetupFTP::State::Disconnected);
     EXPECT_EQ(tester.cmdConnectCaption(), QStringLiteral("Connecter"));
     EXPECT_FALSE(tester.cmdUpEnabled());
     EXPECT_TRUE(owners.host.boxes.isEmpty());
@@ -92,11 +92,11 @@ TEST_F(TesterFixture, TheFolderPathIsWalkedSegmentBySegmentSkippingMissingOnes)
     startServer();
     // "nope" is not in /music: it is skipped, and "new" is found in /music's own listing.
     tester_(QStringLiteral("/music/nope/new"));
-    ASSERT_EQ(tester.etat(), FrmSetupFTP::Etat::Connecte);
+    ASSERT_EQ(tester.state(), FrmSetupFTP::State::Connected);
     EXPECT_EQ(tester.cmdConnectCaption(), QStringLiteral("Déconnecter"));
     EXPECT_TRUE(tester.cmdUpEnabled());
     EXPECT_EQ(tester.editRemoteFolder, QStringLiteral("/music/new"));
-    EXPECT_EQ(tester.segmentsIgnores(), QStringList{QStringLiteral("nope")});
+    EXPECT_EQ(tester.skippedSegments(), QStringList{QStringLiteral("nope")});
     EXPECT_TRUE(tester.listFiles().isEmpty());
     EXPECT_TRUE(owners.host.boxes.isEmpty());
 
@@ -175,26 +175,26 @@ TEST_F(TesterFixture, AFailedConnectionSaysWhyAndAPendingOneCanBeCancelled)
 {
     startServer();
     tester_(QStringLiteral("/music"), QStringLiteral("wrong-password"));
-    EXPECT_EQ(tester.etat(), FrmSetupFTP::Etat::Deconnecte);
+    EXPECT_EQ(tester.state(), FrmSetupFTP::State::Disconnected);
     EXPECT_TRUE(tester.cmdConnectEnabled());
     ASSERT_EQ(owners.host.boxes.size(), 1);
     EXPECT_TRUE(owners.host.boxes[0].text.startsWith(QStringLiteral("Echec de la connexion. Erreur: \n")));
     EXPECT_FALSE(owners.host.boxes[0].text.contains(QStringLiteral("wrong-password")));
-    EXPECT_EQ(tester.dernierEchec(), owners.host.boxes[0].text);
+    EXPECT_EQ(tester.lastFailure(), owners.host.boxes[0].text);
 
     // A port that takes the connection and never greets: "Annuler" ends the wait.
-    SilentPort muet;
-    ASSERT_NE(muet.port, 0);
-    tester.editPort = QString::number(muet.port);
-    bool desactive = false;
+    SilentPort silent;
+    ASSERT_NE(silent.port, 0);
+    tester.editPort = QString::number(silent.port);
+    bool disabled = false;
     QTimer::singleShot(200, [&] {
         EXPECT_EQ(tester.cmdConnectCaption(), QStringLiteral("Annuler"));
         tester.cmdConnect_Click();
-        desactive = !tester.cmdConnectEnabled();
+        disabled = !tester.cmdConnectEnabled();
     });
     tester.cmdConnect_Click();
-    EXPECT_TRUE(desactive);
-    EXPECT_EQ(tester.etat(), FrmSetupFTP::Etat::Deconnecte);
+    EXPECT_TRUE(disabled);
+    EXPECT_EQ(tester.state(), FrmSetupFTP::State::Disconnected);
     EXPECT_TRUE(tester.cmdConnectEnabled());
     ASSERT_EQ(owners.host.boxes.size(), 2);
     EXPECT_TRUE(owners.host.boxes[1].text.contains(QStringLiteral("annulée")))
@@ -206,23 +206,23 @@ TEST_F(TesterFixture, RecupererHandsTheFieldsBackAndFermerDisconnects)
     startServer();
     tester_(QStringLiteral("/music"));
     tester.CommandTransferer_Click();
-    ASSERT_EQ(recuperes.size(), 1);
-    EXPECT_EQ(recuperes[0].first, 3);
-    EXPECT_EQ(recuperes[0].second.dossier, QStringLiteral("/music"));
-    EXPECT_EQ(recuperes[0].second.port, QString::number(server.port()));
-    EXPECT_EQ(recuperes[0].second.password, QStringLiteral("secret"));
+    ASSERT_EQ(recovered.size(), 1);
+    EXPECT_EQ(recovered[0].first, 3);
+    EXPECT_EQ(recovered[0].second.folder, QStringLiteral("/music"));
+    EXPECT_EQ(recovered[0].second.port, QString::number(server.port()));
+    EXPECT_EQ(recovered[0].second.password, QStringLiteral("secret"));
 
-    bool ferme = false;
-    QObject::connect(&tester, &FrmSetupFTP::closeRequested, [&] { ferme = true; });
+    bool closed = false;
+    QObject::connect(&tester, &FrmSetupFTP::closeRequested, [&] { closed = true; });
     tester.CommandFermer_Click();
-    EXPECT_TRUE(ferme);
-    EXPECT_EQ(tester.etat(), FrmSetupFTP::Etat::Deconnecte);
+    EXPECT_TRUE(closed);
+    EXPECT_EQ(tester.state(), FrmSetupFTP::State::Disconnected);
     EXPECT_TRUE(tester.listFiles().isEmpty());
 
     // Nothing goes back while the program closes.
     owners.lifecycle.unloadStarted();
     tester.CommandTransferer_Click();
-    EXPECT_EQ(recuperes.size(), 1);
+    EXPECT_EQ(recovered.size(), 1);
 }
 
 } // namespace

@@ -445,10 +445,10 @@ TEST_F(JobDriverTest, AnUnreachablePlatformIsAskedNothingMoreInThatJob)
         EXPECT_TRUE(onDisk(hourFile(h))) << h;
     // What an alert names: the station, the day, the hours and the last failure line.
     EXPECT_EQ(driver.result().station, 1);
-    EXPECT_EQ(driver.result().jour, QDate(2020, 5, 8));
-    EXPECT_EQ(driver.result().heuresEnvoyees, std::bitset<24>(1u << 4));
-    EXPECT_EQ(driver.result().heuresNonEnvoyees, std::bitset<24>((1u << 5) | (1u << 6)));
-    EXPECT_EQ(driver.result().derniereErreur, notSent(6));
+    EXPECT_EQ(driver.result().day, QDate(2020, 5, 8));
+    EXPECT_EQ(driver.result().sentHours, std::bitset<24>(1u << 4));
+    EXPECT_EQ(driver.result().unsentHours, std::bitset<24>((1u << 5) | (1u << 6)));
+    EXPECT_EQ(driver.result().lastFailure, notSent(6));
 
     // Found unreachable by the hour-status query: no FTP account, no transfer.
     platform.calls.clear();
@@ -459,8 +459,8 @@ TEST_F(JobDriverTest, AnUnreachablePlatformIsAskedNothingMoreInThatJob)
     EXPECT_FALSE(lignes.lines.contains(QStringLiteral("Infos FTP des sons")));
     EXPECT_FALSE(driver.result().statesReceived);
     // Every requested hour waits for the platform, and none was said "non envoyé".
-    EXPECT_EQ(driver.result().heuresNonEnvoyees, std::bitset<24>(0x70));
-    EXPECT_TRUE(driver.result().heuresEnvoyees.none());
+    EXPECT_EQ(driver.result().unsentHours, std::bitset<24>(0x70));
+    EXPECT_TRUE(driver.result().sentHours.none());
 }
 
 TEST_F(JobDriverTest, AQuitDuringTheTransferKeepsTheRestWithOneLine)

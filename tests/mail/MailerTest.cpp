@@ -1,9 +1,9 @@
 #include "mail/Mailer.h"
 
 #include "config/SettingsValues.h"
-#include "support/ReceivedMail.h"
 #include "support/Owners.h"
 #include "support/PythonPeer.h"
+#include "support/ReceivedMail.h"
 
 #include <gtest/gtest.h>
 
@@ -16,7 +16,7 @@ const QString kPassword = u"12secretpw"_s;
 // Long enough to need two encoded words.
 const QString kTitle = u"Tools NVX: station 1: heures non envoyées, réessayées à 07H, 08H et 09H ce matin"_s;
 
-PosteInfo poste()
+WorkstationInfo workstation()
 {
     return {u"{0A1B}"_s,
             u"POSTE-RADIO"_s,
@@ -31,7 +31,7 @@ PosteInfo poste()
 
 class MailerTest : public ::testing::Test, protected test::TraceOwners {
 protected:
-    MailerTest() : mailer(values, host, trace, clock, poste)
+    MailerTest() : mailer(values, host, trace, clock, workstation)
     {
         values.EmailSmtp.Serveur = u"127.0.0.1"_s;
         values.EmailSmtp.Securite = 0;
@@ -53,7 +53,7 @@ protected:
     }
     bool passwordLeaked() const
     {
-        return !lignes().filter(kPassword).isEmpty() || mailer.derniereErreur().contains(kPassword);
+        return !lignes().filter(kPassword).isEmpty() || mailer.lastError().contains(kPassword);
     }
 
     SettingsValues values;
@@ -135,7 +135,7 @@ TEST_F(MailerTest, StartTlsAndImplicitTlsTrustTheGivenAuthorities)
         values.EmailSmtp.Securite = securite;
         values.EmailSmtp.Certificat = tlsPeer.lines().first().mid(5);
         ASSERT_TRUE(mailer.EnvoiMail(true, u"a@x.fr"_s, u"Test d'envoi de mail."_s, {}, true))
-            << mailer.derniereErreur().toStdString();
+            << mailer.lastError().toStdString();
         EXPECT_EQ(test::receivedMails(tlsPeer.lines(2)).size(), 1);
         ASSERT_EQ(host.boxes.size(), 1);
         EXPECT_EQ(host.boxes[0].icon, Host::Icon::Information);
@@ -146,7 +146,7 @@ TEST_F(MailerTest, StartTlsAndImplicitTlsTrustTheGivenAuthorities)
         // Without the authorities the self-signed server is not trusted.
         values.EmailSmtp.Certificat.clear();
         EXPECT_FALSE(mailer.EnvoiMail(true, u"a@x.fr"_s, u"x"_s, {}, true));
-        EXPECT_EQ(mailer.derniereErreur(), u"échec de la sécurisation TLS"_s);
+        EXPECT_EQ(mailer.lastError(), u"échec de la sécurisation TLS"_s);
         ASSERT_EQ(host.boxes.size(), 2);
         EXPECT_EQ(host.boxes[1].icon, Host::Icon::Exclamation);
         EXPECT_EQ(host.boxes[1].text, u"Un problème est survenu lors de l'envoi du mail.\n\n"
@@ -162,13 +162,12 @@ TEST_F(MailerTest, RefusedLoginIsReportedWithoutThePassword)
     values.EmailSmtp.User = u"radio@velmora.example"_s;
     values.EmailSmtp.PW = kPassword + u"x"_s;
     EXPECT_FALSE(mailer.EnvoiMail(false, u"a@x.fr"_s, u"x"_s, {}, false));
-    EXPECT_EQ(mailer.derniereErreur(), u"identifiant ou mot de passe refusé par le serveur SMTP"_s);
+    EXPECT_EQ(mailer.lastError(), u"identifiant ou mot de passe refusé par le serveur SMTP"_s);
     EXPECT_EQ(traced(u"Err: Mail: Not sended"_s), 1);
     EXPECT_EQ(traced(u"Mail: identifiant ou mot de passe refusé"_s), 1);
     EXPECT_FALSE(passwordLeaked());
     values.EmailSmtp.PW = kPassword;
-    ASSERT_TRUE(mailer.EnvoiMail(false, u"a@x.fr"_s, u"x"_s, {}, false))
-        << mailer.derniereErreur().toStdString();
+    ASSERT_TRUE(mailer.EnvoiMail(false, u"a@x.fr"_s, u"x"_s, {}, false)) << mailer.lastError().toStdString();
     const auto mails = received(1);
     ASSERT_EQ(mails.size(), 1);
     EXPECT_EQ(mails.first().from, u"radio@velmora.example"_s) << "the login stands in for a blank sender";
@@ -179,13 +178,13 @@ TEST_F(MailerTest, ServerRefusalsAndDropsGiveTheirReason)
 {
     serve({u"--refuse-rcpt"_s, u"bad@x.fr"_s});
     EXPECT_FALSE(mailer.EnvoiMail(false, u"bad@x.fr"_s, u"x"_s, {}, false));
-    EXPECT_EQ(mailer.derniereErreur(), u"destinataire refusé par le serveur"_s);
+    EXPECT_EQ(mailer.lastError(), u"destinataire refusé par le serveur"_s);
     peer.stop();
     test::PythonPeer closing;
     ASSERT_TRUE(closing.start(u"smtp_peer.py"_s, {u"--close-after"_s, u"DATA"_s}));
     values.EmailSmtp.Port = closing.port();
     EXPECT_FALSE(mailer.EnvoiMail(false, u"a@x.fr"_s, u"x"_s, {}, false));
-    EXPECT_EQ(mailer.derniereErreur(), u"connexion interrompue par le serveur"_s);
+    EXPECT_EQ(mailer.lastError(), u"connexion interrompue par le serveur"_s);
     EXPECT_EQ(traced(u"Err: Mail: Not sended"_s), 2);
 }
 
@@ -202,7 +201,7 @@ TEST_F(MailerTest, NothingIsSentWithoutServerOrRecipient)
     values.EmailSmtp.Serveur = u"127.0.0.1"_s;
     values.EmailSmtp.Port = 1;
     EXPECT_FALSE(mailer.EnvoiMail(false, u" ; "_s, u"x"_s, {}, true));
-    EXPECT_EQ(mailer.derniereErreur(), u"aucun destinataire"_s);
+    EXPECT_EQ(mailer.lastError(), u"aucun destinataire"_s);
     EXPECT_EQ(traced(u"Mail: no recipient at all"_s), 1);
     EXPECT_FALSE(mailer.EnvoiMail(false, u" "_s, u"x"_s, {}, false));
     EXPECT_EQ(traced(u"Mail: no recipient at all"_s), 1) << "not forced: nothing to say";
@@ -211,7 +210,7 @@ TEST_F(MailerTest, NothingIsSentWithoutServerOrRecipient)
 TEST_F(MailerTest, MailAskedForWhileAnotherIsOnItsWayIsDropped)
 {
     serve();
-    Mailer other(values, host, trace, clock, poste);
+    Mailer other(values, host, trace, clock, workstation);
     int asked = 0;
     bool nested = true;
     host.onPump = [&] {

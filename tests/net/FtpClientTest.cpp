@@ -28,38 +28,38 @@ const QString kAccents = QStringLiteral("été #1 %");
 struct Arbre {
     Arbre()
     {
-        const QDir racine(dir.path());
-        racine.mkpath(QStringLiteral("music/new"));
-        racine.mkpath(kAccents);
-        QFile f(racine.filePath(QStringLiteral("music/a.txt")));
+        const QDir root(dir.path());
+        root.mkpath(QStringLiteral("music/new"));
+        root.mkpath(kAccents);
+        QFile f(root.filePath(QStringLiteral("music/a.txt")));
         if (f.open(QIODevice::WriteOnly))
             f.write("hello world\n");
         f.close();
         ::chmod(QFile::encodeName(f.fileName()).constData(), 0644);
-        QFile::link(QStringLiteral("music"), racine.filePath(QStringLiteral("lien")));
-        QFile g(racine.filePath(kAccents + QStringLiteral("/dedans.txt")));
+        QFile::link(QStringLiteral("music"), root.filePath(QStringLiteral("lien")));
+        QFile g(root.filePath(kAccents + QStringLiteral("/dedans.txt")));
         if (g.open(QIODevice::WriteOnly))
             g.write("x");
     }
     QTemporaryDir dir;
 };
 
-FtpCompte compteSur(int port, FtpCompte::Securite securite,
-                    const QString& password = QStringLiteral("secret"))
+FtpAccount accountOn(int port, FtpAccount::Security security,
+                     const QString& password = QStringLiteral("secret"))
 {
-    FtpCompte c;
-    c.serveur = QStringLiteral("127.0.0.1");
+    FtpAccount c;
+    c.server = QStringLiteral("127.0.0.1");
     c.port = port;
-    c.delai = 10;
+    c.timeoutSec = 10;
     c.user = QStringLiteral("nvx");
     c.password = password;
-    c.securite = securite;
+    c.security = security;
     return c;
 }
 
-const FtpEntry* trouver(const QList<FtpEntry>& entrees, const QString& nom)
+const FtpEntry* trouver(const QList<FtpEntry>& entries, const QString& nom)
 {
-    for (const FtpEntry& e : entrees)
+    for (const FtpEntry& e : entries)
         if (e.name == nom)
             return &e;
     return nullptr;
@@ -69,8 +69,8 @@ struct Protocole {
     const char* nom;
     const char* script;
     QStringList options;
-    FtpCompte::Securite securite;
-    bool passif;
+    FtpAccount::Security security;
+    bool passive;
     bool mlsd;  // the listing comes from MLSD (its dates are written 2020-01-31 12:00)
     bool liens; // the server shows links as links
 };
@@ -88,9 +88,9 @@ protected:
         ASSERT_TRUE(peer.start(QString::fromLatin1(GetParam().script),
                                QStringList{arbre.dir.path()} + GetParam().options))
             << "the test server did not start: " << peer.error().toStdString();
-        FtpCompte c = compteSur(peer.port(), GetParam().securite);
-        c.passif = GetParam().passif;
-        ASSERT_TRUE(client.connecter(c)) << client.derniereErreur().toStdString();
+        FtpAccount c = accountOn(peer.port(), GetParam().security);
+        c.passive = GetParam().passive;
+        ASSERT_TRUE(client.open(c)) << client.lastError().toStdString();
     }
 
     Arbre arbre;
@@ -105,34 +105,34 @@ protected:
 // entered, with the listing command its server offers.
 TEST_P(FtpClientProtocole, ListsTheFoldersItEnters)
 {
-    EXPECT_TRUE(client.connecte());
-    EXPECT_EQ(client.dossierCourant(), QStringLiteral("/"));
-    FtpListe racine = client.lister();
-    ASSERT_EQ(racine.etat, FtpListe::Etat::Lu) << client.derniereErreur().toStdString();
-    const FtpEntry* music = trouver(racine.entrees, QStringLiteral("music"));
+    EXPECT_TRUE(client.isOpen());
+    EXPECT_EQ(client.currentFolder(), QStringLiteral("/"));
+    FtpListingResult root = client.list();
+    ASSERT_EQ(root.state, FtpListingResult::State::Complete) << client.lastError().toStdString();
+    const FtpEntry* music = trouver(root.entries, QStringLiteral("music"));
     ASSERT_TRUE(music);
     EXPECT_TRUE(music->folder);
     EXPECT_EQ(FilePerms(music->flags, music->folder), QStringLiteral("drwxr-xr-x"));
-    EXPECT_TRUE(trouver(racine.entrees, kAccents));
-    EXPECT_FALSE(trouver(racine.entrees, QStringLiteral(".")));
-    EXPECT_FALSE(trouver(racine.entrees, QStringLiteral("..")));
-    const FtpEntry* lien = trouver(racine.entrees, QStringLiteral("lien"));
+    EXPECT_TRUE(trouver(root.entries, kAccents));
+    EXPECT_FALSE(trouver(root.entries, QStringLiteral(".")));
+    EXPECT_FALSE(trouver(root.entries, QStringLiteral("..")));
+    const FtpEntry* lien = trouver(root.entries, QStringLiteral("lien"));
     ASSERT_TRUE(lien);
     EXPECT_EQ(FilePerms(lien->flags, lien->folder).left(1),
               GetParam().liens ? QStringLiteral("l") : QStringLiteral("d"));
 
-    ASSERT_TRUE(client.changerDossier(QStringLiteral("music"))) << client.derniereErreur().toStdString();
-    const FtpListe liste = client.lister();
-    ASSERT_EQ(liste.etat, FtpListe::Etat::Lu) << client.derniereErreur().toStdString();
-    EXPECT_EQ(liste.entrees.size(), 2);
-    const FtpEntry* fichier = trouver(liste.entrees, QStringLiteral("a.txt"));
+    ASSERT_TRUE(client.changeFolder(QStringLiteral("music"))) << client.lastError().toStdString();
+    const FtpListingResult listing = client.list();
+    ASSERT_EQ(listing.state, FtpListingResult::State::Complete) << client.lastError().toStdString();
+    EXPECT_EQ(listing.entries.size(), 2);
+    const FtpEntry* fichier = trouver(listing.entries, QStringLiteral("a.txt"));
     ASSERT_TRUE(fichier);
     EXPECT_EQ(fichier->size, 12);
     EXPECT_FALSE(fichier->folder);
     EXPECT_EQ(FilePerms(fichier->flags, fichier->folder), QStringLiteral("-rw-r--r--"));
     static const QRegularExpression dateMlsd(QStringLiteral("^\\d{4}-\\d{2}-\\d{2} \\d{2}:\\d{2}$"));
     EXPECT_EQ(dateMlsd.match(fichier->date).hasMatch(), GetParam().mlsd) << fichier->date.toStdString();
-    const FtpEntry* nouveau = trouver(liste.entrees, QStringLiteral("new"));
+    const FtpEntry* nouveau = trouver(listing.entries, QStringLiteral("new"));
     ASSERT_TRUE(nouveau);
     EXPECT_TRUE(FilePerms(nouveau->flags, nouveau->folder).startsWith(u'd'));
 }
@@ -141,52 +141,52 @@ TEST_P(FtpClientProtocole, ListsTheFoldersItEnters)
 // that is not there, which leaves the current folder as it was.
 TEST_P(FtpClientProtocole, MovesThroughFoldersAndRefusesAMissingOne)
 {
-    ASSERT_TRUE(client.changerDossier(QStringLiteral("/music/new")));
-    EXPECT_EQ(client.dossierCourant(), QStringLiteral("/music/new"));
-    ASSERT_TRUE(client.changerDossier(QStringLiteral("..")));
-    EXPECT_EQ(client.dossierCourant(), QStringLiteral("/music"));
-    ASSERT_TRUE(client.changerDossier(QStringLiteral("./new//")));
-    EXPECT_EQ(client.dossierCourant(), QStringLiteral("/music/new"));
-    ASSERT_TRUE(client.changerDossier(QStringLiteral("../../..")));
-    EXPECT_EQ(client.dossierCourant(), QStringLiteral("/"));
+    ASSERT_TRUE(client.changeFolder(QStringLiteral("/music/new")));
+    EXPECT_EQ(client.currentFolder(), QStringLiteral("/music/new"));
+    ASSERT_TRUE(client.changeFolder(QStringLiteral("..")));
+    EXPECT_EQ(client.currentFolder(), QStringLiteral("/music"));
+    ASSERT_TRUE(client.changeFolder(QStringLiteral("./new//")));
+    EXPECT_EQ(client.currentFolder(), QStringLiteral("/music/new"));
+    ASSERT_TRUE(client.changeFolder(QStringLiteral("../../..")));
+    EXPECT_EQ(client.currentFolder(), QStringLiteral("/"));
 
-    ASSERT_TRUE(client.changerDossier(kAccents)) << client.derniereErreur().toStdString();
-    EXPECT_EQ(client.dossierCourant(), u'/' + kAccents);
-    const FtpListe liste = client.lister();
-    ASSERT_EQ(liste.etat, FtpListe::Etat::Lu) << client.derniereErreur().toStdString();
-    ASSERT_EQ(liste.entrees.size(), 1);
-    EXPECT_EQ(liste.entrees.first().name, QStringLiteral("dedans.txt"));
+    ASSERT_TRUE(client.changeFolder(kAccents)) << client.lastError().toStdString();
+    EXPECT_EQ(client.currentFolder(), u'/' + kAccents);
+    const FtpListingResult listing = client.list();
+    ASSERT_EQ(listing.state, FtpListingResult::State::Complete) << client.lastError().toStdString();
+    ASSERT_EQ(listing.entries.size(), 1);
+    EXPECT_EQ(listing.entries.first().name, QStringLiteral("dedans.txt"));
 
-    EXPECT_FALSE(client.changerDossier(QStringLiteral("/music/absent")));
-    EXPECT_EQ(client.dossierCourant(), u'/' + kAccents);
-    EXPECT_TRUE(client.derniereErreur().startsWith(QStringLiteral("dossier introuvable ou accès refusé")))
-        << client.derniereErreur().toStdString();
-    EXPECT_TRUE(client.connecte());
+    EXPECT_FALSE(client.changeFolder(QStringLiteral("/music/absent")));
+    EXPECT_EQ(client.currentFolder(), u'/' + kAccents);
+    EXPECT_TRUE(client.lastError().startsWith(QStringLiteral("dossier introuvable ou accès refusé")))
+        << client.lastError().toStdString();
+    EXPECT_TRUE(client.isOpen());
 
-    client.deconnecter();
-    EXPECT_FALSE(client.connecte());
-    EXPECT_EQ(client.lister().etat, FtpListe::Etat::OuvertureImpossible);
-    EXPECT_EQ(client.derniereErreur(), QStringLiteral("non connecté"));
+    client.close();
+    EXPECT_FALSE(client.isOpen());
+    EXPECT_EQ(client.list().state, FtpListingResult::State::OpenFailed);
+    EXPECT_EQ(client.lastError(), QStringLiteral("non connecté"));
 }
 
 INSTANTIATE_TEST_SUITE_P(
     Protocoles, FtpClientProtocole,
-    ::testing::Values(Protocole{"FtpMlsd", "ftp_peer.py", {}, FtpCompte::Securite::Aucune, true, true, false},
+    ::testing::Values(Protocole{"FtpMlsd", "ftp_peer.py", {}, FtpAccount::Security::None, true, true, false},
                       Protocole{"FtpListActive",
                                 "ftp_peer.py",
                                 {QStringLiteral("--no-mlsd")},
-                                FtpCompte::Securite::Aucune,
+                                FtpAccount::Security::None,
                                 false,
                                 false,
                                 true},
                       Protocole{"FtpsExplicit",
                                 "ftp_peer.py",
                                 {QStringLiteral("--tls")},
-                                FtpCompte::Securite::Ssl,
+                                FtpAccount::Security::Ssl,
                                 true,
                                 true,
                                 false},
-                      Protocole{"Sftp", "sftp_peer.py", {}, FtpCompte::Securite::Ssh, true, false, true}),
+                      Protocole{"Sftp", "sftp_peer.py", {}, FtpAccount::Security::Ssh, true, false, true}),
     [](const ::testing::TestParamInfo<Protocole>& info) { return std::string(info.param.nom); });
 
 // A refused login says so, and never shows the password, even from a server that quotes it.
@@ -196,19 +196,19 @@ TEST(FtpClient, WrongPasswordIsRefusedWithoutShowingIt)
     const QString faux = QStringLiteral("Faux-m0t2passe");
     FakeHost host;
     FtpClient client(host);
-    for (const auto& [script, securite, options] :
-         {std::tuple{"ftp_peer.py", FtpCompte::Securite::Aucune,
+    for (const auto& [script, security, options] :
+         {std::tuple{"ftp_peer.py", FtpAccount::Security::None,
                      QStringList{QStringLiteral("--echo-refused-password")}},
-          std::tuple{"sftp_peer.py", FtpCompte::Securite::Ssh, QStringList{}}}) {
+          std::tuple{"sftp_peer.py", FtpAccount::Security::Ssh, QStringList{}}}) {
         PythonPeer peer;
         ASSERT_TRUE(peer.start(QString::fromLatin1(script), QStringList{arbre.dir.path()} + options))
             << peer.error().toStdString();
-        EXPECT_FALSE(client.connecter(compteSur(peer.port(), securite, faux)));
-        EXPECT_FALSE(client.connecte());
-        const QString erreur = client.derniereErreur();
-        EXPECT_TRUE(erreur.startsWith(QStringLiteral("identifiant ou mot de passe refusé")))
-            << erreur.toStdString();
-        EXPECT_FALSE(erreur.contains(faux, Qt::CaseInsensitive)) << erreur.toStdString();
+        EXPECT_FALSE(client.open(accountOn(peer.port(), security, faux)));
+        EXPECT_FALSE(client.isOpen());
+        const QString error = client.lastError();
+        EXPECT_TRUE(error.startsWith(QStringLiteral("identifiant ou mot de passe refusé")))
+            << error.toStdString();
+        EXPECT_FALSE(error.contains(faux, Qt::CaseInsensitive)) << error.toStdString();
     }
 }
 
@@ -220,19 +220,19 @@ TEST(FtpClient, UnreachableOrUnsecuredServersFailWithAReason)
     SilentPort ferme;
     ASSERT_GT(ferme.port, 0);
     ferme.close();
-    EXPECT_FALSE(client.connecter(compteSur(ferme.port, FtpCompte::Securite::Aucune)));
-    EXPECT_TRUE(client.derniereErreur().startsWith(QStringLiteral("connexion refusée par le serveur")))
-        << client.derniereErreur().toStdString();
+    EXPECT_FALSE(client.open(accountOn(ferme.port, FtpAccount::Security::None)));
+    EXPECT_TRUE(client.lastError().startsWith(QStringLiteral("connexion refusée par le serveur")))
+        << client.lastError().toStdString();
 
     Arbre arbre;
     PythonPeer peer;
     ASSERT_TRUE(peer.start(QStringLiteral("ftp_peer.py"), {arbre.dir.path()})) << peer.error().toStdString();
-    EXPECT_FALSE(client.connecter(compteSur(peer.port(), FtpCompte::Securite::Ssl)));
-    EXPECT_FALSE(client.connecte());
-    EXPECT_TRUE(client.derniereErreur().startsWith(QStringLiteral("échec de la sécurisation TLS")))
-        << client.derniereErreur().toStdString();
-    EXPECT_FALSE(client.changerDossier(QStringLiteral("/music")));
-    EXPECT_EQ(client.derniereErreur(), QStringLiteral("non connecté"));
+    EXPECT_FALSE(client.open(accountOn(peer.port(), FtpAccount::Security::Ssl)));
+    EXPECT_FALSE(client.isOpen());
+    EXPECT_TRUE(client.lastError().startsWith(QStringLiteral("échec de la sécurisation TLS")))
+        << client.lastError().toStdString();
+    EXPECT_FALSE(client.changeFolder(QStringLiteral("/music")));
+    EXPECT_EQ(client.lastError(), QStringLiteral("non connecté"));
 }
 
 // A connection kept waiting by a silent server ends at once when cancelled from an event, or
@@ -244,18 +244,18 @@ TEST(FtpClient, APendingConnectionEndsWhenCancelled)
     FakeHost host;
     host.onPump = [] { QCoreApplication::processEvents(); };
     FtpClient client(host);
-    QTimer::singleShot(100, [&client] { client.annuler(); });
+    QTimer::singleShot(100, [&client] { client.cancel(); });
     QElapsedTimer t;
     t.start();
-    EXPECT_FALSE(client.connecter(compteSur(muet.port, FtpCompte::Securite::Aucune)));
+    EXPECT_FALSE(client.open(accountOn(muet.port, FtpAccount::Security::None)));
     EXPECT_LT(t.elapsed(), 3000);
-    EXPECT_EQ(client.derniereErreur(), QStringLiteral("connexion annulée"));
-    EXPECT_FALSE(client.connecte());
+    EXPECT_EQ(client.lastError(), QStringLiteral("connexion annulée"));
+    EXPECT_FALSE(client.isOpen());
 
     int attentes = 0;
     client.abandon = [&attentes] { return ++attentes > 3; };
     t.restart();
-    EXPECT_FALSE(client.connecter(compteSur(muet.port, FtpCompte::Securite::Ssh)));
+    EXPECT_FALSE(client.open(accountOn(muet.port, FtpAccount::Security::Ssh)));
     EXPECT_LT(t.elapsed(), 3000);
-    EXPECT_EQ(client.derniereErreur(), QStringLiteral("connexion annulée"));
+    EXPECT_EQ(client.lastError(), QStringLiteral("connexion annulée"));
 }
