@@ -5,6 +5,8 @@
 #include "link/UdpSocket.h"
 #include "support/FakeClock.h"
 #include "support/FakeHost.h"
+#include "support/PythonPeer.h"
+#include "support/ReceivedMail.h"
 #include "support/SiteBuilder.h"
 #include "support/TraceChecks.h"
 #include "support/Wait.h"
@@ -356,6 +358,45 @@ TEST_F(StartupTest, ConnectAndTestCommandsSayHowTheyEnded)
     EXPECT_EQ(host.boxes[1].text, QStringLiteral("Terminé"));
     EXPECT_EQ(app.driver().requete.HHFin, 11) << "the sample request asks for the morning";
     EXPECT_EQ(app.driver().requete.ReponsePort, 112);
+}
+
+TEST_F(StartupTest, AReceiverReopenedAfterAWouldBlockReadMailsTheRecipientsAndTheSettingsTestMailToo)
+{
+    test::PythonPeer smtp;
+    ASSERT_TRUE(smtp.start(QStringLiteral("smtp_peer.py"))) << smtp.error().toStdString();
+    ASSERT_TRUE(app.frmMain().Form_Load(QString()));
+    // The mailer waits for the server through the host, as a window would.
+    host.onPump = [] { QCoreApplication::processEvents(); };
+    SettingsValues v = app.settings().values();
+    v.Reception[0] = {QStringLiteral("127.0.0.1"), QStringLiteral("0"), true};
+    v.TexteEmailsAdresses = QStringLiteral("regie@radio.test");
+    v.EmailSmtp.Serveur = QStringLiteral("127.0.0.1");
+    v.EmailSmtp.Port = smtp.port();
+    v.EmailSmtp.Securite = 0;
+    v.EmailSmtp.Expediteur = QStringLiteral("nvx@radio.test");
+    app.settings().apply(v);
+    const quint16 port = app.intake().socket(0).localPort();
+    ASSERT_GT(port, 0);
+
+    app.intake().socket(0).failNextRead(10035);
+    QUdpSocket scheduler;
+    scheduler.writeDatagram(QByteArray("<NoStation:1>"), QHostAddress::LocalHost, port);
+    QList<test::ReceivedMail> mails;
+    ASSERT_TRUE(
+        test::waitFor([&] { return !(mails = test::receivedMails(smtp.lines(2, 0))).isEmpty(); }, 20000));
+    EXPECT_EQ(mails[0].rcpt, QStringList{QStringLiteral("regie@radio.test")});
+    EXPECT_EQ(mails[0].headers.value(QStringLiteral("Subject")), QStringLiteral("SocketWrenchUDPIn"));
+    EXPECT_TRUE(mails[0].body.contains(
+        QStringLiteral("Re-Init SocketWrenchUDPIn due to swErrorOperationWouldBlock")));
+    EXPECT_TRUE(mails[0].body.startsWith(QStringLiteral("Radio: {RADIO-01}\r\n")))
+        << mails[0].body.toStdString();
+
+    host.boxes.clear();
+    app.frmSetup().CommandEmailTest_Click();
+    ASSERT_EQ(host.boxes.size(), 1);
+    EXPECT_TRUE(host.boxes[0].text.startsWith(QStringLiteral("Vérifiez dans votre boite mail")));
+    EXPECT_EQ(host.boxes[0].title, app.frmMain().caption(true));
+    EXPECT_EQ(test::receivedMails(smtp.lines(3, 20000)).size(), 2);
 }
 
 } // namespace
