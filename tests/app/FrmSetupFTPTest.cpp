@@ -44,9 +44,9 @@ struct TesterFixture : ::testing::Test {
                              recovered.append({index, fields});
                          });
     }
-    void startServer()
+    void startServer(const QStringList& options = {})
     {
-        ASSERT_TRUE(server.start(QStringLiteral("ftp_peer.py"), {tree.root.path()}))
+        ASSERT_TRUE(server.start(QStringLiteral("ftp_peer.py"), QStringList{tree.root.path()} + options))
             << server.error().toStdString();
     }
     void tester_(const QString& folder, const QString& password = QStringLiteral("secret"))
@@ -223,6 +223,18 @@ TEST_F(TesterFixture, RecupererHandsTheFieldsBackAndFermerDisconnects)
     owners.lifecycle.unloadStarted();
     tester.CommandTransferer_Click();
     EXPECT_EQ(recovered.size(), 1);
+}
+
+TEST_F(TesterFixture, AListingCutOffShowsWhatCameAndSaysSo)
+{
+    startServer({QStringLiteral("--cut-listings")});
+    tester_(QStringLiteral("/"));
+    ASSERT_EQ(tester.state(), FrmSetupFTP::State::Connected);
+    ASSERT_EQ(owners.host.boxes.size(), 1);
+    EXPECT_TRUE(owners.host.boxes[0].text.startsWith(u"Erreur à la lacture du dossier. Erreur:\n"_s))
+        << owners.host.boxes[0].text.toStdString();
+    EXPECT_EQ(tester.listFiles().size(), 1) << "the entry that came whole is shown";
+    EXPECT_EQ(tester.editRemoteFolder, u"/"_s);
 }
 
 } // namespace

@@ -58,6 +58,32 @@ class HandshakeFirstDTPHandler(TLS_DTPHandler):
         return super().readable()
 
 
+class FirstLineThenBreak:
+    """A listing producer that gives its first line, then fails."""
+
+    def __init__(self, inner):
+        self.inner, self.given = inner, False
+
+    def more(self):
+        if self.given:
+            raise OSError("listing cut")
+        self.given = True
+        return self.inner.more().split(b"\r\n", 1)[0] + b"\r\n"
+
+
+def cut_listings(handler_class):
+    """A server whose folder listings break off after their first entry: the data connection is
+    closed with a transfer-aborted reply, as when the network drops in the middle."""
+
+    class Cut(handler_class):
+        def push_dtp_data(self, data, isproducer=False, file=None, cmd=None):
+            if cmd in ("LIST", "MLSD") and isproducer:
+                data = FirstLineThenBreak(data)
+            return super().push_dtp_data(data, isproducer, file, cmd)
+
+    return Cut
+
+
 def main():
     parser = argparse.ArgumentParser()
     parser.add_argument("root")
@@ -66,6 +92,7 @@ def main():
     parser.add_argument("--user", default="nvx")
     parser.add_argument("--password", default="secret")
     parser.add_argument("--echo-refused-password", action="store_true")
+    parser.add_argument("--cut-listings", action="store_true")
     args = parser.parse_args()
 
     logging.basicConfig(stream=sys.stderr, level=logging.WARNING)
@@ -88,6 +115,8 @@ def main():
         for command in ("MLSD", "MLST"):
             attributes["proto_cmds"].pop(command, None)
     handler = type("PeerHandler", (base,), attributes)
+    if args.cut_listings:
+        handler = cut_listings(handler)
 
     server = FTPServer(("127.0.0.1", 0), handler)
     print("PORT %d" % server.socket.getsockname()[1], flush=True)
