@@ -9,6 +9,8 @@ namespace {
 const QString kCancelled = QStringLiteral("connexion annulée");
 const QString kNotConnected = QStringLiteral("non connecté");
 const QString kHostNotFound = QStringLiteral("serveur introuvable");
+// Seconds a server on the implicit-TLS port is given to greet in clear before TLS is tried.
+constexpr int kGreetingWaitSec = 5;
 
 // The folders of an absolute path, "." and ".." resolved and empty parts dropped; ".." at the
 // root stays at the root, as a server's CWD does.
@@ -316,9 +318,15 @@ bool FtpClient::open(const FtpAccount& account)
     };
     newLoop();
     d_->scheme = d_->ssh() ? "sftp" : "ftp";
-    Exchange x = d_->exchange(nullptr, Request::Enter);
-    // Port 990 is the one of servers that speak TLS from the first byte, without AUTH TLS.
+    // Port 990 is the one of servers that speak TLS from the first byte, without AUTH TLS: such a
+    // server waits for the handshake while the client waits for its greeting, so the explicit try
+    // there waits a few seconds only before the implicit one.
     const bool implicitTls = account.security == FtpAccount::Security::Ssl && d_->account.port == 990;
+    if (implicitTls) {
+        const int shortWait = qMin(d_->account.timeoutSec, kGreetingWaitSec);
+        d_->loop->setTimeouts(shortWait, shortWait);
+    }
+    Exchange x = d_->exchange(nullptr, Request::Enter);
     if (!x.result.ok() && implicitTls && x.result.failure != TransferFailure::Abandoned &&
         x.result.code != CURLE_LOGIN_DENIED) {
         d_->scheme = "ftps";

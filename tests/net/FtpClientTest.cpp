@@ -259,3 +259,27 @@ TEST(FtpClient, APendingConnectionEndsWhenCancelled)
     EXPECT_LT(t.elapsed(), 3000);
     EXPECT_EQ(client.lastError(), QStringLiteral("connexion annulée"));
 }
+
+// On port 990 a server may speak TLS from the first byte: when FTP over explicit TLS gets no
+// greeting there, the same account is tried with implicit TLS.
+TEST(FtpClient, Port990FallsBackToImplicitTls)
+{
+    Arbre arbre;
+    PythonPeer peer;
+    // Port 990 is privileged: a test run without the right to bind it says so.
+    if (!peer.start(QStringLiteral("ftp_peer.py"),
+                    {arbre.dir.path(), QStringLiteral("--implicit-tls"), QStringLiteral("--host"),
+                     QStringLiteral("127.0.0.99"), QStringLiteral("--port"), QStringLiteral("990")}))
+        GTEST_SKIP() << "cannot listen on 127.0.0.99:990: " << peer.error().toStdString();
+    FakeHost host;
+    FtpClient client(host);
+    FtpAccount account = accountOn(990, FtpAccount::Security::Ssl);
+    account.server = QStringLiteral("127.0.0.99");
+    QElapsedTimer t;
+    t.start();
+    ASSERT_TRUE(client.open(account)) << client.lastError().toStdString();
+    const FtpListingResult listing = client.list();
+    ASSERT_EQ(listing.state, FtpListingResult::State::Complete) << client.lastError().toStdString();
+    EXPECT_TRUE(trouver(listing.entries, QStringLiteral("music")));
+    EXPECT_LT(t.elapsed(), 8000) << "the clear greeting is waited for a few seconds, not the whole time-out";
+}

@@ -71,6 +71,17 @@ class FirstLineThenBreak:
         return self.inner.more().split(b"\r\n", 1)[0] + b"\r\n"
 
 
+def implicit_tls(handler_class):
+    """The control connection is secured before the greeting, without AUTH TLS."""
+
+    class Implicit(handler_class):
+        def handle(self):
+            self.secure_connection(self.ssl_context)
+            super().handle()
+
+    return Implicit
+
+
 def cut_listings(handler_class):
     """A server whose folder listings break off after their first entry: the data connection is
     closed with a transfer-aborted reply, as when the network drops in the middle."""
@@ -93,6 +104,10 @@ def main():
     parser.add_argument("--password", default="secret")
     parser.add_argument("--echo-refused-password", action="store_true")
     parser.add_argument("--cut-listings", action="store_true")
+    parser.add_argument("--implicit-tls", action="store_true",
+                        help="TLS from the first byte, as servers on port 990 speak")
+    parser.add_argument("--host", default="127.0.0.1")
+    parser.add_argument("--port", type=int, default=0)
     args = parser.parse_args()
 
     logging.basicConfig(stream=sys.stderr, level=logging.WARNING)
@@ -101,14 +116,14 @@ def main():
     authorizer.add_user(args.user, args.password, os.path.abspath(args.root), perm="elr")
 
     temp = tempfile.TemporaryDirectory()
-    base = TLS_FTPHandler if args.tls else FTPHandler
+    base = TLS_FTPHandler if args.tls or args.implicit_tls else FTPHandler
     # A refused login is answered at once rather than after the stock three seconds.
     attributes = {
         "authorizer": authorizer,
         "auth_failed_timeout": 0,
         "proto_cmds": dict(base.proto_cmds),
     }
-    if args.tls:
+    if args.tls or args.implicit_tls:
         attributes["certfile"] = make_certificate(temp.name)
         attributes["dtp_handler"] = HandshakeFirstDTPHandler
     if args.no_mlsd:
@@ -117,8 +132,10 @@ def main():
     handler = type("PeerHandler", (base,), attributes)
     if args.cut_listings:
         handler = cut_listings(handler)
+    if args.implicit_tls:
+        handler = implicit_tls(handler)
 
-    server = FTPServer(("127.0.0.1", 0), handler)
+    server = FTPServer((args.host, args.port), handler)
     print("PORT %d" % server.socket.getsockname()[1], flush=True)
     try:
         server.serve_forever()
