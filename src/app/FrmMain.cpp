@@ -8,6 +8,7 @@
 #include "common/Host.h"
 #include "common/NativePath.h"
 #include "common/PathText.h"
+#include "config/Settings.h"
 #include "job/JobDriver.h"
 #include "link/RequestIntake.h"
 
@@ -43,6 +44,41 @@ void FrmMain::CommandTest_Click()
 void FrmMain::mnuAfficherLog_Click()
 {
     trace_.LectureLog(trace_.logFolder(0), QString());
+}
+
+void FrmMain::MnuWhatNews_Click(int index)
+{
+    trap(trace_, QStringLiteral("Frm_Main:MnuWhatNews_Click"), [&] {
+        if (index == 1) {
+            const QString page = revisionsWebPage();
+            if (!page.isEmpty())
+                systeme_.ExecuterProgrammeExterne(QStringLiteral("Open"), page);
+            return;
+        }
+        const QString fichier = identity_.DossierApplication + QStringLiteral("VL3_Tools_NVX_Revisions.htm");
+        if (!systeme_.File_Exist(fichier, QStringLiteral("MnuWhatNews_Click"))) {
+            host_.messageBox(Host::Icon::Exclamation, Host::Buttons::Ok, caption(true),
+                             QStringLiteral("Le fichier: ") + fichier + QStringLiteral(" est absent.") +
+                                 QStringLiteral("\n\n") +
+                                 QStringLiteral("Veuillez le mettre en place à partir de la mise-à-jour "
+                                                "disponible sur le Net."),
+                             Host::Answer::Ok);
+            return;
+        }
+        systeme_.ExecuterProgrammeExterne(QStringLiteral("Open"), fichier);
+    });
+}
+
+QString FrmMain::revisionsWebPage() const
+{
+    QString site = settings_.SiteMaker.trimmed();
+    if (site.isEmpty())
+        return {};
+    if (!site.contains(QStringLiteral("://")))
+        site.prepend(QStringLiteral("https://"));
+    while (site.endsWith(u'/'))
+        site.chop(1);
+    return site + QStringLiteral("/VL/Releases/VL_34/Histo_Revisions/VL3_Tools_NVX_Revisions.htm");
 }
 
 int FrmMain::runRequest(const QString& texte)

@@ -60,6 +60,10 @@ public:
     void CommandTest_Click();
     // Lets the person pick a day's log file and opens it.
     void mnuAfficherLog_Click();
+    // The revision history: 0 the local file beside the program, 1 the maker's web page.
+    void MnuWhatNews_Click(int index);
+    // The web page of the revision history; empty when no release server is set.
+    QString revisionsWebPage() const;
     // Runs one request through the job driver, as the scheduler would have sent it; returns
     // 0 when every transferable hour was sent, 3 when some hour was not (or the platform gave
     // no hour states), 2 when the job ended with the authentication problem.

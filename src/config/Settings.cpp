@@ -171,7 +171,7 @@ bool SettingsValues::sameGeneral(const SettingsValues& autre) const
     return TexteDossierConvertSons == autre.TexteDossierConvertSons &&
            TexteDossierXML == autre.TexteDossierXML && EnvoyerHeuresVides == autre.EnvoyerHeuresVides &&
            TexteEmailsAdresses == autre.TexteEmailsAdresses && CheckEmail == autre.CheckEmail &&
-           Alertes == autre.Alertes && NbZones == autre.NbZones &&
+           Alertes == autre.Alertes && SiteMaker == autre.SiteMaker && NbZones == autre.NbZones &&
            TexteLogNbMaxlignes == autre.TexteLogNbMaxlignes && Plateforme == autre.Plateforme &&
            EmailSmtp == autre.EmailSmtp;
 }

@@ -106,6 +106,7 @@ void Settings::InitSettings()
         EnvoyerHeuresVides = numericSwitch(
             lire(QStringLiteral("XML"), QStringLiteral("EnvoyerHeuresVides"), QStringLiteral("0")));
         TexteEmailsAdresses = lire(QStringLiteral("Email"), QStringLiteral("Emails"));
+        SiteMaker = lire(QStringLiteral("General"), QStringLiteral("SiteMaker"));
         for (int i = 0; i < kEmails; ++i)
             CheckEmail[i] = lire(QStringLiteral("Email"), QStringLiteral("Check_") + QString::number(i),
                                  QStringLiteral("0")) != QStringLiteral("0");
@@ -208,6 +209,7 @@ bool Settings::writeGeneral()
     ok &= ecrire(QStringLiteral("XML"), QStringLiteral("Dossier"), TexteDossierXML);
     ok &= ecrire(QStringLiteral("XML"), QStringLiteral("EnvoyerHeuresVides"), bit(EnvoyerHeuresVides));
     ok &= ecrire(QStringLiteral("Email"), QStringLiteral("Emails"), TexteEmailsAdresses);
+    ok &= ecrire(QStringLiteral("General"), QStringLiteral("SiteMaker"), SiteMaker);
     for (int i = 0; i < kEmails; ++i)
         ok &= ecrire(QStringLiteral("Email"), QStringLiteral("Check_") + QString::number(i),
                      bit(CheckEmail[i]));

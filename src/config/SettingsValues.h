@@ -86,6 +86,8 @@ struct SettingsValues {
     bool Alertes = false;
     int NbZones = 1;
     QString TexteLogNbMaxlignes = QStringLiteral("200");
+    // Host of the maker's release web server, for the revision history; empty: no web entry.
+    QString SiteMaker;
     ParametresPlateforme Plateforme;
     ParametresSmtp EmailSmtp;
     // Network group

@@ -399,4 +399,43 @@ TEST_F(StartupTest, AReceiverReopenedAfterAWouldBlockReadMailsTheRecipientsAndTh
     EXPECT_EQ(test::receivedMails(smtp.lines(3, 20000)).size(), 2);
 }
 
+TEST_F(StartupTest, TheLocalRevisionHistoryMustBeBesideTheProgramAndTheWebOneNeedsItsSite)
+{
+    ASSERT_TRUE(app.frmMain().Form_Load(QString()));
+    app.systeme().shell = [this](const QString& verb, const QString& file, const QString& parameters,
+                                 const QString& directory, int showMode) {
+        return host.shellExecute(verb, file, parameters, directory, showMode);
+    };
+    host.boxes.clear();
+    app.frmMain().MnuWhatNews_Click(0);
+    ASSERT_EQ(host.boxes.size(), 1);
+    const QString fichier = app.identity().DossierApplication + QStringLiteral("VL3_Tools_NVX_Revisions.htm");
+    EXPECT_EQ(host.boxes[0].text,
+              QStringLiteral("Le fichier: ") + fichier +
+                  QStringLiteral(" est absent.\n\nVeuillez le mettre en place à partir de la "
+                                 "mise-à-jour disponible sur le Net."));
+    EXPECT_EQ(host.boxes[0].icon, Host::Icon::Exclamation);
+    EXPECT_TRUE(host.executions.isEmpty());
+
+    QFile page(home.filePath(QStringLiteral("VL3_Tools_NVX_Revisions.htm")));
+    ASSERT_TRUE(page.open(QIODevice::WriteOnly));
+    page.close();
+    app.frmMain().MnuWhatNews_Click(0);
+    ASSERT_EQ(host.executions.size(), 1);
+    EXPECT_EQ(host.executions[0].verb, QStringLiteral("Open"));
+
+    // No release server set: the web entry has nothing to open.
+    EXPECT_TRUE(app.frmMain().revisionsWebPage().isEmpty());
+    app.frmMain().MnuWhatNews_Click(1);
+    EXPECT_EQ(host.executions.size(), 1);
+    app.settings().SiteMaker = QStringLiteral("releases.velmora.test/");
+    EXPECT_EQ(
+        app.frmMain().revisionsWebPage(),
+        QStringLiteral(
+            "https://releases.velmora.test/VL/Releases/VL_34/Histo_Revisions/VL3_Tools_NVX_Revisions.htm"));
+    app.frmMain().MnuWhatNews_Click(1);
+    ASSERT_EQ(host.executions.size(), 2);
+    EXPECT_EQ(host.executions[1].file, app.frmMain().revisionsWebPage());
+}
+
 } // namespace

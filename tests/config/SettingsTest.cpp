@@ -70,7 +70,7 @@ QStringList snapshot(const Settings& s)
         << b(p.ConserverReponses);
     const ParametresSmtp& m = s.EmailSmtp;
     out << m.Serveur << n(m.Port) << n(m.Securite) << m.User << m.PW << m.Expediteur << m.CopiesSupport
-        << m.CopiePartenaire << m.NoClient << m.OptionsBase << m.Certificat << b(s.Alertes);
+        << m.CopiePartenaire << m.NoClient << m.OptionsBase << m.Certificat << b(s.Alertes) << s.SiteMaker;
     for (const ReceptionUdp& r : s.Reception)
         out << r.IP << r.Port << b(r.Actif);
     for (const EmissionUdp& e : s.Emission)
@@ -102,6 +102,7 @@ TEST_F(SettingsTest, EveryGroupSurvivesASaveAndALoad)
     s.Plateforme = {u"https://vt:8443"_s, u"k"_s, u"s=t"_s, 30, 300, false, true};
     // Alerts off although recipients are set: the stored "0" wins over the default.
     s.Alertes = false;
+    s.SiteMaker = u"releases.example.test"_s;
     s.EmailSmtp = {u"smtp"_s,  465,      2,        u"u"_s, u"pw"_s,         u"f@x"_s,
                    u"s1;s2"_s, u"p@x"_s, u"C42"_s, u"o"_s, u"/etc/ca.pem"_s};
     for (int i = 0; i < Settings::kReceptions; ++i)
