@@ -306,6 +306,7 @@ bool FrmMain::Form_Load(const QString& ligneDeCommande)
     splashStep(QStringLiteral("Tools NVX: Init: Tableur"));
     splashStep(QStringLiteral("Tools NVX: Init: Fin"));
     SplashAffiche = false;
+    emit windowShowRequested();
     host_.pump();
     ApplicationDemarree = true;
     trace_.TraceLogEncadre(-1, -1, -1,
@@ -384,6 +385,8 @@ void FrmMain::Form_Unload()
     const auto step = [&](const auto& body) { trap(trace_, QStringLiteral("Frm_Main:Form_Unload"), body); };
 
     step([&] { trace_.trace(QStringLiteral("---------- Frm_Main: Form_Unload: Start")); });
+    // The windows save their placement while the settings are still there.
+    step([&] { emit unloading(); });
     step([&] {
         const int count =
             qBound(0, int(config_.DetermineDossierConfig_Bases_Nombre()), Configuration::kMaxBases);

@@ -99,6 +99,10 @@ signals:
     void processEnded();
     // A database error box was answered Abort: the process ends at once.
     void abortRequested();
+    // The start-up is far enough for the main window: the splash goes, the window shows.
+    void windowShowRequested();
+    // The unload begins: the windows save their placement.
+    void unloading();
 
 private:
     // The user login of the start-up; false when the program must stop.
