@@ -107,6 +107,7 @@ void LogWindow::showDay(const QDate& day)
     if (!day.isValid() || (day == day_ && fileFound_))
         return;
     day_ = day;
+    followsToday_ = day == QDate::currentDate();
     {
         const QSignalBlocker quiet(dateEdit_);
         dateEdit_->setDate(day);
@@ -154,6 +155,12 @@ void LogWindow::onFileChanged()
 
 void LogWindow::onFolderChanged()
 {
+    // Past midnight the trace starts the new day's file in the same folder.
+    const QDate today = QDate::currentDate();
+    if (followsToday_ && day_ != today) {
+        showDay(today);
+        return;
+    }
     const bool exists = QFileInfo::exists(filePath());
     if (exists == fileFound_) {
         onFileChanged();

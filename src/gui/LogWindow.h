@@ -53,6 +53,8 @@ private:
     QString folder_;
     QDate day_;
     bool fileFound_ = false;
+    // The day shown was today when it was chosen: the view moves on to the next day's file.
+    bool followsToday_ = false;
     LogFileTail tail_;
     QFileSystemWatcher* watcher_;
     QPlainTextEdit* view_;

@@ -4,12 +4,14 @@
 #include "gui/DialogMapping.h"
 #include "gui/FrmMsg.h"
 
+#include <QApplication>
 #include <QDir>
 #include <QFileDialog>
 #include <QListWidget>
 #include <QMessageBox>
 #include <QPushButton>
 #include <QTemporaryDir>
+#include <QTimer>
 
 #include <gtest/gtest.h>
 
@@ -97,6 +99,33 @@ TEST(GuiHostMessageBox, ReturnsTheButtonClicked)
     host.setDialogRunner(clickOn(seen, QMessageBox::Ignore));
     EXPECT_EQ(host.messageBox(Icon::Critical, Buttons::AbortRetryIgnore, {}, {}, Answer::Abort),
               Answer::Ignore);
+}
+
+// Clicks a button of the modal box as soon as it shows, as a person would; gives up after a
+// bounded number of looks so that a box that never comes cannot keep the loop busy.
+void clickWhenShown(QMessageBox::StandardButton toClick, QString& seenText, int looksLeft = 1000)
+{
+    QTimer::singleShot(0, [toClick, &seenText, looksLeft] {
+        auto* box = qobject_cast<QMessageBox*>(QApplication::activeModalWidget());
+        if (!box) {
+            if (looksLeft > 0)
+                clickWhenShown(toClick, seenText, looksLeft - 1);
+            return;
+        }
+        seenText = box->text();
+        box->button(toClick)->click();
+    });
+}
+
+TEST(GuiHostMessageBox, RunsAModalBoxUntilAButtonIsClicked)
+{
+    GuiHost host;
+    QString seenText;
+    clickWhenShown(QMessageBox::No, seenText);
+    EXPECT_EQ(host.messageBox(Icon::Question, Buttons::YesNoCancel, QStringLiteral("Quitter"),
+                              QStringLiteral("Voulez-vous quitter ?"), Answer::Yes),
+              Answer::No);
+    EXPECT_EQ(seenText, QStringLiteral("Voulez-vous quitter ?"));
 }
 
 TEST(GuiHostMessageBox, ClosedWithoutAnswerCancelsWhereItCan)
