@@ -55,7 +55,10 @@ int GuiHost::runModal(QDialog& dialog)
 Host::Answer GuiHost::messageBox(Icon icon, Buttons buttons, const QString& title, const QString& text,
                                  Answer defaultAnswer)
 {
-    QMessageBox box(messageBoxIcon(icon), title, text, messageBoxButtons(buttons), parent_);
+    // The suite's texts break lines with carriage return and line feed; the box wants line feeds.
+    QString shown = text;
+    shown.replace(QStringLiteral("\r\n"), QStringLiteral("\n"));
+    QMessageBox box(messageBoxIcon(icon), title, shown, messageBoxButtons(buttons), parent_);
     const QMessageBox::StandardButton preferred = messageBoxButton(defaultAnswer);
     if (box.button(preferred))
         box.setDefaultButton(preferred);

@@ -97,8 +97,10 @@ TEST(GuiHostMessageBox, ReturnsTheButtonClicked)
     EXPECT_EQ(host.messageBox(Icon::Question, Buttons::YesNo, {}, QStringLiteral("Continuer ?"), Answer::Yes),
               Answer::No);
     host.setDialogRunner(clickOn(seen, QMessageBox::Ignore));
-    EXPECT_EQ(host.messageBox(Icon::Critical, Buttons::AbortRetryIgnore, {}, {}, Answer::Abort),
+    EXPECT_EQ(host.messageBox(Icon::Critical, Buttons::AbortRetryIgnore, {},
+                              QStringLiteral("Fichier absent.\r\n\r\nRéessayer ?"), Answer::Abort),
               Answer::Ignore);
+    EXPECT_EQ(seen.text, QStringLiteral("Fichier absent.\n\nRéessayer ?"));
 }
 
 // Clicks a button of the modal box as soon as it shows, as a person would; gives up after a
