@@ -6,24 +6,62 @@
 #include "app/Usage.h"
 #include "common/Clock.h"
 #include "common/NativePath.h"
+#include "gui/GuiHost.h"
+#include "gui/Windows.h"
 #include "system/Systeme.h"
 
+#include <QApplication>
 #include <QCoreApplication>
 #include <QDir>
 #include <QTextStream>
 
 #include <cstdlib>
+#include <memory>
 #include <optional>
+
+namespace {
+
+// The arguments as the program received them, read before the application object exists since
+// they decide which one to build.
+QStringList argumentsOf(int argc, char** argv)
+{
+    QStringList arguments;
+    for (int i = 1; i < argc; ++i)
+        arguments << QString::fromLocal8Bit(argv[i]);
+    return arguments;
+}
+
+// A console command runs headless whatever the display.
+bool consoleCommand(const nvx::OptionsProgramme& options)
+{
+    return options.headless || options.help || options.version || !options.erreur.isEmpty() ||
+           !options.job.isEmpty() || options.testMail || options.testFtp >= 0;
+}
+
+// Without windows the progress lines and incidents go to the console, and nobody answers the
+// start-up's questions.
+void wireConsole(nvx::Application& application, nvx::HeadlessHost& host)
+{
+    QObject::connect(&application.driver(), &nvx::JobDriver::progressLine, &application.driver(),
+                     [&host](const QString& ligne) { host.addProgressLine(ligne); });
+    QObject::connect(&application.trace(), &nvx::Trace::incidentAdded, &application.trace(),
+                     [&host](const QString& ligne) { host.addIncidentLine(ligne); });
+    application.frmMain().strictStartup = true;
+}
+
+} // namespace
 
 int main(int argc, char** argv)
 {
-    QCoreApplication app(argc, argv);
+    const nvx::OptionsProgramme options = nvx::analyseOptions(argumentsOf(argc, argv));
+    const bool windows = !consoleCommand(options) && nvx::Windows::displayAvailable();
+    const std::unique_ptr<QCoreApplication> app =
+        windows ? std::make_unique<QApplication>(argc, argv) : std::make_unique<QCoreApplication>(argc, argv);
     QCoreApplication::setApplicationName(QStringLiteral("vl3-tools-nvx"));
     QCoreApplication::setApplicationVersion(nvx::Systeme::VersionApplication());
     QTextStream out(stdout);
     QTextStream err(stderr);
 
-    const nvx::OptionsProgramme options = nvx::analyseOptions(QCoreApplication::arguments().mid(1));
     if (!options.erreur.isEmpty()) {
         err << "vl3-tools-nvx: " << options.erreur << Qt::endl << nvx::usageText();
         return 2;
@@ -36,13 +74,15 @@ int main(int argc, char** argv)
         out << nvx::usageText();
         return 0;
     }
-    if (!options.headless)
-        err << "vl3-tools-nvx: this build has no windows yet; running headless" << Qt::endl;
+    if (!windows && !consoleCommand(options))
+        err << "vl3-tools-nvx: no display found: running headless" << Qt::endl;
     if (!options.driveRoot.isEmpty())
         nvx::setDriveRoot(QDir(options.driveRoot).absolutePath());
 
     nvx::SystemClock clock;
-    nvx::HeadlessHost host;
+    const std::unique_ptr<nvx::Host> host = windows
+                                                ? std::unique_ptr<nvx::Host>(std::make_unique<nvx::GuiHost>())
+                                                : std::make_unique<nvx::HeadlessHost>();
     QString erreurMoteur;
     std::unique_ptr<nvx::BtrieveEngine> moteur =
         nvx::Application::chooseEngine(options.btrieveLibrary, &erreurMoteur);
@@ -50,17 +90,16 @@ int main(int argc, char** argv)
         err << "vl3-tools-nvx: " << erreurMoteur << Qt::endl;
         return 2;
     }
-    nvx::Application application(host, clock, std::move(moteur));
+    nvx::Application application(*host, clock, std::move(moteur));
     application.trace().trace(QStringLiteral("Record engine: ") + application.moteur().description());
     nvx::FrmMain& frmMain = application.frmMain();
-    QObject::connect(&application.driver(), &nvx::JobDriver::progressLine, &app,
-                     [&host](const QString& ligne) { host.addProgressLine(ligne); });
-    QObject::connect(&application.trace(), &nvx::Trace::incidentAdded, &app,
-                     [&host](const QString& ligne) { host.addIncidentLine(ligne); });
-    // There are no windows yet: every start is one without a person to answer its questions.
-    frmMain.strictStartup = true;
-    QObject::connect(&frmMain, &nvx::FrmMain::processEnded, &app, [] { QCoreApplication::exit(0); });
-    QObject::connect(&frmMain, &nvx::FrmMain::abortRequested, &app, [] { std::exit(1); });
+    std::unique_ptr<nvx::Windows> fenetres;
+    if (windows)
+        fenetres = std::make_unique<nvx::Windows>(application, static_cast<nvx::GuiHost&>(*host));
+    else
+        wireConsole(application, static_cast<nvx::HeadlessHost&>(*host));
+    QObject::connect(&frmMain, &nvx::FrmMain::processEnded, app.get(), [] { QCoreApplication::exit(0); });
+    QObject::connect(&frmMain, &nvx::FrmMain::abortRequested, app.get(), [] { std::exit(1); });
 
     // The operator's SIGINT or SIGTERM is a confirmed quit, from the first step of the start-up
     // (which may wait for a slow platform) to the last.

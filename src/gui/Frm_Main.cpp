@@ -150,9 +150,14 @@ void Frm_Main::connectCore()
 void Frm_Main::refresh()
 {
     setWindowTitle(display_.caption());
-    SftTabsMain->setTabVisible(IncidentDisplay::Incidents, display_.incidentsTabVisible());
-    if (SftTabsMain->currentIndex() != display_.currentTab())
-        SftTabsMain->setCurrentIndex(display_.currentTab());
+    // The current tab first: hiding the current tab would make the next one current.
+    const int onglet = display_.currentTab();
+    if (display_.incidentsTabVisible())
+        SftTabsMain->setTabVisible(IncidentDisplay::Incidents, true);
+    if (SftTabsMain->currentIndex() != onglet)
+        SftTabsMain->setCurrentIndex(onglet);
+    if (!display_.incidentsTabVisible())
+        SftTabsMain->setTabVisible(IncidentDisplay::Incidents, false);
     if (display_.flashing() != TimerFlash.isActive())
         display_.flashing() ? TimerFlash.start() : TimerFlash.stop();
     const QString user = application_.droits().userCourant();

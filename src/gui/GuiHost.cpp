@@ -9,6 +9,7 @@
 #include <QDialogButtonBox>
 #include <QFileDialog>
 #include <QListWidget>
+#include <QAbstractButton>
 #include <QMessageBox>
 #include <QVBoxLayout>
 
@@ -52,6 +53,28 @@ int GuiHost::runModal(QDialog& dialog)
     return runDialog_(dialog);
 }
 
+namespace {
+
+// The program speaks French whatever the desktop's language, and its questions name the
+// buttons ("Oui", "Non"): the captions are the program's own, not the toolkit's translation.
+void frenchCaptions(QMessageBox& box)
+{
+    static const std::pair<QMessageBox::StandardButton, const char*> captions[] = {
+        {QMessageBox::Ok, "OK"},
+        {QMessageBox::Cancel, "&Annuler"},
+        {QMessageBox::Yes, "&Oui"},
+        {QMessageBox::No, "&Non"},
+        {QMessageBox::Abort, "Abandonner"},
+        {QMessageBox::Retry, "&Réessayer"},
+        {QMessageBox::Ignore, "&Ignorer"},
+    };
+    for (const auto& [bouton, texte] : captions)
+        if (QAbstractButton* b = box.button(bouton))
+            b->setText(QString::fromUtf8(texte));
+}
+
+} // namespace
+
 Host::Answer GuiHost::messageBox(Icon icon, Buttons buttons, const QString& title, const QString& text,
                                  Answer defaultAnswer)
 {
@@ -59,6 +82,7 @@ Host::Answer GuiHost::messageBox(Icon icon, Buttons buttons, const QString& titl
     QString shown = text;
     shown.replace(QStringLiteral("\r\n"), QStringLiteral("\n"));
     QMessageBox box(messageBoxIcon(icon), title, shown, messageBoxButtons(buttons), parent_);
+    frenchCaptions(box);
     const QMessageBox::StandardButton preferred = messageBoxButton(defaultAnswer);
     if (box.button(preferred))
         box.setDefaultButton(preferred);

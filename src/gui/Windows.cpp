@@ -1,0 +1,62 @@
+#include "gui/Windows.h"
+
+#include "app/Application.h"
+#include "app/SystemDescription.h"
+#include "common/NativePath.h"
+#include "gui/FrmAbout.h"
+#include "gui/GuiHost.h"
+#include "gui/LogWindow.h"
+
+#include <QDate>
+
+namespace nvx {
+
+Windows::Windows(Application& application, GuiHost& host)
+    : application_(application), shell_(application, host)
+{
+    host.setParentWindow(&shell_.mainWindow());
+    shell_.closeSplash = [&host] { host.closeSplash(); };
+    shell_.showAbout = [this] { showAbout(); };
+    shell_.showLog = [this] { showLog(); };
+}
+
+Windows::~Windows() = default;
+
+bool Windows::displayAvailable()
+{
+    return !qEnvironmentVariableIsEmpty("DISPLAY") || !qEnvironmentVariableIsEmpty("WAYLAND_DISPLAY") ||
+           !qEnvironmentVariableIsEmpty("QT_QPA_PLATFORM");
+}
+
+void Windows::showAbout()
+{
+    if (!about_) {
+        Systeme& systeme = application_.systeme();
+        about_ = new FrmAbout(
+            Systeme::VersionApplication(), QDate::currentDate().year(),
+            [&systeme] { return systemDescription(currentSystemFacts(systeme)); }, &shell_.mainWindow());
+        about_->setAttribute(Qt::WA_DeleteOnClose);
+    }
+    about_->show();
+    about_->raise();
+    about_->activateWindow();
+}
+
+void Windows::showLog()
+{
+    if (!log_) {
+        application_.trace().flush();
+        log_ = new LogWindow(NativePath(application_.trace().logFolder(0)), &shell_.mainWindow());
+        log_->setWindowFlag(Qt::Window);
+        log_->setAttribute(Qt::WA_DeleteOnClose);
+        log_->openExternally = [this](const QString& chemin) {
+            application_.systeme().ExecuterProgrammeExterne(QStringLiteral("Open"), SuitePath(chemin));
+        };
+        shell_.tray().addWindow(log_);
+    }
+    log_->show();
+    log_->raise();
+    log_->activateWindow();
+}
+
+} // namespace nvx
