@@ -6,11 +6,13 @@
 #include "support/FakeHost.h"
 #include "support/SiteBuilder.h"
 #include "support/TraceChecks.h"
+#include "support/Wait.h"
 
 #include <QAction>
 #include <QDir>
 #include <QListView>
 #include <QPushButton>
+#include <QScreen>
 #include <QTabWidget>
 #include <QTemporaryDir>
 
@@ -128,6 +130,30 @@ TEST_F(MainWindowTest, StandbyHidesTheWindowAndAfficherBringsItBack)
     EXPECT_TRUE(window().isVisible());
     EXPECT_FALSE(shell.tray().standby().EnVeille());
     EXPECT_FALSE(shell.tray().icon().isVisible());
+}
+
+TEST_F(MainWindowTest, VeilleOnTheCommandLineWaitsForTheWindowThenGoesToStandby)
+{
+    shell.tray().trayCheck = [] { return true; };
+    ASSERT_TRUE(app.frmMain().Form_Load(QStringLiteral("/Veille=True")));
+    ASSERT_TRUE(test::waitFor([&] { return shell.tray().standby().EnVeille(); }));
+    EXPECT_FALSE(window().isVisible());
+    EXPECT_FALSE(app.frmMain().VeilleDemandee);
+}
+
+TEST_F(MainWindowTest, ThePlacementIsKeptAndBroughtBackOnScreen)
+{
+    start();
+    window().move(40, 30);
+    window().savePlacement();
+    window().move(300, 200);
+    window().restorePlacement();
+    EXPECT_EQ(window().pos(), QPoint(40, 30));
+
+    // Saved on a screen that is no longer there.
+    app.config().PositionFeuilleSauvegarde(QStringLiteral("Frm_Main"), QString(), QPoint(-5000, 9000));
+    window().restorePlacement();
+    EXPECT_TRUE(window().screen()->availableGeometry().intersects(window().frameGeometry()));
 }
 
 } // namespace
