@@ -4,12 +4,12 @@
 #include "gui/DialogMapping.h"
 #include "gui/FrmMsg.h"
 
+#include <QAbstractButton>
 #include <QCoreApplication>
 #include <QDialog>
 #include <QDialogButtonBox>
 #include <QFileDialog>
 #include <QListWidget>
-#include <QAbstractButton>
 #include <QMessageBox>
 #include <QVBoxLayout>
 
@@ -38,23 +38,6 @@ std::unique_ptr<QDialog> makeItemDialog(QWidget* parent, const QString& title, c
     return dialog;
 }
 
-} // namespace
-
-GuiHost::GuiHost() : runDialog_([](QDialog& dialog) { return dialog.exec(); }) {}
-
-GuiHost::~GuiHost() = default;
-
-int GuiHost::runModal(QDialog& dialog)
-{
-    // The splash stays above every window: a question asked while it shows must not hide
-    // behind it.
-    if (splash_ && splash_->isVisible())
-        dialog.setWindowFlag(Qt::WindowStaysOnTopHint);
-    return runDialog_(dialog);
-}
-
-namespace {
-
 // The program speaks French whatever the desktop's language, and its questions name the
 // buttons ("Oui", "Non"): the captions are the program's own, not the toolkit's translation.
 void frenchCaptions(QMessageBox& box)
@@ -74,6 +57,19 @@ void frenchCaptions(QMessageBox& box)
 }
 
 } // namespace
+
+GuiHost::GuiHost() : runDialog_([](QDialog& dialog) { return dialog.exec(); }) {}
+
+GuiHost::~GuiHost() = default;
+
+int GuiHost::runModal(QDialog& dialog)
+{
+    // The splash stays above every window: a question asked while it shows must not hide
+    // behind it.
+    if (splash_ && splash_->isVisible())
+        dialog.setWindowFlag(Qt::WindowStaysOnTopHint);
+    return runDialog_(dialog);
+}
 
 Host::Answer GuiHost::messageBox(Icon icon, Buttons buttons, const QString& title, const QString& text,
                                  Answer defaultAnswer)
