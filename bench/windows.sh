@@ -26,7 +26,11 @@ start=$(date +%s%N)
 TMPDIR=$demo "$bin/vl3-tools-nvx" --home "$home" --drive-root "$drives" >"$demo/gui.out" 2>"$demo/gui.err" &
 gui=$!
 pids+=($gui)
-timeout 30 xdotool search --sync --onlyvisible --name '^Velmora: Tools NVX - ' >/dev/null
+# Polled here: xdotool's own --sync waits half a second between looks.
+for _ in $(seq 3000); do
+  xdotool search --onlyvisible --name '^Velmora: Tools NVX - ' >/dev/null 2>&1 && break
+  sleep 0.01
+done
 echo "windows: start to main window shown: $(( ($(date +%s%N) - start) / 1000000 )) ms"
 day_job
 echo "windows: resident memory after a 24-hour job: $(rss_mb "$gui") MB"
