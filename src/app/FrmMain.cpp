@@ -46,6 +46,27 @@ void FrmMain::mnuAfficherLog_Click()
     trace_.LectureLog(trace_.logFolder(0), QString());
 }
 
+void FrmMain::Mnu01User_Click()
+{
+    trap(trace_, QStringLiteral("Frm_Main:Mnu01User_Click"), [&] {
+        bool choisi = droits_.selectionUtilisateur();
+        if (!droits_.UserObligatoire())
+            return;
+        // Bounded as at start-up: a selection that keeps failing must not hold the program.
+        for (int tour = 0; tour < 10; ++tour) {
+            host_.pump();
+            if (droits_.userCourant().isEmpty()) {
+                if (ChargementTermine)
+                    lifecycle_.requestQuit();
+                return;
+            }
+            if (!choisi || droits_.GestionDroitsUser())
+                return;
+            choisi = droits_.selectionUtilisateur();
+        }
+    });
+}
+
 void FrmMain::MnuWhatNews_Click(int index)
 {
     trap(trace_, QStringLiteral("Frm_Main:MnuWhatNews_Click"), [&] {

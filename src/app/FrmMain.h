@@ -60,6 +60,9 @@ public:
     void CommandTest_Click();
     // Lets the person pick a day's log file and opens it.
     void mnuAfficherLog_Click();
+    // "Changer d'utilisateur...": the suite's user selection; where a login is mandatory, asked
+    // again until the user may run the tool, and a program left without any user quits.
+    void Mnu01User_Click();
     // The revision history: 0 the local file beside the program, 1 the maker's web page.
     void MnuWhatNews_Click(int index);
     // The web page of the revision history; empty when no release server is set.

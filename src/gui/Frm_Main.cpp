@@ -117,7 +117,7 @@ void Frm_Main::buildMenu()
 
     FrmMain& frm = application_.frmMain();
     const Lifecycle& vie = application_.lifecycle();
-    connect(Mnu01User, &QAction::triggered, this, [this] { application_.droits().selectionUtilisateur(); });
+    connect(Mnu01User, &QAction::triggered, &frm, &FrmMain::Mnu01User_Click);
     connect(Mnu01Veille, &QAction::triggered, this, [this, &vie] {
         if (!vie.quitRequested())
             emit standbyRequested();

@@ -205,8 +205,13 @@ TEST_F(StartupTest, MandatoryLoginNeedsTheToolsRight)
     site.set(rights, QStringLiteral("User"), QStringLiteral("Courant"), QStringLiteral("Paul"));
     site.set(rights, QStringLiteral("Droits_Paul"), QStringLiteral("VL3_Tools_NVX"), QStringLiteral("1"));
     EXPECT_TRUE(app.frmMain().Form_Load(QString()));
+    // A user change that leaves nobody logged in ends the program.
+    site.set(rights, QStringLiteral("User"), QStringLiteral("Courant"), QString());
+    app.frmMain().Mnu01User_Click();
+    EXPECT_TRUE(app.lifecycle().quitRequested());
     app.frmMain().Form_Unload();
 
+    site.set(rights, QStringLiteral("User"), QStringLiteral("Courant"), QStringLiteral("Paul"));
     site.set(rights, QStringLiteral("Droits_Paul"), QStringLiteral("VL3_Tools_NVX"), QStringLiteral("0"));
     site.set(site.c(QStringLiteral("Site/Config1/QM_PRG.ini")), QStringLiteral("Data_Backup"),
              QStringLiteral("Start"), QStringLiteral("ON"));
