@@ -7,6 +7,8 @@
 #include "system/Systeme.h"
 #include "system/Trace.h"
 
+#include <algorithm>
+
 namespace nvx {
 
 FrmSetup::FrmSetup(Settings& settings, Replies& replies, Systeme& systeme, Host& host, Trace& trace)
@@ -22,6 +24,31 @@ QString FrmSetup::origine(const char16_t* procedure) const
 void FrmSetup::CommandSave_Click()
 {
     settings_.saveAll();
+}
+
+QList<FieldError> FrmSetup::appliquer(const SettingsValues& modifiees)
+{
+    QList<FieldError> erreurs = settingsErrors(modifiees);
+    // A folder is good when it exists or can be made now.
+    for (const auto& [champ, dossier] :
+         {std::pair{QStringLiteral("TexteDossierXML"), modifiees.TexteDossierXML},
+          std::pair{QStringLiteral("TexteDossierConvertSons"), modifiees.TexteDossierConvertSons}}) {
+        QString chemin = dossier.trimmed();
+        if (!chemin.isEmpty() && !systeme_.FolderFound(chemin, true))
+            erreurs.append({FieldError::Group::General, champ, QStringLiteral("Dossier impossible à créer")});
+    }
+    const auto enErreur = [&](FieldError::Group groupe) {
+        return std::any_of(erreurs.cbegin(), erreurs.cend(),
+                           [&](const FieldError& e) { return e.group == groupe; });
+    };
+    const SettingsValues actuelles = settings_.values();
+    SettingsValues retenues = enErreur(FieldError::Group::General) ? actuelles : modifiees;
+    const SettingsValues& reseau = enErreur(FieldError::Group::Network) ? actuelles : modifiees;
+    retenues.Reception = reseau.Reception;
+    retenues.Emission = reseau.Emission;
+    retenues.ServeursFtp = (enErreur(FieldError::Group::Ftp) ? actuelles : modifiees).ServeursFtp;
+    settings_.apply(retenues);
+    return erreurs;
 }
 
 void FrmSetup::CommandFermer_Click()

@@ -1,6 +1,7 @@
 #pragma once
 
 #include "config/Settings.h"
+#include "config/SettingsValidation.h"
 
 #include <QObject>
 #include <QString>
@@ -25,6 +26,9 @@ public:
 
     // "Enregistrer": the three groups, whatever their flags.
     void CommandSave_Click();
+    // The window's edited values: each group without an error is taken and saved; a group with
+    // one keeps its stored values whole. The errors are for the window to show by their fields.
+    QList<FieldError> appliquer(const SettingsValues& modifiees);
     // "Fermer" and the close box only hide the window.
     void CommandFermer_Click();
     // At program end: asks whether to save when a group is modified, then unloads the settings.

@@ -115,4 +115,24 @@ TEST_F(FrmSetupTest, TheTestSendOfARowNeedsItsTextAndTheFtpButtonHandsItsRowOn)
     EXPECT_EQ(serveurs, QStringList{u"2ftp.x"_s});
 }
 
+TEST_F(FrmSetupTest, AGroupWithABadValueKeepsItsStoredValuesAndTheOthersAreSaved)
+{
+    settings->Reception[1] = {u"127.0.0.1"_s, u"5001"_s, false};
+    settings->saveAll();
+    SettingsValues v = settings->values();
+    v.TexteEmailsAdresses = u"regie@radio.fr"_s;
+    v.Reception[1].Port = u"70000"_s;
+    v.Reception[2].IP = u"10.0.0.9"_s; // valid, but in the same group as the bad port
+    v.ServeursFtp[0].Serveur = u"ftp.radio.fr"_s;
+
+    const QList<FieldError> erreurs = frmSetup.appliquer(v);
+    ASSERT_EQ(erreurs.size(), 1);
+    EXPECT_EQ(erreurs[0].field, u"Reception[1].Port"_s);
+    EXPECT_EQ(stored(u"Email"_s, u"Emails"_s), u"regie@radio.fr"_s);
+    EXPECT_EQ(stored(u"ServeurFTP_0"_s, u"Serveur"_s), u"ftp.radio.fr"_s);
+    EXPECT_EQ(stored(u"Peripheriques_Reseau_Reception_UDP_1"_s, u"Port"_s), u"5001"_s)
+        << "nothing half-valid";
+    EXPECT_EQ(settings->Reception[2].IP, QString()) << "the whole network group is kept back";
+}
+
 } // namespace
