@@ -7,7 +7,9 @@ QString usageText()
     return QStringLiteral(
         "Usage: vl3-tools-nvx [options] [/Instance=N] [/Wait=MS] [/IP=ADDRESS] [/Veille=True]\n"
         "\n"
-        "Bridges the music scheduler to the voice-tracking platform.\n"
+        "Bridges the music scheduler to the voice-tracking platform. Its windows show when a\n"
+        "display is there (DISPLAY or WAYLAND_DISPLAY); otherwise, or with --headless, it runs\n"
+        "without windows.\n"
         "\n"
         "Options:\n"
         "  --headless         run without windows: progress on stdout, incidents on stderr;\n"
