@@ -1,6 +1,11 @@
 #include "gui/FrmSetupFTPWindow.h"
 
+#include "app/Application.h"
 #include "app/FrmSetupFTP.h"
+#include "db/FakeEngine.h"
+#include "gui/GuiHost.h"
+#include "gui/Windows.h"
+#include "support/FakeClock.h"
 #include "support/Owners.h"
 #include "support/PythonPeer.h"
 #include "support/Wait.h"
@@ -288,6 +293,38 @@ TEST_F(WindowFixture, UserNameAndPasswordAreSelectedWholeOnFocus)
     server->setFocus(Qt::MouseFocusReason);
     QCoreApplication::processEvents();
     EXPECT_TRUE(server->selectedText().isEmpty());
+}
+
+// The settings' test button opens the window, first, then the tester fills it.
+TEST(FtpTesterWindows, TheSettingsTestShowsTheWindowBeforeTheTesterRuns)
+{
+    QTemporaryDir drives;
+    setDriveRoot(drives.path());
+    FakeClock clock;
+    GuiHost host;
+    Application app{host, clock, std::make_unique<FakeEngine>()};
+    Windows windows{app, host};
+    QList<bool> shownOnChange;
+    QObject::connect(&app.frmSetupFtp(), &FrmSetupFTP::changed, [&] {
+        const auto* tester = windows.shell().mainWindow().findChild<FrmSetupFTPWindow*>();
+        shownOnChange << (tester && tester->isVisible());
+    });
+    // An empty server fills the fields and connects nowhere, so no box is raised.
+    app.settings().ServeursFtp[1].Serveur.clear();
+    app.settings().ServeursFtp[1].User = QStringLiteral("someone");
+    app.frmSetup().CommandFTPTester_Click(1);
+    ASSERT_FALSE(shownOnChange.isEmpty());
+    EXPECT_TRUE(shownOnChange.first());
+    const auto* tester = windows.shell().mainWindow().findChild<FrmSetupFTPWindow*>();
+    ASSERT_NE(tester, nullptr);
+    EXPECT_EQ(tester->windowTitle(), QStringLiteral("Test FTP"));
+    EXPECT_EQ(tester->findChild<QLineEdit*>(QStringLiteral("editUserName"))->text(),
+              QStringLiteral("someone"));
+
+    // A second test reuses the same window.
+    app.frmSetup().CommandFTPTester_Click(1);
+    EXPECT_EQ(windows.shell().mainWindow().findChildren<FrmSetupFTPWindow*>().size(), 1);
+    setDriveRoot({});
 }
 
 } // namespace
