@@ -88,6 +88,7 @@ void FrmSetupFTP::TesterCnx(const QString& server, long port, const QString& use
                             const QString& folder, qint16 index, bool ssl, bool ssh)
 {
     trap(trace_, kOrigine + QStringLiteral("TesterCnx"), [&] {
+        emit showRequested();
         editServerName = server;
         editPort = QString::number(port);
         editUserName = user;

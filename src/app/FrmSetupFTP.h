@@ -93,6 +93,8 @@ public:
     void CommandFermer_Click();
 
 signals:
+    // TesterCnx asks for the window first, so that the connection runs in front of the user.
+    void showRequested();
     void changed();
     // Busy cursor around every folder change.
     void busyChanged(bool busy);

@@ -4,6 +4,7 @@
 #include "app/SystemDescription.h"
 #include "common/NativePath.h"
 #include "gui/FrmAbout.h"
+#include "gui/FrmSetupFTPWindow.h"
 #include "gui/GuiHost.h"
 #include "gui/LogWindow.h"
 
@@ -18,6 +19,9 @@ Windows::Windows(Application& application, GuiHost& host)
     shell_.closeSplash = [&host] { host.closeSplash(); };
     shell_.showAbout = [this] { showAbout(); };
     shell_.showLog = [this] { showLog(); };
+    // The tester asks for its window before it connects, so that the user sees the connection.
+    QObject::connect(&application.frmSetupFtp(), &FrmSetupFTP::showRequested, &shell_.mainWindow(),
+                     [this] { showFtpTester(); });
 }
 
 Windows::~Windows() = default;
@@ -57,6 +61,23 @@ void Windows::showLog()
     log_->show();
     log_->raise();
     log_->activateWindow();
+}
+
+void Windows::showFtpTester()
+{
+    if (!ftpTester_) {
+        static const QString kFenetre = QStringLiteral("FrmSetupFTP");
+        Configuration& config = application_.config();
+        ftpTester_ = new FrmSetupFTPWindow(application_.frmSetupFtp(), &shell_.mainWindow());
+        ftpTester_->move(config.PositionFeuille(kFenetre, QString()));
+        ftpTester_->savePlacement = [&config](const QPoint& position) {
+            config.PositionFeuilleSauvegarde(kFenetre, QString(), position);
+        };
+        shell_.tray().addWindow(ftpTester_);
+    }
+    ftpTester_->show();
+    ftpTester_->raise();
+    ftpTester_->activateWindow();
 }
 
 } // namespace nvx

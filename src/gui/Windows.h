@@ -10,11 +10,12 @@ namespace nvx {
 
 class Application;
 class FrmAbout;
+class FrmSetupFTPWindow;
 class GuiHost;
 class LogWindow;
 
-// The program's windows for one run: the shell over the core, the About and log windows it
-// opens, and the host's dialogs owned by the main window.
+// The program's windows for one run: the shell over the core, the About, log and FTP tester
+// windows it opens, and the host's dialogs owned by the main window.
 class Windows {
 public:
     Windows(Application& application, GuiHost& host);
@@ -29,11 +30,13 @@ public:
 private:
     void showAbout();
     void showLog();
+    void showFtpTester();
 
     Application& application_;
     GuiShell shell_;
     QPointer<FrmAbout> about_;
     QPointer<LogWindow> log_;
+    QPointer<FrmSetupFTPWindow> ftpTester_;
 };
 
 } // namespace nvx
