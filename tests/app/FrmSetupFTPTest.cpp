@@ -1,5 +1,6 @@
 #include "app/FrmSetupFTP.h"
 
+#include "support/FtpTree.h"
 #include "support/Owners.h"
 #include "support/PythonPeer.h"
 #include "support/SilentPort.h"
@@ -16,23 +17,6 @@ using namespace nvx::test;
 using namespace Qt::StringLiterals;
 
 namespace {
-
-// A remote tree: /music/new/, /music/song.mp3, /readme.txt.
-struct FtpTree {
-    FtpTree()
-    {
-        QDir(root.path()).mkpath(QStringLiteral("music/new"));
-        write(QStringLiteral("music/song.mp3"), 1234);
-        write(QStringLiteral("readme.txt"), 10);
-    }
-    void write(const QString& path, int taille)
-    {
-        QFile f(QDir(root.path()).filePath(path));
-        ASSERT_TRUE(f.open(QIODevice::WriteOnly));
-        f.write(QByteArray(taille, 'x'));
-    }
-    QTemporaryDir root;
-};
 
 struct TesterFixture : ::testing::Test {
     TesterFixture()

@@ -6,6 +6,7 @@
 #include "gui/GuiHost.h"
 #include "gui/Windows.h"
 #include "support/FakeClock.h"
+#include "support/FtpTree.h"
 #include "support/Owners.h"
 #include "support/PythonPeer.h"
 #include "support/Wait.h"
@@ -29,23 +30,6 @@ using namespace nvx;
 using namespace nvx::test;
 
 namespace {
-
-// A remote tree: /music/new/, /music/song.mp3, /readme.txt.
-struct FtpTree {
-    FtpTree()
-    {
-        QDir(root.path()).mkpath(QStringLiteral("music/new"));
-        write(QStringLiteral("music/song.mp3"), 1234);
-        write(QStringLiteral("readme.txt"), 10);
-    }
-    void write(const QString& path, int size)
-    {
-        QFile f(QDir(root.path()).filePath(path));
-        ASSERT_TRUE(f.open(QIODevice::WriteOnly));
-        f.write(QByteArray(size, 'x'));
-    }
-    QTemporaryDir root;
-};
 
 void mouse(QWidget* target, QEvent::Type type, const QPoint& at)
 {
