@@ -29,8 +29,10 @@ GuiShell::GuiShell(Application& application, Host& host)
         if (showLog)
             showLog();
     });
-    // Until the settings window exists there is nothing for "Options..." to open.
-    mainWindow_.Mnu01Options->setEnabled(false);
+    connect(&mainWindow_, &Frm_Main::optionsRequested, this, [this] {
+        if (toggleOptions)
+            toggleOptions();
+    });
     mainWindow_.MnuWhatNews[1]->setEnabled(!application.frmMain().revisionsWebPage().isEmpty());
     connect(&application.settings(), &Settings::groupsChanged, this, [this] {
         mainWindow_.MnuWhatNews[1]->setEnabled(!application_.frmMain().revisionsWebPage().isEmpty());

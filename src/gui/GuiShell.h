@@ -32,6 +32,8 @@ public:
     // Opens the windows of the menu; set by whoever builds them.
     std::function<void()> showAbout;
     std::function<void()> showLog;
+    // Shows the settings window, or hides it when it is shown.
+    std::function<void()> toggleOptions;
 
     // "Mise en veille", and "/Veille=True" once the main window is visible.
     void MiseEnVeilleForcee();

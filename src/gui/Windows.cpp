@@ -5,6 +5,7 @@
 #include "common/NativePath.h"
 #include "gui/FrmAbout.h"
 #include "gui/FrmSetupFTPWindow.h"
+#include "gui/FrmSetupWindow.h"
 #include "gui/GuiHost.h"
 #include "gui/LogWindow.h"
 
@@ -19,6 +20,7 @@ Windows::Windows(Application& application, GuiHost& host)
     shell_.closeSplash = [&host] { host.closeSplash(); };
     shell_.showAbout = [this] { showAbout(); };
     shell_.showLog = [this] { showLog(); };
+    shell_.toggleOptions = [this] { toggleOptions(); };
     // The tester asks for its window before it connects, so that the user sees the connection.
     QObject::connect(&application.frmSetupFtp(), &FrmSetupFTP::showRequested, &shell_.mainWindow(),
                      [this] { showFtpTester(); });
@@ -44,6 +46,22 @@ void Windows::showAbout()
     about_->show();
     about_->raise();
     about_->activateWindow();
+}
+
+void Windows::toggleOptions()
+{
+    if (!options_) {
+        options_ = new FrmSetupWindow(application_.settings(), application_.frmSetup(), &shell_.mainWindow());
+        shell_.tray().addWindow(options_);
+    }
+    if (options_->isVisible()) {
+        options_->hide();
+        return;
+    }
+    options_->load();
+    options_->show();
+    options_->raise();
+    options_->activateWindow();
 }
 
 void Windows::showLog()

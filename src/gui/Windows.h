@@ -13,6 +13,7 @@ class FrmAbout;
 class FrmSetupFTPWindow;
 class GuiHost;
 class LogWindow;
+class FrmSetupWindow;
 
 // The program's windows for one run: the shell over the core, the About, log and FTP tester
 // windows it opens, and the host's dialogs owned by the main window.
@@ -30,12 +31,14 @@ public:
 private:
     void showAbout();
     void showLog();
+    void toggleOptions();
     void showFtpTester();
 
     Application& application_;
     GuiShell shell_;
     QPointer<FrmAbout> about_;
     QPointer<LogWindow> log_;
+    QPointer<FrmSetupWindow> options_;
     QPointer<FrmSetupFTPWindow> ftpTester_;
 };
 

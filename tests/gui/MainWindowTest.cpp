@@ -1,7 +1,9 @@
 #include "app/Application.h"
 #include "common/NativePath.h"
 #include "db/FakeEngine.h"
+#include "gui/FrmSetupWindow.h"
 #include "gui/GuiShell.h"
+#include "link/UdpSocket.h"
 #include "support/FakeClock.h"
 #include "support/FakeHost.h"
 #include "support/SiteBuilder.h"
@@ -9,12 +11,17 @@
 #include "support/Wait.h"
 
 #include <QAction>
+#include <QCheckBox>
 #include <QDir>
+#include <QHostAddress>
+#include <QLabel>
+#include <QLineEdit>
 #include <QListView>
 #include <QPushButton>
 #include <QScreen>
 #include <QTabWidget>
 #include <QTemporaryDir>
+#include <QUdpSocket>
 
 #include <gtest/gtest.h>
 
@@ -65,7 +72,7 @@ TEST_F(MainWindowTest, StartsShownWithTheCaptionAndTheMenuOfTheProgram)
     EXPECT_FALSE(incidentsTabVisible());
     EXPECT_EQ(window().MnuQuitter->shortcut(), QKeySequence(Qt::CTRL | Qt::Key_Q));
     EXPECT_EQ(window().Mnu01Log->shortcut(), QKeySequence(Qt::CTRL | Qt::Key_F2));
-    EXPECT_FALSE(window().Mnu01Options->isEnabled()) << "no settings window yet";
+    EXPECT_TRUE(window().Mnu01Options->isEnabled());
     EXPECT_FALSE(window().MnuWhatNews[1]->isEnabled()) << "no release server set";
 
     // A job fills the progress list, emptied at the start of the next one.
@@ -154,6 +161,44 @@ TEST_F(MainWindowTest, ThePlacementIsKeptAndBroughtBackOnScreen)
     app.config().PositionFeuilleSauvegarde(QStringLiteral("Frm_Main"), QString(), QPoint(-5000, 9000));
     window().restorePlacement();
     EXPECT_TRUE(window().screen()->availableGeometry().intersects(window().frameGeometry()));
+}
+
+TEST_F(MainWindowTest, TheSettingsWindowRefusesABadPortAndSwitchesAnEndpointOnAtOnce)
+{
+    start();
+    FrmSetupWindow options(app.settings(), app.frmSetup());
+    EXPECT_EQ(options.smtpPW->echoMode(), QLineEdit::Password);
+    EXPECT_EQ(options.plateformeSecret->echoMode(), QLineEdit::Password);
+    EXPECT_EQ(options.TexteFTPPW[0]->echoMode(), QLineEdit::Password);
+
+    options.TexteUDPPortSource[1]->setText(QStringLiteral("70000"));
+    options.TexteEmailsAdresses->setText(QStringLiteral("regie@radio.test"));
+    const QList<FieldError> erreurs = options.CommandSave_Click();
+    ASSERT_EQ(erreurs.size(), 1);
+    EXPECT_TRUE(options.labelErreurs->text().contains(QStringLiteral("Port invalide")));
+    EXPECT_TRUE(app.settings().Reception[1].Port.isEmpty()) << "the network group is kept back";
+    EXPECT_EQ(app.settings().TexteEmailsAdresses, QStringLiteral("regie@radio.test"));
+
+    // A reception endpoint switched on listens at once, its fields locked.
+    QUdpSocket probe;
+    ASSERT_TRUE(probe.bind(QHostAddress::LocalHost, 0));
+    const quint16 port = probe.localPort();
+    probe.close();
+    options.TexteUDPPortSource[1]->setText(QString());
+    options.TexteUDPIPSource[0]->setText(QStringLiteral("127.0.0.1"));
+    options.TexteUDPPortSource[0]->setText(QString::number(port));
+    options.CheckUDPInActif[0]->click();
+    EXPECT_EQ(app.intake().socket(0).localPort(), port);
+    EXPECT_TRUE(options.TexteUDPPortSource[0]->isReadOnly());
+    QUdpSocket scheduler;
+    scheduler.writeDatagram(QByteArray("<NoStation:1>"), QHostAddress::LocalHost, port);
+    EXPECT_TRUE(
+        test::waitFor([&] { return test::traced(app.trace(), QStringLiteral("UDP: Data arrival")) > 0; }));
+
+    // The close box only hides the window.
+    options.show();
+    options.close();
+    EXPECT_FALSE(options.isVisible());
 }
 
 } // namespace
