@@ -213,8 +213,7 @@ void FrmSetupWindow::load()
         TexteUDPIPSource[i]->setText(v.Reception[i].IP);
         TexteUDPPortSource[i]->setText(v.Reception[i].Port);
         CheckUDPInActif[i]->setChecked(v.Reception[i].Actif);
-        TexteUDPIPSource[i]->setReadOnly(v.Reception[i].Actif);
-        TexteUDPPortSource[i]->setReadOnly(v.Reception[i].Actif);
+        lockFields({TexteUDPIPSource[i], TexteUDPPortSource[i]}, v.Reception[i].Actif);
     }
     for (size_t i = 0; i < TexteUDPIPCible.size(); ++i) {
         CheckUDPOutActif[i]->setText(v.Emission[i].libelle);
@@ -222,8 +221,7 @@ void FrmSetupWindow::load()
         TexteUDPPortCible[i]->setText(v.Emission[i].Port1);
         TexteUDPPortBCible[i]->setText(v.Emission[i].Port2);
         CheckUDPOutActif[i]->setChecked(v.Emission[i].Actif);
-        for (QLineEdit* e : {TexteUDPIPCible[i], TexteUDPPortCible[i], TexteUDPPortBCible[i]})
-            e->setReadOnly(v.Emission[i].Actif);
+        lockFields({TexteUDPIPCible[i], TexteUDPPortCible[i], TexteUDPPortBCible[i]}, v.Emission[i].Actif);
     }
     for (size_t i = 0; i < TexteFTPServeur.size(); ++i) {
         const ServeurFtp& f = v.ServeursFtp[i];
@@ -288,22 +286,25 @@ QList<FieldError> FrmSetupWindow::CommandSave_Click()
     return errors;
 }
 
+bool FrmSetupWindow::applyEndpoint(const SettingsValues& values)
+{
+    const QList<FieldError> errors = commands_.appliquer(values);
+    showErrors(errors);
+    return errors.isEmpty();
+}
+
 void FrmSetupWindow::switchReception(int index, bool actif)
 {
     const size_t k = size_t(index);
     // The endpoint opens with the address and port shown, which stay locked while it listens.
     SettingsValues v = settings_.values();
     v.Reception[k] = {TexteUDPIPSource[k]->text(), TexteUDPPortSource[k]->text(), actif};
-    const QList<FieldError> errors = commands_.appliquer(v);
-    if (!errors.isEmpty()) {
+    if (!applyEndpoint(v)) {
         CheckUDPInActif[k]->setChecked(settings_.Reception[k].Actif);
-        showErrors(errors);
         return;
     }
     loaded_.Reception[k] = settings_.Reception[k];
-    TexteUDPIPSource[k]->setReadOnly(actif);
-    TexteUDPPortSource[k]->setReadOnly(actif);
-    showErrors({});
+    lockFields({TexteUDPIPSource[k], TexteUDPPortSource[k]}, actif);
 }
 
 void FrmSetupWindow::switchEmission(int index, bool actif)
@@ -314,16 +315,18 @@ void FrmSetupWindow::switchEmission(int index, bool actif)
     v.Emission[k].Port1 = TexteUDPPortCible[k]->text();
     v.Emission[k].Port2 = TexteUDPPortBCible[k]->text();
     v.Emission[k].Actif = actif;
-    const QList<FieldError> errors = commands_.appliquer(v);
-    if (!errors.isEmpty()) {
+    if (!applyEndpoint(v)) {
         CheckUDPOutActif[k]->setChecked(settings_.Emission[k].Actif);
-        showErrors(errors);
         return;
     }
     loaded_.Emission[k] = settings_.Emission[k];
-    for (QLineEdit* e : {TexteUDPIPCible[k], TexteUDPPortCible[k], TexteUDPPortBCible[k]})
-        e->setReadOnly(actif);
-    showErrors({});
+    lockFields({TexteUDPIPCible[k], TexteUDPPortCible[k], TexteUDPPortBCible[k]}, actif);
+}
+
+void FrmSetupWindow::lockFields(std::initializer_list<QLineEdit*> fields, bool locked)
+{
+    for (QLineEdit* e : fields)
+        e->setReadOnly(locked);
 }
 
 void FrmSetupWindow::showErrors(const QList<FieldError>& errors)

@@ -6,6 +6,7 @@
 #include <QWidget>
 
 #include <array>
+#include <initializer_list>
 
 class QCheckBox;
 class QComboBox;
@@ -75,9 +76,13 @@ private:
     QWidget* pageReception();
     QWidget* pageEmission();
     QWidget* pageFtp();
+    // Applies values changed by an endpoint's switch; false, with the errors shown, when refused.
+    bool applyEndpoint(const SettingsValues& values);
     void switchReception(int index, bool actif);
     void switchEmission(int index, bool actif);
     void showErrors(const QList<FieldError>& errors);
+    // An endpoint's fields are read-only while it is switched on.
+    static void lockFields(std::initializer_list<QLineEdit*> fields, bool locked);
 
     Settings& settings_;
     FrmSetup& commands_;
