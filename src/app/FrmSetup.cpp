@@ -26,7 +26,7 @@ void FrmSetup::CommandSave_Click()
     settings_.saveAll();
 }
 
-QList<FieldError> FrmSetup::appliquer(const SettingsValues& modifiees)
+QList<FieldError> FrmSetup::retenues(const SettingsValues& modifiees, SettingsValues& retenues) const
 {
     QList<FieldError> erreurs = settingsErrors(modifiees);
     // A folder is good when it exists or can be made now.
@@ -42,12 +42,30 @@ QList<FieldError> FrmSetup::appliquer(const SettingsValues& modifiees)
                            [&](const FieldError& e) { return e.group == groupe; });
     };
     const SettingsValues actuelles = settings_.values();
-    SettingsValues retenues = enErreur(FieldError::Group::General) ? actuelles : modifiees;
+    retenues = enErreur(FieldError::Group::General) ? actuelles : modifiees;
     const SettingsValues& reseau = enErreur(FieldError::Group::Network) ? actuelles : modifiees;
     retenues.Reception = reseau.Reception;
     retenues.Emission = reseau.Emission;
     retenues.ServeursFtp = (enErreur(FieldError::Group::Ftp) ? actuelles : modifiees).ServeursFtp;
-    settings_.apply(retenues);
+    return erreurs;
+}
+
+QList<FieldError> FrmSetup::appliquer(const SettingsValues& modifiees)
+{
+    SettingsValues valides;
+    const QList<FieldError> erreurs = retenues(modifiees, valides);
+    settings_.apply(valides);
+    return erreurs;
+}
+
+QList<FieldError> FrmSetup::retenir(const SettingsValues& modifiees)
+{
+    SettingsValues valides;
+    const QList<FieldError> erreurs = retenues(modifiees, valides);
+    settings_.stage(valides);
+    for (const FieldError& e : erreurs)
+        trace_.trace(QStringLiteral("FrmSetup: option non retenue: ") + e.field + QStringLiteral(": ") +
+                     e.message);
     return erreurs;
 }
 
@@ -77,21 +95,27 @@ void FrmSetup::Form_Unload()
     settings_.unload();
 }
 
+std::optional<QString> FrmSetup::choisirDossier(const QString& depart)
+{
+    const QString chosen = systeme_.FolderSelect(QString(), depart);
+    if (chosen == QStringLiteral("*"))
+        return std::nullopt;
+    return chosen;
+}
+
 void FrmSetup::CommandDossierSon_Click()
 {
     trap(trace_, origine(u"CommandDossierSon_Click"), [&] {
-        const QString chosen = systeme_.FolderSelect(QString(), settings_.TexteDossierConvertSons);
-        if (chosen != QStringLiteral("*"))
-            settings_.editGeneral([&](Settings& s) { s.TexteDossierConvertSons = chosen; });
+        if (const auto chosen = choisirDossier(settings_.TexteDossierConvertSons))
+            settings_.editGeneral([&](Settings& s) { s.TexteDossierConvertSons = *chosen; });
     });
 }
 
 void FrmSetup::CommandDossierXML_Click()
 {
     trap(trace_, origine(u"CommandDossierXML_Click"), [&] {
-        const QString chosen = systeme_.FolderSelect(QString(), settings_.TexteDossierXML);
-        if (chosen != QStringLiteral("*"))
-            settings_.editGeneral([&](Settings& s) { s.TexteDossierXML = chosen; });
+        if (const auto chosen = choisirDossier(settings_.TexteDossierXML))
+            settings_.editGeneral([&](Settings& s) { s.TexteDossierXML = *chosen; });
     });
 }
 

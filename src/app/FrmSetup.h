@@ -7,6 +7,7 @@
 #include <QString>
 
 #include <array>
+#include <optional>
 
 namespace nvx {
 
@@ -29,6 +30,11 @@ public:
     // The window's edited values: each group without an error is taken and saved; a group with
     // one keeps its stored values whole. The errors are for the window to show by their fields.
     QList<FieldError> appliquer(const SettingsValues& modifiees);
+    // The same without saving: the valid groups become the live values, marked modified for the
+    // question at program end (a test button uses what is typed; the window closes unsaved).
+    QList<FieldError> retenir(const SettingsValues& modifiees);
+    // The folder selection from a start folder; nothing when cancelled.
+    std::optional<QString> choisirDossier(const QString& depart);
     // "Fermer" and the close box only hide the window.
     void CommandFermer_Click();
     // At program end: asks whether to save when a group is modified, then unloads the settings.
@@ -52,6 +58,8 @@ signals:
 
 private:
     QString origine(const char16_t* procedure) const;
+    // The edited values with each group that has an error put back as it is now.
+    QList<FieldError> retenues(const SettingsValues& modifiees, SettingsValues& retenues) const;
 
     Settings& settings_;
     Replies& replies_;

@@ -53,6 +53,7 @@ void Settings::editGeneral(const std::function<void(Settings&)>& edit)
     edit(*this);
     generalModified = true;
     applyLogBatchSize();
+    emit groupsEdited(Group::General);
 }
 
 void Settings::editNetwork(const std::function<void(Settings&)>& edit)
@@ -61,6 +62,7 @@ void Settings::editNetwork(const std::function<void(Settings&)>& edit)
         return;
     edit(*this);
     networkModified = true;
+    emit groupsEdited(Group::Network);
 }
 
 void Settings::editFtp(const std::function<void(Settings&)>& edit)
@@ -69,6 +71,7 @@ void Settings::editFtp(const std::function<void(Settings&)>& edit)
         return;
     edit(*this);
     ftpModified = true;
+    emit groupsEdited(Group::Ftp);
 }
 
 // Like a check box, only a change notifies; a switch turned by the operator is a network
@@ -176,15 +179,32 @@ bool SettingsValues::sameGeneral(const SettingsValues& autre) const
            EmailSmtp == autre.EmailSmtp;
 }
 
-void Settings::apply(const SettingsValues& nouvelles)
+Settings::Groups Settings::differences(const SettingsValues& autres) const
 {
     Groups changes;
-    if (!sameGeneral(nouvelles))
+    if (!sameGeneral(autres))
         changes |= Group::General;
-    if (!sameNetwork(nouvelles))
+    if (!sameNetwork(autres))
         changes |= Group::Network;
-    if (!sameFtp(nouvelles))
+    if (!sameFtp(autres))
         changes |= Group::Ftp;
+    return changes;
+}
+
+void Settings::stage(const SettingsValues& nouvelles)
+{
+    const Groups changes = differences(nouvelles);
+    static_cast<SettingsValues&>(*this) = nouvelles;
+    generalModified = generalModified || changes.testFlag(Group::General);
+    networkModified = networkModified || changes.testFlag(Group::Network);
+    ftpModified = ftpModified || changes.testFlag(Group::Ftp);
+    if (changes & Group::General)
+        applyLogBatchSize();
+}
+
+void Settings::apply(const SettingsValues& nouvelles)
+{
+    const Groups changes = differences(nouvelles);
     if (!changes)
         return;
     static_cast<SettingsValues&>(*this) = nouvelles;

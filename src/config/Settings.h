@@ -69,6 +69,9 @@ public:
     SettingsValues values() const { return *this; }
     // Takes new values: the groups that differ are saved and announced.
     void apply(const SettingsValues& nouvelles);
+    // Takes values edited but not saved: the groups that differ are marked modified, so that the
+    // program's end asks whether to save them.
+    void stage(const SettingsValues& nouvelles);
     // At program end: the flags are cleared, the trace log is flushed and SetupCharge cleared.
     void unload();
     // Caption of the settings window.
@@ -83,6 +86,8 @@ signals:
     void receptionSwitched(int index, bool actif);
     void groupsChanged(nvx::Settings::Groups groups);
     void emissionSwitched(int index, bool actif);
+    // A group was edited in place (a folder picker, an FTP account taken from the tester).
+    void groupsEdited(nvx::Settings::Groups groups);
 
 private:
     // The network and FTP groups are read from the instance's file, or, while that file holds
@@ -98,6 +103,7 @@ private:
     void saveGroups(const QString& procedure, std::vector<GroupWriter> groups);
     bool saveWhole(const std::vector<GroupWriter>& groups);
     void applyLogBatchSize();
+    Groups differences(const SettingsValues& autres) const;
 
     QString networkSource_;
     bool legacyPending_ = false;

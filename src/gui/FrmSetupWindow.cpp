@@ -1,13 +1,11 @@
 #include "gui/FrmSetupWindow.h"
 
 #include "app/FrmSetup.h"
-#include "config/Settings.h"
 
+#include <QApplication>
 #include <QCheckBox>
 #include <QCloseEvent>
 #include <QComboBox>
-#include <QFormLayout>
-#include <QGridLayout>
 #include <QHBoxLayout>
 #include <QLabel>
 #include <QLineEdit>
@@ -21,14 +19,6 @@ namespace nvx {
 
 namespace {
 
-QLineEdit* edit(bool masked = false)
-{
-    auto* e = new QLineEdit;
-    if (masked)
-        e->setEchoMode(QLineEdit::Password);
-    return e;
-}
-
 // A page of rows, scrolled when it is taller than the window.
 QWidget* scrolled(QWidget* inner)
 {
@@ -38,10 +28,29 @@ QWidget* scrolled(QWidget* inner)
     return area;
 }
 
-void header(QGridLayout* grid, const QStringList& titles)
+// The French title of a table column, for the error line beneath a row.
+QString columnTitle(const QString& field)
 {
-    for (int c = 0; c < titles.size(); ++c)
-        grid->addWidget(new QLabel(titles[c]), 0, c);
+    static const QHash<QString, QString> titles{{QStringLiteral("IP"), QStringLiteral("Adresse")},
+                                                {QStringLiteral("Port"), QStringLiteral("Port")},
+                                                {QStringLiteral("Port1"), QStringLiteral("Port 1")},
+                                                {QStringLiteral("Port2"), QStringLiteral("Port 2")},
+                                                {QStringLiteral("Serveur"), QStringLiteral("Serveur")},
+                                                {QStringLiteral("NoPort"), QStringLiteral("Port")}};
+    return titles.value(field, field);
+}
+
+QString groupName(FieldError::Group group)
+{
+    switch (group) {
+    case FieldError::Group::General:
+        return QStringLiteral("Général");
+    case FieldError::Group::Network:
+        return QStringLiteral("Réseau");
+    case FieldError::Group::Ftp:
+        return QStringLiteral("FTP");
+    }
+    return {};
 }
 
 } // namespace
@@ -62,7 +71,8 @@ FrmSetupWindow::FrmSetupWindow(Settings& settings, FrmSetup& commands, QWidget* 
     auto* enregistrer = new QPushButton(QStringLiteral("Enregistrer"));
     auto* fermer = new QPushButton(QStringLiteral("Fermer"));
     connect(enregistrer, &QPushButton::clicked, this, [this] { CommandSave_Click(); });
-    connect(fermer, &QPushButton::clicked, this, &QWidget::hide);
+    connect(fermer, &QPushButton::clicked, this, &QWidget::close);
+    connect(&settings_, &Settings::groupsEdited, this, &FrmSetupWindow::showEditedElsewhere);
     auto* boutons = new QHBoxLayout;
     boutons->addWidget(labelErreurs, 1);
     boutons->addWidget(enregistrer);
@@ -70,124 +80,8 @@ FrmSetupWindow::FrmSetupWindow(Settings& settings, FrmSetup& commands, QWidget* 
     auto* layout = new QVBoxLayout(this);
     layout->addWidget(pages_);
     layout->addLayout(boutons);
-    resize(900, 560);
+    resize(980, 600);
     load();
-}
-
-QWidget* FrmSetupWindow::pageGeneral()
-{
-    auto* page = new QWidget;
-    auto* form = new QFormLayout(page);
-    TexteDossierConvertSons = edit();
-    TexteDossierXML = edit();
-    form->addRow(QStringLiteral("Dossier des sons convertis"), TexteDossierConvertSons);
-    form->addRow(QStringLiteral("Dossier XML"), TexteDossierXML);
-    TexteEmailsAdresses = edit();
-    form->addRow(QStringLiteral("Emails (séparés par des ;)"), TexteEmailsAdresses);
-    auto* switches = new QHBoxLayout;
-    for (int i = 0; i < SettingsValues::kEmails; ++i) {
-        CheckEmail[size_t(i)] = new QCheckBox(QString::number(i));
-        switches->addWidget(CheckEmail[size_t(i)]);
-    }
-    form->addRow(QStringLiteral("Options des mails"), switches);
-    checkAlertes = new QCheckBox(QStringLiteral("Alertes et rétablissements par mail"));
-    form->addRow(QString(), checkAlertes);
-    smtpServeur = edit();
-    smtpPort = new QSpinBox;
-    smtpPort->setRange(1, 65535);
-    smtpSecurite = new QComboBox;
-    smtpSecurite->addItems({QStringLiteral("Aucune"), QStringLiteral("STARTTLS"), QStringLiteral("TLS")});
-    smtpUser = edit();
-    smtpPW = edit(true);
-    smtpExpediteur = edit();
-    form->addRow(QStringLiteral("Serveur SMTP"), smtpServeur);
-    form->addRow(QStringLiteral("Port SMTP"), smtpPort);
-    form->addRow(QStringLiteral("Sécurité"), smtpSecurite);
-    form->addRow(QStringLiteral("Utilisateur SMTP"), smtpUser);
-    form->addRow(QStringLiteral("Mot de passe SMTP"), smtpPW);
-    form->addRow(QStringLiteral("Expéditeur"), smtpExpediteur);
-    plateformeURL = edit();
-    plateformeCle = edit();
-    plateformeSecret = edit(true);
-    form->addRow(QStringLiteral("Plateforme: URL"), plateformeURL);
-    form->addRow(QStringLiteral("Plateforme: clé"), plateformeCle);
-    form->addRow(QStringLiteral("Plateforme: secret"), plateformeSecret);
-    auto* tester = new QPushButton(QStringLiteral("Tester"));
-    form->addRow(QStringLiteral("Mail de test"), tester);
-    connect(tester, &QPushButton::clicked, this, [this] {
-        commands_.appliquer(edited());
-        commands_.CommandEmailTest_Click();
-    });
-    return page;
-}
-
-QWidget* FrmSetupWindow::pageReception()
-{
-    auto* page = new QWidget;
-    auto* grid = new QGridLayout(page);
-    header(grid, {QStringLiteral("Adresse"), QStringLiteral("Port"), QStringLiteral("Actif")});
-    for (int i = 0; i < SettingsValues::kReceptions; ++i) {
-        const size_t k = size_t(i);
-        TexteUDPIPSource[k] = edit();
-        TexteUDPPortSource[k] = edit();
-        CheckUDPInActif[k] = new QCheckBox(QStringLiteral("Actif"));
-        grid->addWidget(TexteUDPIPSource[k], i + 1, 0);
-        grid->addWidget(TexteUDPPortSource[k], i + 1, 1);
-        grid->addWidget(CheckUDPInActif[k], i + 1, 2);
-        connect(CheckUDPInActif[k], &QCheckBox::clicked, this,
-                [this, i](bool on) { switchReception(i, on); });
-    }
-    return page;
-}
-
-QWidget* FrmSetupWindow::pageEmission()
-{
-    auto* page = new QWidget;
-    auto* grid = new QGridLayout(page);
-    header(grid, {QStringLiteral("Adresse"), QStringLiteral("Port 1"), QStringLiteral("Port 2"), QString()});
-    for (int i = 0; i < SettingsValues::kEmissions; ++i) {
-        const size_t k = size_t(i);
-        TexteUDPIPCible[k] = edit();
-        TexteUDPPortCible[k] = edit();
-        TexteUDPPortBCible[k] = edit();
-        CheckUDPOutActif[k] = new QCheckBox;
-        grid->addWidget(TexteUDPIPCible[k], i + 1, 0);
-        grid->addWidget(TexteUDPPortCible[k], i + 1, 1);
-        grid->addWidget(TexteUDPPortBCible[k], i + 1, 2);
-        grid->addWidget(CheckUDPOutActif[k], i + 1, 3);
-        connect(CheckUDPOutActif[k], &QCheckBox::clicked, this,
-                [this, i](bool on) { switchEmission(i, on); });
-    }
-    return page;
-}
-
-QWidget* FrmSetupWindow::pageFtp()
-{
-    auto* page = new QWidget;
-    auto* grid = new QGridLayout(page);
-    header(grid, {QStringLiteral("Serveur"), QStringLiteral("Port"), QStringLiteral("Utilisateur"),
-                  QStringLiteral("Mot de passe"), QStringLiteral("Dossier"), QStringLiteral("SSL"),
-                  QStringLiteral("SSH"), QString()});
-    for (int i = 0; i < SettingsValues::kServeursFtp; ++i) {
-        const size_t k = size_t(i);
-        TexteFTPServeur[k] = edit();
-        TexteFTPNoPort[k] = edit();
-        TexteFTPUser[k] = edit();
-        TexteFTPPW[k] = edit(true);
-        TexteFTPDossier[k] = edit();
-        CheckFTPSSL[k] = new QCheckBox;
-        CheckFTPSSH[k] = new QCheckBox;
-        auto* tester = new QPushButton(QStringLiteral("Tester"));
-        const QList<QWidget*> row{TexteFTPServeur[k], TexteFTPNoPort[k], TexteFTPUser[k], TexteFTPPW[k],
-                                  TexteFTPDossier[k], CheckFTPSSL[k],    CheckFTPSSH[k],  tester};
-        for (int c = 0; c < row.size(); ++c)
-            grid->addWidget(row[c], i + 1, c);
-        connect(tester, &QPushButton::clicked, this, [this, i] {
-            commands_.appliquer(edited());
-            commands_.CommandFTPTester_Click(i);
-        });
-    }
-    return page;
 }
 
 void FrmSetupWindow::load()
@@ -196,6 +90,8 @@ void FrmSetupWindow::load()
     const SettingsValues& v = loaded_;
     TexteDossierConvertSons->setText(v.TexteDossierConvertSons);
     TexteDossierXML->setText(v.TexteDossierXML);
+    TexteComputerNameAdresse[0]->setText(settings_.ComputerNameTexte);
+    TexteComputerNameAdresse[1]->setText(settings_.HostAddressTexte);
     TexteEmailsAdresses->setText(v.TexteEmailsAdresses);
     for (size_t i = 0; i < CheckEmail.size(); ++i)
         CheckEmail[i]->setChecked(v.CheckEmail[i]);
@@ -209,6 +105,9 @@ void FrmSetupWindow::load()
     plateformeURL->setText(v.Plateforme.URL);
     plateformeCle->setText(v.Plateforme.Cle);
     plateformeSecret->setText(v.Plateforme.Secret);
+    plateformeDelaiConnexion->setValue(v.Plateforme.DelaiConnexion);
+    plateformeDelaiReponse->setValue(v.Plateforme.DelaiReponse);
+    plateformeConnexionAuDemarrage->setChecked(v.Plateforme.ConnexionAuDemarrage);
     for (size_t i = 0; i < TexteUDPIPSource.size(); ++i) {
         TexteUDPIPSource[i]->setText(v.Reception[i].IP);
         TexteUDPPortSource[i]->setText(v.Reception[i].Port);
@@ -222,18 +121,24 @@ void FrmSetupWindow::load()
         TexteUDPPortBCible[i]->setText(v.Emission[i].Port2);
         CheckUDPOutActif[i]->setChecked(v.Emission[i].Actif);
         lockFields({TexteUDPIPCible[i], TexteUDPPortCible[i], TexteUDPPortBCible[i]}, v.Emission[i].Actif);
+        TexteUDPDonneeEnvoyees[i]->setText(commands_.TexteUDPDonneeEnvoyees[i]);
     }
-    for (size_t i = 0; i < TexteFTPServeur.size(); ++i) {
-        const ServeurFtp& f = v.ServeursFtp[i];
-        TexteFTPServeur[i]->setText(f.Serveur);
-        TexteFTPNoPort[i]->setText(f.NoPort);
-        TexteFTPUser[i]->setText(f.User);
-        TexteFTPPW[i]->setText(f.PW);
-        TexteFTPDossier[i]->setText(f.Dossier);
-        CheckFTPSSL[i]->setChecked(f.SecureSSL);
-        CheckFTPSSH[i]->setChecked(f.SecureSSH);
-    }
+    for (size_t i = 0; i < TexteFTPServeur.size(); ++i)
+        loadFtpRow(i, v.ServeursFtp[i]);
     showErrors({});
+}
+
+void FrmSetupWindow::loadFtpRow(size_t i, const ServeurFtp& f)
+{
+    TexteFTPServeur[i]->setText(f.Serveur);
+    TexteFTPNoPort[i]->setText(f.NoPort);
+    TexteFTPUser[i]->setText(f.User);
+    TexteFTPPW[i]->setText(f.PW);
+    ComboFTPCnx[i]->setCurrentIndex(f.Cnx == 1 ? 1 : 0);
+    TexteFTPDossier[i]->setText(f.Dossier);
+    CheckFTPSSL[i]->setChecked(f.SecureSSL);
+    CheckFTPSSH[i]->setChecked(f.SecureSSH);
+    CheckFTPRetry[i]->setChecked(f.Retry);
 }
 
 SettingsValues FrmSetupWindow::edited() const
@@ -255,6 +160,9 @@ SettingsValues FrmSetupWindow::edited() const
     v.Plateforme.URL = plateformeURL->text();
     v.Plateforme.Cle = plateformeCle->text();
     v.Plateforme.Secret = plateformeSecret->text();
+    v.Plateforme.DelaiConnexion = plateformeDelaiConnexion->value();
+    v.Plateforme.DelaiReponse = plateformeDelaiReponse->value();
+    v.Plateforme.ConnexionAuDemarrage = plateformeConnexionAuDemarrage->isChecked();
     for (size_t i = 0; i < TexteUDPIPSource.size(); ++i)
         v.Reception[i] = {TexteUDPIPSource[i]->text(), TexteUDPPortSource[i]->text(),
                           CheckUDPInActif[i]->isChecked()};
@@ -270,20 +178,68 @@ SettingsValues FrmSetupWindow::edited() const
         f.NoPort = TexteFTPNoPort[i]->text();
         f.User = TexteFTPUser[i]->text();
         f.PW = TexteFTPPW[i]->text();
+        f.Cnx = ComboFTPCnx[i]->currentIndex();
         f.Dossier = TexteFTPDossier[i]->text();
         f.SecureSSL = CheckFTPSSL[i]->isChecked();
         f.SecureSSH = CheckFTPSSH[i]->isChecked();
+        f.Retry = CheckFTPRetry[i]->isChecked();
     }
     return v;
 }
 
 QList<FieldError> FrmSetupWindow::CommandSave_Click()
 {
+    QApplication::setOverrideCursor(Qt::WaitCursor);
+    QApplication::processEvents(QEventLoop::ExcludeUserInputEvents);
     const QList<FieldError> errors = commands_.appliquer(edited());
     commands_.CommandSave_Click();
+    QApplication::restoreOverrideCursor();
     loaded_ = settings_.values();
     showErrors(errors);
     return errors;
+}
+
+void FrmSetupWindow::keepEdits()
+{
+    const QList<FieldError> errors = commands_.retenir(edited());
+    loaded_ = settings_.values();
+    showErrors(errors);
+}
+
+void FrmSetupWindow::showEditedElsewhere(Settings::Groups groups)
+{
+    const SettingsValues now = settings_.values();
+    if (groups & Settings::Group::General) {
+        if (now.TexteDossierConvertSons != loaded_.TexteDossierConvertSons)
+            TexteDossierConvertSons->setText(now.TexteDossierConvertSons);
+        if (now.TexteDossierXML != loaded_.TexteDossierXML)
+            TexteDossierXML->setText(now.TexteDossierXML);
+        loaded_.TexteDossierConvertSons = now.TexteDossierConvertSons;
+        loaded_.TexteDossierXML = now.TexteDossierXML;
+    }
+    if (groups & Settings::Group::Ftp) {
+        for (size_t i = 0; i < TexteFTPServeur.size(); ++i) {
+            if (now.ServeursFtp[i] == loaded_.ServeursFtp[i])
+                continue;
+            loadFtpRow(i, now.ServeursFtp[i]);
+            loaded_.ServeursFtp[i] = now.ServeursFtp[i];
+        }
+    }
+}
+
+void FrmSetupWindow::pickFolder(QLineEdit* field)
+{
+    if (const auto chosen = commands_.choisirDossier(field->text()))
+        field->setText(*chosen);
+}
+
+void FrmSetupWindow::sendTest(int index)
+{
+    const size_t k = size_t(index);
+    // The row as typed: its address and ports are taken when valid, as the other tests do.
+    keepEdits();
+    commands_.TexteUDPDonneeEnvoyees[k] = TexteUDPDonneeEnvoyees[k]->text();
+    commands_.BtnUDPSend_Click(index);
 }
 
 bool FrmSetupWindow::applyEndpoint(const SettingsValues& values)
@@ -331,16 +287,42 @@ void FrmSetupWindow::lockFields(std::initializer_list<QLineEdit*> fields, bool l
 
 void FrmSetupWindow::showErrors(const QList<FieldError>& errors)
 {
-    QStringList lignes;
-    for (const FieldError& e : errors)
-        lignes << e.field + QStringLiteral(": ") + e.message;
-    labelErreurs->setText(lignes.join(u'\n'));
+    QHash<QString, QStringList> lines;
+    QStringList groups;
+    for (const FieldError& e : errors) {
+        if (!groups.contains(groupName(e.group)))
+            groups << groupName(e.group);
+        if (errorLabels_.contains(e.field)) {
+            lines[e.field] << e.message;
+            continue;
+        }
+        // A field of a table row: its line is beneath the row, named by its column.
+        const qsizetype end = e.field.indexOf(u']');
+        lines[e.field.left(end + 1)] << columnTitle(e.field.mid(end + 2)) + QStringLiteral(": ") + e.message;
+    }
+    for (auto it = errorLabels_.cbegin(); it != errorLabels_.cend(); ++it) {
+        it.value()->setText(lines.value(it.key()).join(u'\n'));
+        it.value()->setVisible(lines.contains(it.key()));
+    }
+    labelErreurs->setText(groups.isEmpty()
+                              ? QString()
+                              : QStringLiteral("Non enregistré (") + groups.join(QStringLiteral(", ")) +
+                                    QStringLiteral("): corrigez les champs signalés."));
+}
+
+QString FrmSetupWindow::errorShown(const QString& field) const
+{
+    const QLabel* label = errorLabels_.value(field);
+    if (!label)
+        label = errorLabels_.value(field.left(field.indexOf(u']') + 1));
+    return label ? label->text() : QString();
 }
 
 void FrmSetupWindow::closeEvent(QCloseEvent* event)
 {
-    // The close box only hides: the settings are asked for at program end.
+    // The close box only hides, keeping what is typed: the settings are asked for at program end.
     event->ignore();
+    keepEdits();
     hide();
 }
 

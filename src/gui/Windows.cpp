@@ -24,6 +24,14 @@ Windows::Windows(Application& application, GuiHost& host)
     // The tester asks for its window before it connects, so that the user sees the connection.
     QObject::connect(&application.frmSetupFtp(), &FrmSetupFTP::showRequested, &shell_.mainWindow(),
                      [this] { showFtpTester(); });
+    // Before the settings ask whether to save: what the settings window holds unsaved is handed
+    // over, and its place kept.
+    QObject::connect(&application.frmMain(), &FrmMain::unloading, &shell_.mainWindow(), [this] {
+        if (!options_)
+            return;
+        options_->keepEdits();
+        application_.config().PositionFeuilleSauvegarde(options_->objectName(), QString(), options_->pos());
+    });
 }
 
 Windows::~Windows() = default;
@@ -52,13 +60,13 @@ void Windows::toggleOptions()
 {
     if (!options_) {
         options_ = new FrmSetupWindow(application_.settings(), application_.frmSetup(), &shell_.mainWindow());
+        options_->move(application_.config().PositionFeuille(options_->objectName(), QString()));
         shell_.tray().addWindow(options_);
     }
     if (options_->isVisible()) {
-        options_->hide();
+        options_->close();
         return;
     }
-    options_->load();
     options_->show();
     options_->raise();
     options_->activateWindow();

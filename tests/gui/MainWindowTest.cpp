@@ -1,4 +1,5 @@
 #include "app/Application.h"
+#include "app/FrmSetup.h"
 #include "common/NativePath.h"
 #include "db/FakeEngine.h"
 #include "gui/FrmSetupWindow.h"
@@ -13,12 +14,15 @@
 #include <QAction>
 #include <QCheckBox>
 #include <QDir>
+#include <QFile>
+#include <QFileInfo>
 #include <QHostAddress>
 #include <QLabel>
 #include <QLineEdit>
 #include <QListView>
 #include <QPushButton>
 #include <QScreen>
+#include <QSettings>
 #include <QTabWidget>
 #include <QTemporaryDir>
 #include <QUdpSocket>
@@ -175,7 +179,10 @@ TEST_F(MainWindowTest, TheSettingsWindowRefusesABadPortAndSwitchesAnEndpointOnAt
     options.TexteEmailsAdresses->setText(QStringLiteral("regie@radio.test"));
     const QList<FieldError> erreurs = options.CommandSave_Click();
     ASSERT_EQ(erreurs.size(), 1);
-    EXPECT_TRUE(options.labelErreurs->text().contains(QStringLiteral("Port invalide")));
+    EXPECT_EQ(options.errorShown(QStringLiteral("Reception[1].Port")),
+              QStringLiteral("Port: Port invalide: un nombre de 1 à 65535 est attendu"));
+    EXPECT_EQ(options.errorShown(QStringLiteral("Reception[0].Port")), QString()) << "beneath its own row";
+    EXPECT_TRUE(options.labelErreurs->text().contains(QStringLiteral("Réseau")));
     EXPECT_TRUE(app.settings().Reception[1].Port.isEmpty()) << "the network group is kept back";
     EXPECT_EQ(app.settings().TexteEmailsAdresses, QStringLiteral("regie@radio.test"));
 
@@ -199,6 +206,74 @@ TEST_F(MainWindowTest, TheSettingsWindowRefusesABadPortAndSwitchesAnEndpointOnAt
     options.show();
     options.close();
     EXPECT_FALSE(options.isVisible());
+}
+
+TEST_F(MainWindowTest, TheSettingsWindowShowsStoredValuesByTheirRulesAndWritesThemBack)
+{
+    const QString file = home.filePath(QStringLiteral("Settings/VL3_Tools_NVX/VL3_Tools_NVX.Ini"));
+    ASSERT_TRUE(QDir().mkpath(QFileInfo(file).path()));
+    QFile ini(file);
+    ASSERT_TRUE(ini.open(QIODevice::WriteOnly));
+    ini.write("[Email]\r\nCheck_2=2\r\n[ServeurFTP_0]\r\nServeur=\r\nUser=ancien\r\n");
+    ini.close();
+    start();
+    FrmSetupWindow options(app.settings(), app.frmSetup());
+    EXPECT_TRUE(options.TexteDossierXML->text().isEmpty());
+    EXPECT_TRUE(options.CheckEmail[2]->isChecked());
+    EXPECT_FALSE(options.CheckEmail[0]->isChecked() || options.CheckEmail[5]->isChecked());
+    EXPECT_EQ(options.TexteUDPPortCible[4]->text(), QStringLiteral("100")) << "never configured: 96 + index";
+    EXPECT_EQ(options.TexteComputerNameAdresse[0]->text(), app.settings().ComputerNameTexte);
+
+    options.TexteFTPUser[0]->setText(QStringLiteral("nouveau"));
+    EXPECT_TRUE(options.CommandSave_Click().isEmpty());
+    const auto stored = [&](const QString& section, const QString& key) {
+        return QSettings(file, QSettings::IniFormat)
+            .value(section + u'/' + key, QStringLiteral("<none>"))
+            .toString();
+    };
+    EXPECT_EQ(stored(QStringLiteral("Email"), QStringLiteral("Check_2")), QStringLiteral("1"));
+    EXPECT_EQ(stored(QStringLiteral("ServeurFTP_0"), QStringLiteral("User")), QStringLiteral("ancien"))
+        << "a blank server writes only its Serveur key";
+}
+
+TEST_F(MainWindowTest, EditsLeftUnsavedInTheSettingsWindowAreAskedForAtTheEnd)
+{
+    start();
+    FrmSetupWindow options(app.settings(), app.frmSetup());
+    options.keepEdits();
+    EXPECT_FALSE(app.settings().generalModified || app.settings().networkModified ||
+                 app.settings().ftpModified)
+        << "nothing edited, nothing to ask";
+
+    // The mail test with blank recipients warns and sends nothing.
+    int mails = 0;
+    QObject::connect(&app.frmSetup(), &FrmSetup::mailTestRequested, [&] { ++mails; });
+    options.CommandEmailTest->click();
+    ASSERT_EQ(host.boxes.size(), 1);
+    EXPECT_EQ(host.boxes[0].text,
+              QStringLiteral("Veuillez renseigner un ou plusieurs emails (séparés pas des ;)."));
+    EXPECT_EQ(mails, 0);
+
+    // An account taken from the FTP tester shows in its row; what is typed in another stays.
+    options.TexteFTPServeur[1]->setText(QStringLiteral("ftp.tape"));
+    app.settings().editFtp([](Settings& s) { s.ServeursFtp[0].Serveur = QStringLiteral("ftp.recupere"); });
+    EXPECT_EQ(options.TexteFTPServeur[0]->text(), QStringLiteral("ftp.recupere"));
+    EXPECT_EQ(options.TexteFTPServeur[1]->text(), QStringLiteral("ftp.tape"));
+    options.TexteFTPServeur[1]->clear();
+    options.keepEdits();
+    app.settings().ftpModified = false;
+
+    // Only a port typed, the window closed: the question comes at the end, and Yes saves it.
+    options.TexteFTPNoPort[0]->setText(QStringLiteral("2121"));
+    options.show();
+    options.close();
+    EXPECT_TRUE(app.settings().ftpModified);
+    host.answers = {Host::Answer::Yes};
+    app.frmSetup().Form_Unload();
+    ASSERT_EQ(host.boxes.size(), 2);
+    EXPECT_EQ(host.boxes[1].text, QStringLiteral("Voulez-vous enregistrer les options ?"));
+    const QSettings stored(NativePath(app.settings().fichierGeneral()), QSettings::IniFormat);
+    EXPECT_EQ(stored.value(QStringLiteral("ServeurFTP_0/NoPort")).toString(), QStringLiteral("2121"));
 }
 
 } // namespace
