@@ -192,8 +192,8 @@ void FrmSetupFTP::FTPListDir()
     }
     rows_ = ftpRows(listing.entries);
     selected_ = -1;
-    if (sorted_)
-        sortRows();
+    // Every listing shows in the order of the sort column, by name ascending until a click.
+    sortRows();
     if (listing.state == FtpListingResult::State::ReadBroken)
         fail(QStringLiteral("Erreur à la lacture du dossier. Erreur:") + u'\n' + client_.lastError());
     editRemoteFolder = client_.currentFolder();
@@ -272,7 +272,6 @@ void FrmSetupFTP::listFiles_ColumnClick(int column)
         sortColumn_ = column;
         sortOrder_ = 0;
     }
-    sorted_ = true;
     sortRows();
     emit changed();
 }

@@ -127,8 +127,6 @@ private:
     int selected_ = -1;
     int sortColumn_ = 0;
     int sortOrder_ = 0;
-    // Set by the first column click: later listings keep the chosen order.
-    bool sorted_ = false;
     qint16 indexRow_ = -1;
     QString lastFolder_;
     QString lastFailure_;

@@ -66,6 +66,8 @@ FrmSetupFTPWindow::FrmSetupFTPWindow(FrmSetupFTP& presenter, QWidget* parent)
     layout->addWidget(buildButtons());
     wirePresenter();
     refresh();
+    // Wide enough for the six columns of the list.
+    resize(580, 480);
 }
 
 QWidget* FrmSetupFTPWindow::buildAccount()
