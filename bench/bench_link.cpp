@@ -34,11 +34,11 @@ void BM_BurstWhileAJobRuns(benchmark::State& state)
         RecordingPlatform platform;
         JobDriver driver(owners.trace, owners.clock, owners.host, owners.systeme, owners.lifecycle, exporter,
                          platform);
-        RequestIntake intake(owners.trace, owners.host, owners.settings, owners.lifecycle);
+        RequestIntake intake(owners.trace, owners.clock, owners.host, owners.settings, owners.lifecycle);
         Replies replies(owners.trace, owners.clock, owners.host, owners.settings);
         driver.listen(intake, replies);
         owners.lifecycle.startupEnded();
-        owners.settings.Reception[0] = {QStringLiteral("127.0.0.1"), QStringLiteral("0"), false};
+        owners.settings.Reception[0] = {QStringLiteral("127.0.0.1"), QStringLiteral("0"), false, {}};
         owners.settings.setReceptionActif(0, true);
         const quint16 port = intake.socket(0).localPort();
         QUdpSocket sender;

@@ -16,7 +16,7 @@ Application::Application(Host& host, Clock& clock, std::unique_ptr<BtrieveEngine
       pervasive_(identity_, lifecycle_, trace_, clock, host, systeme_, config_, *moteur_),
       exporteur_(identity_, lifecycle_, trace_, clock, pervasive_, settings_, config_),
       plateforme_(PlatformConfig{}, trace_, clock, host, systeme_, lifecycle_),
-      replies_(trace_, clock, host, settings_), intake_(trace_, host, settings_, lifecycle_),
+      replies_(trace_, clock, host, settings_), intake_(trace_, clock, host, settings_, lifecycle_),
       heures_(exporteur_), session_(plateforme_),
       driver_(trace_, clock, host, systeme_, lifecycle_, heures_, session_), frmMain_(*this, host, clock),
       frmSetup_(settings_, replies_, systeme_, host, trace_), ftp_(host),

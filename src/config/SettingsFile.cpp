@@ -151,6 +151,7 @@ void Settings::InitSettingsPeripheriques()
             const QString name = section(kReception, i);
             Reception[i].IP = ini_.LectureIni(fichier, name, QStringLiteral("IP"));
             Reception[i].Port = ini_.LectureIni(fichier, name, QStringLiteral("Port"));
+            Reception[i].Expediteurs = ini_.LectureIni(fichier, name, QStringLiteral("Expediteurs"));
             setReceptionActif(i, numericSwitch(ini_.LectureIni(fichier, name, QStringLiteral("Actif"),
                                                                QStringLiteral("0"))));
         }
@@ -245,6 +246,7 @@ bool Settings::writeNetwork()
         ok &= ecrire(name, QStringLiteral("Actif"), bit(Reception[i].Actif));
         ok &= ecrire(name, QStringLiteral("IP"), Reception[i].IP);
         ok &= ecrire(name, QStringLiteral("Port"), Reception[i].Port);
+        ok &= ecrire(name, QStringLiteral("Expediteurs"), Reception[i].Expediteurs);
     }
     for (int i = 0; i < kEmissions; ++i) {
         const QString name = section(kEmission, i);

@@ -44,6 +44,15 @@ void checkNetwork(QList<FieldError>& errors, const SettingsValues& v)
         const ReceptionUdp& r = v.Reception[size_t(i)];
         checkAddress(errors, Group::Network, row("Reception", i, "IP"), r.IP);
         checkPort(errors, Group::Network, row("Reception", i, "Port"), r.Port);
+        for (const QString& entree : r.Expediteurs.split(u';')) {
+            if (!entree.trimmed().isEmpty() && !expediteurValide(entree.trimmed())) {
+                errors.append(
+                    {Group::Network, row("Reception", i, "Expediteurs"),
+                     QStringLiteral("Expéditeur invalide: '") + entree.trimmed() +
+                         QStringLiteral("': une adresse IPv4 ou un réseau (192.168.1.0/24) est attendu")});
+                break;
+            }
+        }
         if (r.Actif) {
             checkRequired(errors, Group::Network, row("Reception", i, "IP"), r.IP);
             checkRequired(errors, Group::Network, row("Reception", i, "Port"), r.Port);
@@ -78,6 +87,18 @@ bool adresseValide(const QString& adresse)
                        "9-]{0,61}[A-Za-z0-9])?)*$"));
     static const QRegularExpression chiffresEtPoints(QStringLiteral("^[0-9.]+$"));
     return nom.match(adresse).hasMatch() && !chiffresEtPoints.match(adresse).hasMatch();
+}
+
+bool expediteurValide(const QString& entree)
+{
+    static const QRegularExpression quatreNombres(QStringLiteral("^\\d{1,3}(\\.\\d{1,3}){3}(/\\d{1,2})?$"));
+    if (!quatreNombres.match(entree).hasMatch())
+        return false;
+    const QString adresse = entree.section(u'/', 0, 0);
+    for (const QString& partie : adresse.split(u'.'))
+        if (partie.toInt() > 255)
+            return false;
+    return !entree.contains(u'/') || entree.section(u'/', 1).toInt() <= 32;
 }
 
 bool portValide(const QString& port)

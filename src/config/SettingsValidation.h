@@ -20,6 +20,8 @@ struct FieldError {
 bool adresseValide(const QString& adresse);
 // A port number from 1 to 65535.
 bool portValide(const QString& port);
+// A sender a reception endpoint takes requests from: an IPv4 address, or a network a.b.c.d/n.
+bool expediteurValide(const QString& entree);
 
 // What the values hold that cannot be stored: addresses that are neither IPv4 nor host names,
 // ports outside 1..65535, a platform address that is not http(s), an endpoint switched on

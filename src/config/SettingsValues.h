@@ -10,6 +10,8 @@ struct ReceptionUdp {
     QString IP;
     QString Port;
     bool Actif = false;
+    // Addresses and networks allowed to send requests, ";"-separated; empty: everyone.
+    QString Expediteurs;
     bool operator==(const ReceptionUdp&) const = default;
 };
 

@@ -197,17 +197,21 @@ QWidget* FrmSetupWindow::pageReception()
 {
     auto* page = new QWidget;
     auto* grid = new QGridLayout(page);
-    header(grid, {QStringLiteral("Adresse locale"), QStringLiteral("Port"), QString()});
+    header(grid, {QStringLiteral("Adresse locale"), QStringLiteral("Port"),
+                  QStringLiteral("Expéditeurs autorisés (vide: tous)"), QString()});
     for (int i = 0; i < SettingsValues::kReceptions; ++i) {
         const size_t k = size_t(i);
         const int row = 1 + 2 * i;
         TexteUDPIPSource[k] = edit();
         TexteUDPPortSource[k] = edit();
+        TexteUDPExpediteurs[k] = edit();
+        TexteUDPExpediteurs[k]->setPlaceholderText(QStringLiteral("192.168.1.0/24;10.0.0.5"));
         CheckUDPInActif[k] = new QCheckBox(QStringLiteral("Actif"));
         grid->addWidget(TexteUDPIPSource[k], row, 0);
         grid->addWidget(TexteUDPPortSource[k], row, 1);
-        grid->addWidget(CheckUDPInActif[k], row, 2);
-        addRowError(grid, row + 1, 3, rowKey("Reception", i));
+        grid->addWidget(TexteUDPExpediteurs[k], row, 2);
+        grid->addWidget(CheckUDPInActif[k], row, 3);
+        addRowError(grid, row + 1, 4, rowKey("Reception", i));
         connect(CheckUDPInActif[k], &QCheckBox::clicked, this,
                 [this, i](bool on) { switchReception(i, on); });
     }

@@ -111,8 +111,10 @@ void FrmSetupWindow::load()
     for (size_t i = 0; i < TexteUDPIPSource.size(); ++i) {
         TexteUDPIPSource[i]->setText(v.Reception[i].IP);
         TexteUDPPortSource[i]->setText(v.Reception[i].Port);
+        TexteUDPExpediteurs[i]->setText(v.Reception[i].Expediteurs);
         CheckUDPInActif[i]->setChecked(v.Reception[i].Actif);
-        lockFields({TexteUDPIPSource[i], TexteUDPPortSource[i]}, v.Reception[i].Actif);
+        lockFields({TexteUDPIPSource[i], TexteUDPPortSource[i], TexteUDPExpediteurs[i]},
+                   v.Reception[i].Actif);
     }
     for (size_t i = 0; i < TexteUDPIPCible.size(); ++i) {
         CheckUDPOutActif[i]->setText(v.Emission[i].libelle);
@@ -165,7 +167,7 @@ SettingsValues FrmSetupWindow::edited() const
     v.Plateforme.ConnexionAuDemarrage = plateformeConnexionAuDemarrage->isChecked();
     for (size_t i = 0; i < TexteUDPIPSource.size(); ++i)
         v.Reception[i] = {TexteUDPIPSource[i]->text(), TexteUDPPortSource[i]->text(),
-                          CheckUDPInActif[i]->isChecked()};
+                          CheckUDPInActif[i]->isChecked(), TexteUDPExpediteurs[i]->text()};
     for (size_t i = 0; i < TexteUDPIPCible.size(); ++i) {
         v.Emission[i].IP = TexteUDPIPCible[i]->text();
         v.Emission[i].Port1 = TexteUDPPortCible[i]->text();
@@ -254,13 +256,14 @@ void FrmSetupWindow::switchReception(int index, bool actif)
     const size_t k = size_t(index);
     // The endpoint opens with the address and port shown, which stay locked while it listens.
     SettingsValues v = settings_.values();
-    v.Reception[k] = {TexteUDPIPSource[k]->text(), TexteUDPPortSource[k]->text(), actif};
+    v.Reception[k] = {TexteUDPIPSource[k]->text(), TexteUDPPortSource[k]->text(), actif,
+                      TexteUDPExpediteurs[k]->text()};
     if (!applyEndpoint(v)) {
         CheckUDPInActif[k]->setChecked(settings_.Reception[k].Actif);
         return;
     }
     loaded_.Reception[k] = settings_.Reception[k];
-    lockFields({TexteUDPIPSource[k], TexteUDPPortSource[k]}, actif);
+    lockFields({TexteUDPIPSource[k], TexteUDPPortSource[k], TexteUDPExpediteurs[k]}, actif);
 }
 
 void FrmSetupWindow::switchEmission(int index, bool actif)

@@ -63,6 +63,7 @@ public:
     std::array<QLineEdit*, SettingsValues::kReceptions> TexteUDPIPSource{};
     std::array<QLineEdit*, SettingsValues::kReceptions> TexteUDPPortSource{};
     std::array<QCheckBox*, SettingsValues::kReceptions> CheckUDPInActif{};
+    std::array<QLineEdit*, SettingsValues::kReceptions> TexteUDPExpediteurs{};
     std::array<QLineEdit*, SettingsValues::kEmissions> TexteUDPIPCible{};
     std::array<QLineEdit*, SettingsValues::kEmissions> TexteUDPPortCible{};
     std::array<QLineEdit*, SettingsValues::kEmissions> TexteUDPPortBCible{};

@@ -1,5 +1,6 @@
 #include "link/RequestIntake.h"
 
+#include "common/Clock.h"
 #include "common/ErrorTrap.h"
 #include "common/Host.h"
 #include "common/Identity.h"
@@ -28,10 +29,32 @@ QString indexTexte(int index)
     return QStringLiteral(" (Index: ") + QString::number(index) + u')';
 }
 
+constexpr qint64 kMinuteMs = 60 * 1000;
+constexpr qint64 kHourMs = 60 * kMinuteMs;
+// Enough of a datagram that is not a request to recognise it in the trace.
+constexpr int kExtrait = 80;
+
+// A request names at least one of the tags a job reads; anything else is not for this tool.
+bool ressembleARequete(const QString& data)
+{
+    for (const char16_t* balise : {u"<NoStation:", u"<DateConducteur:", u"<ReponseIP:"}) {
+        if (data.contains(QString::fromUtf16(balise), Qt::CaseInsensitive))
+            return true;
+    }
+    return false;
+}
+
+QString depuis(int retenues)
+{
+    return retenues > 0 ? QStringLiteral(" (") + QString::number(retenues) + QStringLiteral(" autres depuis)")
+                        : QString();
+}
+
 } // namespace
 
-RequestIntake::RequestIntake(Reporter& reporter, Host& host, Settings& settings, Lifecycle& lifecycle)
-    : reporter_(reporter), host_(host), settings_(settings), lifecycle_(lifecycle)
+RequestIntake::RequestIntake(Reporter& reporter, Clock& clock, Host& host, Settings& settings,
+                             Lifecycle& lifecycle)
+    : reporter_(reporter), clock_(clock), host_(host), settings_(settings), lifecycle_(lifecycle)
 {
     TimerDataArrival.setInterval(kTimerMs);
     connect(&TimerDataArrival, &QTimer::timeout, this, &RequestIntake::TimerDataArrival_Timer);
@@ -162,11 +185,7 @@ void RequestIntake::SocketWrenchUDPIn_OnRead(int index)
             if (n == 0)
                 return;
             if (n > 0) {
-                reporter_.trace(QStringLiteral("UDP: Data arrival: ") + data);
-                if (!data.trimmed().isEmpty()) {
-                    ListeDataArrival.append(data);
-                    TimerDataArrival.start();
-                }
+                take(index, data, s.remoteHostAddress);
                 continue;
             }
             const int code = s.lastError();
@@ -197,6 +216,70 @@ void RequestIntake::SocketWrenchUDPIn_OnRead(int index)
             return;
         }
     });
+}
+
+void RequestIntake::take(int index, const QString& data, const QString& sender)
+{
+    if (!senderAllowed(index, sender))
+        return;
+    int retenues = 0;
+    if (!data.trimmed().isEmpty() && !ressembleARequete(data)) {
+        if (lineDue(QStringLiteral("ignore|") + sender, kMinuteMs, retenues))
+            reporter_.trace(QStringLiteral("Warning: UDP: Datagramme ignoré, ce n'est pas une requête: ") +
+                            sender + indexTexte(index) + u' ' + data.left(kExtrait) + depuis(retenues));
+        return;
+    }
+    reporter_.trace(QStringLiteral("UDP: Data arrival: ") + data);
+    if (data.trimmed().isEmpty())
+        return;
+    if (ListeDataArrival.size() >= kMaxQueue) {
+        // Already hours of work waiting: what comes now is refused in so many words.
+        if (lineDue(QStringLiteral("pleine"), kMinuteMs, retenues))
+            reporter_.trace(QStringLiteral("Err: UDP: File d'attente pleine (") + QString::number(kMaxQueue) +
+                                QStringLiteral(" requêtes), requête ignorée: ") + data + depuis(retenues),
+                            true);
+        return;
+    }
+    ListeDataArrival.append(data);
+    TimerDataArrival.start();
+}
+
+bool RequestIntake::senderAllowed(int index, const QString& sender)
+{
+    const size_t k = size_t(index);
+    const QString& liste = settings_.Reception[k].Expediteurs;
+    if (liste != filterSources_[k]) {
+        filterSources_[k] = liste;
+        filters_[k] = SenderFilter(liste);
+        for (const QString& entree : filters_[k].invalidEntries())
+            reporter_.trace(QStringLiteral("Warning: UDP: Expediteurs: entrée invalide ignorée: '") + entree +
+                            u'\'' + indexTexte(index));
+    }
+    if (filters_[k].allows(sender))
+        return true;
+    int retenues = 0;
+    if (lineDue(QStringLiteral("refus|") + sender + u'|' + QString::number(index), kHourMs, retenues))
+        reporter_.trace(
+            QStringLiteral("Warning: UDP: Expéditeur non autorisé, datagrammes ignorés pendant une "
+                           "heure: ") +
+            sender + indexTexte(index) + depuis(retenues));
+    return false;
+}
+
+bool RequestIntake::lineDue(const QString& key, qint64 periodMs, int& heldBack)
+{
+    // Many senders (or forged ones) must not grow this without end.
+    if (throttles_.size() > 1024 && !throttles_.contains(key))
+        throttles_.clear();
+    const qint64 now = clock_.ChronoMilliSec();
+    auto it = throttles_.find(key);
+    if (it != throttles_.end() && now - it->lastMs < periodMs) {
+        ++it->heldBack;
+        return false;
+    }
+    heldBack = it == throttles_.end() ? 0 : it->heldBack;
+    throttles_[key] = {now, 0};
+    return true;
 }
 
 void RequestIntake::TimerDataArrival_Timer()

@@ -117,7 +117,7 @@ TEST_F(FrmSetupTest, TheTestSendOfARowNeedsItsTextAndTheFtpButtonHandsItsRowOn)
 
 TEST_F(FrmSetupTest, AGroupWithABadValueKeepsItsStoredValuesAndTheOthersAreSaved)
 {
-    settings->Reception[1] = {u"127.0.0.1"_s, u"5001"_s, false};
+    settings->Reception[1] = {u"127.0.0.1"_s, u"5001"_s, false, {}};
     settings->saveAll();
     SettingsValues v = settings->values();
     v.TexteEmailsAdresses = u"regie@radio.fr"_s;

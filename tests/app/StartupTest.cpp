@@ -319,7 +319,7 @@ TEST_F(StartupTest, AQuitDuringAJobStartedByADatagramTakesEffectWhenTheJobIsOver
     ASSERT_TRUE(app.frmMain().Form_Load(QString()));
     withXmlFolder(app);
     SettingsValues v = app.settings().values();
-    v.Reception[0] = {QStringLiteral("127.0.0.1"), QStringLiteral("0"), true};
+    v.Reception[0] = {QStringLiteral("127.0.0.1"), QStringLiteral("0"), true, {}};
     app.settings().apply(v);
     const quint16 port = app.intake().socket(0).localPort();
     ASSERT_GT(port, 0);
@@ -373,7 +373,7 @@ TEST_F(StartupTest, AReceiverReopenedAfterAWouldBlockReadMailsTheRecipientsAndTh
     // The mailer waits for the server through the host, as a window would.
     host.onPump = [] { QCoreApplication::processEvents(); };
     SettingsValues v = app.settings().values();
-    v.Reception[0] = {QStringLiteral("127.0.0.1"), QStringLiteral("0"), true};
+    v.Reception[0] = {QStringLiteral("127.0.0.1"), QStringLiteral("0"), true, {}};
     v.TexteEmailsAdresses = QStringLiteral("regie@radio.test");
     v.EmailSmtp.Serveur = QStringLiteral("127.0.0.1");
     v.EmailSmtp.Port = smtp.port();

@@ -106,7 +106,7 @@ TEST_F(SettingsTest, EveryGroupSurvivesASaveAndALoad)
     s.EmailSmtp = {u"smtp"_s,  465,      2,        u"u"_s, u"pw"_s,         u"f@x"_s,
                    u"s1;s2"_s, u"p@x"_s, u"C42"_s, u"o"_s, u"/etc/ca.pem"_s};
     for (int i = 0; i < Settings::kReceptions; ++i)
-        s.Reception[i] = {t(u"10.0.1."_s, i), t(u"50"_s, i), i % 2 == 1};
+        s.Reception[i] = {t(u"10.0.1."_s, i), t(u"50"_s, i), i % 2 == 1, t(u"10.9.0."_s, i)};
     for (int i = 0; i < Settings::kEmissions; ++i)
         s.Emission[i] = {t(u"10.0.2."_s, i), t(u"60"_s, i), t(u"70"_s, i), i % 3 == 0, {}};
     for (int i = 0; i < Settings::kServeursFtp; ++i)

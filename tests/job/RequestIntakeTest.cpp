@@ -20,7 +20,7 @@ class RequestIntakeTest : public ::testing::Test {
 protected:
     RequestIntakeTest()
     {
-        owners.settings.Reception[0] = {QStringLiteral("127.0.0.1"), QStringLiteral("0"), false};
+        owners.settings.Reception[0] = {QStringLiteral("127.0.0.1"), QStringLiteral("0"), false, {}};
         driver.listen(intake, replies);
     }
     // started: the start-up is over, so that requests are run.
@@ -46,7 +46,7 @@ protected:
     Replies replies{owners.trace, owners.clock, owners.host, owners.settings};
     JobDriver driver{owners.trace,     owners.clock, owners.host, owners.systeme,
                      owners.lifecycle, exporter,     platform};
-    RequestIntake intake{owners.trace, owners.host, owners.settings, owners.lifecycle};
+    RequestIntake intake{owners.trace, owners.clock, owners.host, owners.settings, owners.lifecycle};
     QUdpSocket sender;
 };
 
@@ -63,7 +63,7 @@ TEST_F(RequestIntakeTest, SwitchingAnEndpointBindsAndUnbindsIt)
     EXPECT_EQ(intake.socket(0).handle(), -1);
     EXPECT_TRUE(owners.traced(QStringLiteral("UDP: SocketWrenchUDPIn.Disconnected (Index: 0)")));
 
-    owners.settings.Reception[1] = {QStringLiteral("  "), QStringLiteral("5000"), false};
+    owners.settings.Reception[1] = {QStringLiteral("  "), QStringLiteral("5000"), false, {}};
     owners.settings.setReceptionActif(1, true);
     EXPECT_EQ(intake.socket(1).handle(), -1);
     EXPECT_TRUE(
@@ -165,7 +165,7 @@ TEST_F(RequestIntakeTest, NewNetworkSettingsRebindOnlyTheEndpointsTheyChange)
             .size();
     };
     SettingsValues v = owners.settings.values();
-    v.Reception[1] = {QStringLiteral("127.0.0.1"), QStringLiteral("0"), true};
+    v.Reception[1] = {QStringLiteral("127.0.0.1"), QStringLiteral("0"), true, {}};
     owners.settings.apply(v);
     EXPECT_EQ(binds(0), 1) << "an endpoint whose row did not change stays open";
     EXPECT_EQ(binds(1), 1);
@@ -199,6 +199,61 @@ TEST_F(RequestIntakeTest, AResetOrAWouldBlockReadReopensTheEndpointAndTheWouldBl
                          "regie@radio.fr|Re-Init SocketWrenchUDPIn due to swErrorOperationWouldBlock")});
     EXPECT_NE(intake.socket(0).handle(), -1) << "a would-block read reopens the endpoint at once";
     EXPECT_EQ(owners.traced(QStringLiteral("UDP: SocketWrenchUDPIn.Disconnect: True")), 2);
+}
+
+TEST_F(RequestIntakeTest, AnEndpointTakesRequestsOnlyFromTheSendersItAllows)
+{
+    owners.settings.Reception[0].Expediteurs = QStringLiteral("10.0.0.0/8;192.168.1.5");
+    const quint16 port = switchOn();
+    const QString refus =
+        QStringLiteral("Warning: UDP: Expéditeur non autorisé, datagrammes ignorés pendant une "
+                       "heure: 127.0.0.1 (Index: 0)");
+    // On loopback the three wait in the socket when it is first read, and are all read at once.
+    for (int i = 0; i < 3; ++i)
+        send(port, request(1));
+    ASSERT_TRUE(waitFor([&] { return owners.traced(refus) == 1; }));
+    EXPECT_TRUE(intake.ListeDataArrival.isEmpty());
+    EXPECT_EQ(owners.traced(QStringLiteral("UDP: Data arrival")), 0);
+
+    owners.clock.advance(60 * 60 * 1000);
+    send(port, request(1));
+    ASSERT_TRUE(waitFor([&] { return owners.traced(refus) == 2; }));
+    EXPECT_EQ(owners.traced(refus + QStringLiteral(" (2 autres depuis)")), 1)
+        << "one line per sender per hour";
+
+    // A list whose entries are all wrong lets nobody in; a right one lets its sender in.
+    owners.settings.Reception[0].Expediteurs = QStringLiteral("127.0.0.300");
+    send(port, request(2));
+    ASSERT_TRUE(waitFor([&] {
+        return owners.traced(
+                   QStringLiteral("Warning: UDP: Expediteurs: entrée invalide ignorée: '127.0.0.300'")) == 1;
+    }));
+    owners.settings.Reception[0].Expediteurs = QStringLiteral("10.0.0.5; 127.0.0.0/8");
+    send(port, request(3));
+    ASSERT_TRUE(waitFor([&] { return exporter.calls.size() == 1; }));
+    EXPECT_TRUE(exporter.calls[0].startsWith(QStringLiteral("3|")));
+}
+
+TEST_F(RequestIntakeTest, WhatIsNotARequestIsDroppedAndTheQueueIsBounded)
+{
+    const quint16 port = switchOn(false);
+    for (int i = 0; i < 5; ++i)
+        send(port, QStringLiteral("GET / HTTP/1.0 ") + QString(2000, u'x'));
+    send(port, request(1).toLower());
+    ASSERT_TRUE(waitFor([&] { return intake.ListeDataArrival.size() == 1; }));
+    EXPECT_EQ(
+        owners.traced(QStringLiteral("Warning: UDP: Datagramme ignoré, ce n'est pas une requête: 127.0.0.1")),
+        1)
+        << "one line a minute per sender";
+    EXPECT_EQ(owners.traced(QStringLiteral("UDP: Data arrival: GET")), 0);
+
+    // Held while the start-up runs: beyond the bound, requests are refused with an incident line.
+    for (int i = 1; i < RequestIntake::kMaxQueue + 5; ++i)
+        send(port, request(1));
+    ASSERT_TRUE(waitFor([&] {
+        return owners.traced(QStringLiteral("Err: UDP: File d'attente pleine (1000 requêtes)")) == 1 &&
+               intake.ListeDataArrival.size() == RequestIntake::kMaxQueue;
+    }));
 }
 
 } // namespace
