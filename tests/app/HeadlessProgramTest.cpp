@@ -1,3 +1,4 @@
+#include "ProgramFixture.h"
 #include "support/PythonPeer.h"
 #include "support/ReceivedMail.h"
 #include "support/SiteBuilder.h"
@@ -20,52 +21,13 @@
 
 #include <csignal>
 
+using nvx::test::kProgram;
+using nvx::test::kSimulator;
 using nvx::test::SiteBuilder;
 
 namespace {
 
-const QString kProgram = QStringLiteral(NVX_BIN_DIR "/vl3-tools-nvx");
-const QString kSimulator = QStringLiteral(NVX_BIN_DIR "/vl3-scheduler-sim");
-
-class HeadlessProgramTest : public ::testing::Test {
-protected:
-    HeadlessProgramTest() { site.build(); }
-
-    void start(QProcess& p, const QStringList& switches) const
-    {
-        QProcessEnvironment env = QProcessEnvironment::systemEnvironment();
-        env.insert(QStringLiteral("VL3_DRIVE_ROOT"), drives.path());
-        env.insert(QStringLiteral("TMPDIR"), locks.path()); // where the single-copy lock lives
-        p.setProcessEnvironment(env);
-        p.start(kProgram,
-                QStringList{QStringLiteral("--headless"), QStringLiteral("--home"), home.path()} + switches);
-        ASSERT_TRUE(p.waitForStarted(10000));
-    }
-    // Reads stdout until the program says it runs.
-    static bool waitStarted(QProcess& p, QByteArray& out)
-    {
-        for (int i = 0; i < 200 && !out.contains("Tools NVX started"); ++i) {
-            if (!p.waitForReadyRead(100) && p.state() == QProcess::NotRunning)
-                break;
-            out += p.readAllStandardOutput();
-        }
-        return out.contains("Tools NVX started");
-    }
-
-    QString traceFilePath() const
-    {
-        return site.c(QStringLiteral("Logs/Histo_VL3_Tools_NVX/")) +
-               QDate::currentDate().toString(QStringLiteral("yyyyMMdd")) + QStringLiteral(".Log");
-    }
-    QString traceFile() const
-    {
-        QFile log(traceFilePath());
-        return log.open(QIODevice::ReadOnly) ? QString::fromUtf8(log.readAll()) : QString();
-    }
-
-    QTemporaryDir drives, home, locks;
-    SiteBuilder site{drives.path(), home.path()};
-};
+class HeadlessProgramTest : public nvx::test::ProgramFixture {};
 
 TEST_F(HeadlessProgramTest, StartsTracesAndQuitsCleanlyOnSigterm)
 {
@@ -205,23 +167,13 @@ TEST_F(HeadlessProgramTest, SecondCopyIsRefused)
 TEST_F(HeadlessProgramTest, SchedulerRequestOverUdpGetsEveryLineBack)
 {
     // The tool's reception endpoint on a port the system chooses, which the tool then reports.
-    const QString settings = home.filePath(QStringLiteral("Settings/VL3_Tools_NVX/VL3_Tools_NVX.Ini"));
-    site.set(settings, QStringLiteral("Peripheriques_Reseau_Reception_UDP_0"), QStringLiteral("IP"),
-             QStringLiteral("127.0.0.1"));
-    site.set(settings, QStringLiteral("Peripheriques_Reseau_Reception_UDP_0"), QStringLiteral("Port"),
-             QStringLiteral("0"));
-    site.set(settings, QStringLiteral("Peripheriques_Reseau_Reception_UDP_0"), QStringLiteral("Actif"),
-             QStringLiteral("1"));
-
+    listenOnLoopback();
     QProcess tool;
     start(tool, {});
     QByteArray out;
     ASSERT_TRUE(waitStarted(tool, out)) << out.constData();
-    const QRegularExpressionMatch ecoute =
-        QRegularExpression(QStringLiteral("Écoute UDP 0: 127.0.0.1:(\\d+)")).match(QString::fromUtf8(out));
-    ASSERT_TRUE(ecoute.hasMatch()) << out.constData();
-    const quint16 port = quint16(ecoute.captured(1).toUInt());
-    ASSERT_GT(port, 0);
+    const quint16 port = listeningPort(out);
+    ASSERT_GT(port, 0) << out.constData();
 
     QProcess sim;
     sim.start(kSimulator,
