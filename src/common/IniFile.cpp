@@ -1,11 +1,11 @@
 #include "common/IniFile.h"
 
+#include "common/WholeFile.h"
 #include "common/Win1252.h"
 
 #include <QDir>
 #include <QFile>
 #include <QFileInfo>
-#include <QSaveFile>
 #include <QStringDecoder>
 #include <QStringEncoder>
 
@@ -149,21 +149,10 @@ bool IniFile::save(QFileDevice::Permissions newFileMode)
     }
     }
 
-    QSaveFile file(path_);
-    if (!file.open(QIODevice::WriteOnly)) {
-        error_ = file.errorString();
+    // A kill at any moment leaves the old file or the new one; a private file is never readable
+    // by others, not even while it is written.
+    if (!writeWholeFile(path_, bytes, &error_, created ? newFileMode : QFileDevice::Permissions{}))
         return false;
-    }
-    // Set before any byte is written, so a private file is never readable by others.
-    if (created && newFileMode != QFileDevice::Permissions{} && !file.setPermissions(newFileMode)) {
-        error_ = QStringLiteral("cannot set the file mode");
-        file.cancelWriting();
-        return false;
-    }
-    if (file.write(bytes) != bytes.size() || !file.commit()) {
-        error_ = file.errorString();
-        return false;
-    }
     modified_ = false;
     return true;
 }

@@ -8,6 +8,7 @@
 #include "common/PathText.h"
 #include "common/Reporter.h"
 #include "common/TextHelpers.h"
+#include "common/WholeFile.h"
 #include "config/Configuration.h"
 #include "config/Settings.h"
 #include "db/Pervasive.h"
@@ -16,7 +17,6 @@
 
 #include <QFile>
 #include <QFileInfo>
-#include <QSaveFile>
 
 namespace nvx {
 
@@ -175,15 +175,9 @@ ScheduleExport::Lecture ScheduleExport::lignes(ScheduleDocument& document, qint1
 void ScheduleExport::ecrire(const QString& chemin, const QByteArray& contenu, QString& raison)
 {
     const QString natif = NativePath(chemin);
-    QSaveFile f(natif);
     QString erreur;
-    if (!f.open(QIODevice::WriteOnly))
-        erreur = f.errorString();
-    else if (f.write(contenu) != contenu.size() || !f.commit())
-        erreur = f.errorString();
-    if (erreur.isEmpty())
+    if (writeWholeFile(natif, contenu, &erreur))
         return;
-    f.cancelWriting();
     const QFileInfo dossier(QFileInfo(natif).absolutePath());
     if (!dossier.isDir())
         raison = QStringLiteral("dossier XML introuvable (") + settings_.TexteDossierXML + u')';

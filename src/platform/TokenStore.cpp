@@ -85,12 +85,13 @@ bool UDPDataArrival_04_01_Authentification_03_BaseRegistre_Save(Systeme& systeme
 {
     const quint32 root = Systeme::HKEY_LOCAL_MACHINE;
     const QString& key = v.PbSCleRegistreToken;
-    int result = systeme.Reg_SetValue(root, key, kValueToken,
-                                      UDPDataArrival_04_01_Authentification_01_Encode_TokenId(v.TokenId));
-    result |= systeme.Reg_SetValue(root, key, kValueCreation, TexteDateStockee(v.TokenDateCreation));
-    result |= systeme.Reg_SetValue(root, key, kValueExpiration, TexteDateStockee(v.TokenDateExpiration));
-    result |= systeme.Reg_SetValue(root, key, kValueDescription, v.UserDescription);
-    return result == 0;
+    // Together: a token is never kept with the dates of another.
+    return systeme.Reg_SetValues(
+               root, key,
+               {{kValueToken, UDPDataArrival_04_01_Authentification_01_Encode_TokenId(v.TokenId)},
+                {kValueCreation, TexteDateStockee(v.TokenDateCreation)},
+                {kValueExpiration, TexteDateStockee(v.TokenDateExpiration)},
+                {kValueDescription, v.UserDescription}}) == 0;
 }
 
 bool UDPDataArrival_04_01_Authentification_04_BaseRegistre_Load(Systeme& systeme, PlatformValues& v)

@@ -75,6 +75,8 @@ public:
     int Reg_GetValue(quint32 root, const QString& keyPath, const QString& valueName, QString& value);
     int Reg_SetValue(quint32 root, const QString& keyPath, const QString& valueName, const QString& value,
                      int type = REG_SZ);
+    // Several text values of one key, written together.
+    int Reg_SetValues(quint32 root, const QString& keyPath, const QList<QPair<QString, QString>>& values);
 
     // Processes
     int ExecuterProgrammeExterne(const QString& verb, const QString& file, const QString& parameters = {},
@@ -128,6 +130,8 @@ private:
     QSet<QString> failedFolders_;
     // Registry file of a root (native form); empty for a root that has none.
     QString registryFile(quint32 root) const;
+    void storeRegistryValues(quint32 root, const QString& keyPath,
+                             const QList<QPair<QString, QString>>& stored, int& result);
     // Folder of the start-up entries (native form).
     QString autostartFolder() const;
 };

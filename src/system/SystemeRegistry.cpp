@@ -110,17 +110,6 @@ int Systeme::Reg_SetValue(quint32 root, const QString& keyPath, const QString& v
 {
     int result = 0;
     const bool ran = trap(reporter_, QStringLiteral("Lib_Systeme:Reg_SetValue"), [&] {
-        const QString section = sectionOf(keyPath);
-        if (section.isEmpty()) {
-            result = kBadKey;
-            return;
-        }
-        const QString file = registryFile(root);
-        if (file.isEmpty()) {
-            result = kInvalidHandle;
-            return;
-        }
-
         QString stored;
         if (type == REG_DWORD) {
             bool ok = false;
@@ -136,33 +125,66 @@ int Systeme::Reg_SetValue(quint32 root, const QString& keyPath, const QString& v
             // Quoted, so that blanks at either end and quotes of its own survive the reading.
             stored = u'"' + cutAtNul(value) + u'"';
         }
+        storeRegistryValues(root, keyPath, {{valueName, stored}}, result);
+    });
+    if (!ran && result == 0)
+        result = kUnexpected;
+    return result;
+}
 
-        IniFile ini;
-        if (!ini.load(file)) {
-            result = kAccessDenied;
-            Raise(kAccessDenied,
-                  QStringLiteral("Unable to read the registry file ") + file + QStringLiteral(": ") +
-                      ini.errorString(),
-                  QStringLiteral("Lib_Systeme"));
-        }
-        if (!ini.setValue(section, entryOf(valueName), stored)) {
+int Systeme::Reg_SetValues(quint32 root, const QString& keyPath, const QList<QPair<QString, QString>>& values)
+{
+    int result = 0;
+    const bool ran = trap(reporter_, QStringLiteral("Lib_Systeme:Reg_SetValue"), [&] {
+        QList<QPair<QString, QString>> stored;
+        for (const auto& [name, value] : values)
+            stored.append({name, u'"' + cutAtNul(value) + u'"'});
+        storeRegistryValues(root, keyPath, stored, result);
+    });
+    if (!ran && result == 0)
+        result = kUnexpected;
+    return result;
+}
+
+// result is set before each report, which leaves through the error trap.
+void Systeme::storeRegistryValues(quint32 root, const QString& keyPath,
+                                  const QList<QPair<QString, QString>>& stored, int& result)
+{
+    const QString section = sectionOf(keyPath);
+    if (section.isEmpty()) {
+        result = kBadKey;
+        return;
+    }
+    const QString file = registryFile(root);
+    if (file.isEmpty()) {
+        result = kInvalidHandle;
+        return;
+    }
+    IniFile ini;
+    if (!ini.load(file)) {
+        result = kAccessDenied;
+        Raise(kAccessDenied,
+              QStringLiteral("Unable to read the registry file ") + file + QStringLiteral(": ") +
+                  ini.errorString(),
+              QStringLiteral("Lib_Systeme"));
+    }
+    for (const auto& [valueName, value] : stored) {
+        if (!ini.setValue(section, entryOf(valueName), value)) {
             result = kInvalidParameter;
             Raise(kInvalidParameter,
                   QStringLiteral("Invalid registry key or value: ") + section + QStringLiteral(" | ") +
                       valueName,
                   QStringLiteral("Lib_Systeme"));
         }
-        if (ini.isModified() && !ini.save(kOwnerOnly)) {
-            result = kAccessDenied;
-            Raise(kAccessDenied,
-                  QStringLiteral("Unable to write the registry file ") + file + QStringLiteral(": ") +
-                      ini.errorString(),
-                  QStringLiteral("Lib_Systeme"));
-        }
-    });
-    if (!ran && result == 0)
-        result = kUnexpected;
-    return result;
+    }
+    // One write for all the values: a kill leaves them all as they were or all as they are meant to be.
+    if (ini.isModified() && !ini.save(kOwnerOnly)) {
+        result = kAccessDenied;
+        Raise(kAccessDenied,
+              QStringLiteral("Unable to write the registry file ") + file + QStringLiteral(": ") +
+                  ini.errorString(),
+              QStringLiteral("Lib_Systeme"));
+    }
 }
 
 } // namespace nvx
