@@ -147,9 +147,9 @@ int16_t EmbeddedEngine::BTRCALL(uint16_t op, void* posBlock, void* dataBuf, uint
             return StatusInvalidPointer;
         return insert(*o, data, dataLen, key, keyLen, keyNum);
     case OpUpdate:
-        if (!data || !dataLen)
+        if (!data || !dataLen || !key)
             return StatusInvalidPointer;
-        return update(*o, data, dataLen, keyNum);
+        return update(*o, data, dataLen, key, keyLen, keyNum);
     case OpDelete:
         return remove(*o);
     case OpGetEqual:
