@@ -98,8 +98,9 @@ int16_t upgradeIfOld(sqlite3* db, const FileDescription& desc)
 
 } // namespace
 
-RecordFile::RecordFile(sqlite3* db, std::string path, FileDescription desc)
-    : db_(db), path_(std::move(path)), description_(std::move(desc)), keyStatements_(description_.keys.size())
+RecordFile::RecordFile(sqlite3* db, std::string path, FileDescription desc, uint64_t device, uint64_t inode)
+    : db_(db), path_(std::move(path)), device_(device), inode_(inode), description_(std::move(desc)),
+      keyStatements_(description_.keys.size())
 {
     for (auto& row : keyStatements_)
         row.fill(nullptr);
@@ -163,8 +164,19 @@ int16_t RecordFile::open(const std::string& path, std::shared_ptr<RecordFile>* o
         // The file is there: what cannot be opened is its log beside it.
         return status == StatusFileNotFound ? int16_t(StatusAccessDenied) : status;
     }
-    out->reset(new RecordFile(db, path, std::move(desc)));
+    struct stat st;
+    if (::stat(path.c_str(), &st) != 0) {
+        sqlite3_close_v2(db);
+        return StatusFileNotFound;
+    }
+    out->reset(new RecordFile(db, path, std::move(desc), uint64_t(st.st_dev), uint64_t(st.st_ino)));
     return StatusOk;
+}
+
+bool RecordFile::stillAtItsPath() const
+{
+    struct stat st;
+    return ::stat(path_.c_str(), &st) == 0 && uint64_t(st.st_dev) == device_ && uint64_t(st.st_ino) == inode_;
 }
 
 int16_t RecordFile::create(const std::string& path, const FileDescription& desc)

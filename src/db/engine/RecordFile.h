@@ -60,6 +60,9 @@ public:
 
     const FileDescription& description() const { return description_; }
     const std::string& path() const { return path_; }
+    // False once the path no longer names the file that was opened (deleted, or replaced by
+    // another file): what is read is then no longer the file's, and what is written is lost.
+    bool stillAtItsPath() const;
     sqlite3* db() const { return db_; }
 
     // Prepared on first use, kept for the life of the file; null when preparing failed.
@@ -92,7 +95,7 @@ public:
     static int16_t statusOf(int rc, bool writing);
 
 private:
-    RecordFile(sqlite3* db, std::string path, FileDescription desc);
+    RecordFile(sqlite3* db, std::string path, FileDescription desc, uint64_t device, uint64_t inode);
     int16_t exec(const char* sql, bool writing);
     // One of the file's statements that returns no row, prepared once; run as SQL text when it
     // cannot be prepared.
@@ -100,6 +103,8 @@ private:
 
     sqlite3* db_;
     std::string path_;
+    uint64_t device_;
+    uint64_t inode_;
     FileDescription description_;
     bool inTransaction_ = false;
     bool inSnapshot_ = false;
