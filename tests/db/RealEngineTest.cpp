@@ -123,29 +123,29 @@ TEST_F(OverEmbeddedEngine, AnUpdateMeetingAnotherProgramsChangeIsWrittenOnTheRec
     creer(53);
     o.pervasive.FichierPervasiveOuvrir(0, 1, 1, 53, 0);
     ligne(QStringLiteral("2020050807000001"), QStringLiteral("Son"), QStringLiteral("00000042"));
-    QString cle = QStringLiteral("2020050807000001");
-    ASSERT_EQ(o.pervasive.BTRieve(0, 5, cle, 0, 53, 1, kAppelant), 0);
+    QString key = QStringLiteral("2020050807000001");
+    ASSERT_EQ(o.pervasive.BTRieve(0, 5, key, 0, 53, 1, kAppelant), 0);
 
     // Another program changes the row after the tool read it.
-    auto autre = createEmbeddedEngine();
-    QByteArray chemin = QFile::encodeName(DbOwners::natif(QStringLiteral("FRADA53.bt6")));
-    chemin.append('\0');
-    QByteArray bloc(128, '\0'), donnees(4096, '\0'), cleAutre(255, '\0');
-    quint32 longueur = 0;
-    ASSERT_EQ(autre->BTRCALL(0, bloc.data(), donnees.data(), &longueur, chemin.data(), 255, 0), 0);
-    cleAutre.replace(0, 16, "2020050807000001");
-    longueur = quint32(donnees.size());
-    ASSERT_EQ(autre->BTRCALL(5, bloc.data(), donnees.data(), &longueur, cleAutre.data(), 255, 0), 0);
-    donnees.replace(24, 3, "Pub");
-    ASSERT_EQ(autre->BTRCALL(3, bloc.data(), donnees.data(), &longueur, cleAutre.data(), 255, 0), 0);
+    auto other = createEmbeddedEngine();
+    QByteArray path = QFile::encodeName(DbOwners::natif(QStringLiteral("FRADA53.bt6")));
+    path.append('\0');
+    QByteArray pos(128, '\0'), data(4096, '\0'), otherKey(255, '\0');
+    quint32 length = 0;
+    ASSERT_EQ(other->BTRCALL(0, pos.data(), data.data(), &length, path.data(), 255, 0), 0);
+    otherKey.replace(0, 16, "2020050807000001");
+    length = quint32(data.size());
+    ASSERT_EQ(other->BTRCALL(5, pos.data(), data.data(), &length, otherKey.data(), 255, 0), 0);
+    data.replace(24, 3, "Pub");
+    ASSERT_EQ(other->BTRCALL(3, pos.data(), data.data(), &length, otherKey.data(), 255, 0), 0);
 
     // The tool's update is a conflict: it waits, reads the row again and writes its own fields.
     o.pervasive.enregistrement(53).setText(u"IdMorceau", QStringLiteral("00000043"));
-    const qint64 debut = o.clock.ChronoMilliSec();
-    EXPECT_EQ(o.pervasive.BTRieve(0, 3, cle, 0, 53, 1, kAppelant), 0);
-    EXPECT_EQ(o.clock.ChronoMilliSec() - debut, 500);
+    const qint64 start = o.clock.ChronoMilliSec();
+    EXPECT_EQ(o.pervasive.BTRieve(0, 3, key, 0, 53, 1, kAppelant), 0);
+    EXPECT_EQ(o.clock.ChronoMilliSec() - start, 500);
     EXPECT_TRUE(o.host.boxes.isEmpty());
-    cle = QStringLiteral("2020050807000001");
-    ASSERT_EQ(o.pervasive.BTRieve(0, 5, cle, 0, 53, 1, kAppelant), 0);
+    key = QStringLiteral("2020050807000001");
+    ASSERT_EQ(o.pervasive.BTRieve(0, 5, key, 0, 53, 1, kAppelant), 0);
     EXPECT_EQ(o.pervasive.enregistrement(53).text(u"IdMorceau"), QStringLiteral("00000043"));
 }

@@ -366,7 +366,7 @@ void RecordFile::rollback()
     // other client's new record takes a seq that an open may still stand on. When the file is
     // busy this waits for a later write of this client, which starts above them anyway.
     if (sqlite3_stmt* st = statement(RaiseSequence)) {
-        sqlite3_bind_int64(st, 1, issued_);
+        sqlite3_bind_int64(st, 1, highestStamp_);
         sqlite3_step(st);
         sqlite3_reset(st);
     }
@@ -400,14 +400,14 @@ int16_t RecordFile::nextStamp(int64_t* stamp)
     sqlite3_stmt* st = statement(NextStamp);
     if (!st)
         return StatusIoError;
-    sqlite3_bind_int64(st, 1, issued_);
+    sqlite3_bind_int64(st, 1, highestStamp_);
     const int rc = sqlite3_step(st);
     if (rc == SQLITE_ROW)
         *stamp = sqlite3_column_int64(st, 0);
     sqlite3_reset(st);
     if (rc != SQLITE_ROW)
         return statusOf(rc, true);
-    issued_ = *stamp;
+    highestStamp_ = *stamp;
     return StatusOk;
 }
 

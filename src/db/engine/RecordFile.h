@@ -111,7 +111,7 @@ private:
     bool inWrite_ = false;
     // The highest stamp this client was given: an aborted transaction takes the file's
     // sequence back, but the opens of this client may still hold stamps it handed out.
-    int64_t issued_ = 0;
+    int64_t highestStamp_ = 0;
     std::vector<std::array<sqlite3_stmt*, KeyStatementCount>> keyStatements_;
     std::array<sqlite3_stmt*, FileStatementCount> fileStatements_{};
 };
