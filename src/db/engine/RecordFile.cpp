@@ -64,36 +64,41 @@ int16_t readDescription(sqlite3* db, FileDescription* desc)
     return status;
 }
 
-int pragmaValue(sqlite3* db, const char* sql)
+// The format of the file; 0 or the status of the read that failed.
+int16_t formatVersion(sqlite3* db, int* version)
 {
     sqlite3_stmt* st = nullptr;
-    int value = -1;
-    if (sqlite3_prepare_v2(db, sql, -1, &st, nullptr) == SQLITE_OK && sqlite3_step(st) == SQLITE_ROW)
-        value = sqlite3_column_int(st, 0);
+    int rc = sqlite3_prepare_v2(db, "PRAGMA user_version", -1, &st, nullptr);
+    if (rc == SQLITE_OK)
+        rc = sqlite3_step(st);
+    if (rc == SQLITE_ROW)
+        *version = sqlite3_column_int(st, 0);
     sqlite3_finalize(st);
-    return value;
+    return rc == SQLITE_ROW ? int16_t(StatusOk) : RecordFile::statusOf(rc, false);
 }
 
 // A file of the first format is brought up to date once, by the first client that opens it;
 // a format this engine does not know is refused.
 int16_t upgradeIfOld(sqlite3* db, const FileDescription& desc)
 {
-    const int version = pragmaValue(db, "PRAGMA user_version");
-    if (version == schema::FormatVersion)
-        return StatusOk;
+    int version = 0;
+    int16_t status = formatVersion(db, &version);
+    if (status != StatusOk || version == schema::FormatVersion)
+        return status;
     if (version != schema::FirstFormatVersion)
         return StatusNotAnEngineFile;
     int rc = sqlite3_exec(db, "BEGIN IMMEDIATE", nullptr, nullptr, nullptr);
     if (rc != SQLITE_OK)
         return RecordFile::statusOf(rc, true);
     // Another client may have done it between the check and the lock.
-    if (pragmaValue(db, "PRAGMA user_version") == schema::FirstFormatVersion)
+    status = formatVersion(db, &version);
+    if (status == StatusOk && version == schema::FirstFormatVersion)
         rc = sqlite3_exec(db, schema::upgradeFromFirstFormatSql(desc).c_str(), nullptr, nullptr, nullptr);
-    if (rc == SQLITE_OK)
+    if (status == StatusOk && rc == SQLITE_OK)
         rc = sqlite3_exec(db, "COMMIT", nullptr, nullptr, nullptr);
-    if (rc != SQLITE_OK)
+    if (status != StatusOk || rc != SQLITE_OK)
         sqlite3_exec(db, "ROLLBACK", nullptr, nullptr, nullptr);
-    return RecordFile::statusOf(rc, true);
+    return status != StatusOk ? status : RecordFile::statusOf(rc, true);
 }
 
 } // namespace
