@@ -1,11 +1,8 @@
 // The access layer over the embedded engine: files created from the catalogue, rows written
 // through the generic call and read back the way the schedule export reads them.
-#include "DbFixture.h"
-#include "db/engine/BtrieveEngine.h"
+#include "EmbeddedFixture.h"
 
 #include <gtest/gtest.h>
-
-#include <memory>
 
 using namespace nvx;
 using namespace nvx::test;
@@ -13,47 +10,6 @@ using namespace nvx::test;
 namespace {
 
 const QString kAppelant = QStringLiteral("Frm_MainBis:Test");
-
-struct OverEmbeddedEngine : ::testing::Test {
-    OverEmbeddedEngine() : engine(createEmbeddedEngine()), o(engine.get()) {}
-
-    // Creates the station's file with the catalogue's structure, straight through the engine.
-    void creer(int fichier, int station = 1)
-    {
-        QByteArray structureFichier = o.pervasive.catalogue().specCreation(fichier);
-        QByteArray cle = QFile::encodeName(DbOwners::natif(o.pervasive.NomFichierBTR(fichier, station - 1)));
-        cle.append('\0');
-        QByteArray bloc(128, '\0');
-        quint32 longueur = quint32(structureFichier.size());
-        ASSERT_EQ(engine->BTRCALL(14, bloc.data(), structureFichier.data(), &longueur, cle.data(),
-                                  quint8(cle.size()), -1),
-                  0)
-            << fichier;
-    }
-    void inserer(int fichier, const std::function<void(Record&)>& remplir)
-    {
-        Record& r = o.pervasive.enregistrement(fichier);
-        r.clear();
-        remplir(r);
-        QString cle;
-        ASSERT_EQ(o.pervasive.BTRieve(0, 2, cle, 0, qint16(fichier), 1, kAppelant), 0);
-    }
-    void ligne(const QString& cle16, const QString& nature, const QString& idMorceau = {})
-    {
-        inserer(53, [&](Record& r) {
-            r.setText(u"Date", cle16.left(8));
-            r.setText(u"Heure", cle16.mid(8, 2));
-            r.setText(u"Minute", cle16.mid(10, 2));
-            r.setText(u"Seconde", cle16.mid(12, 2));
-            r.setText(u"Ordre", cle16.mid(14, 2));
-            r.setText(u"Nature", nature);
-            r.setText(u"IdMorceau", idMorceau);
-        });
-    }
-
-    std::unique_ptr<BtrieveEngine> engine;
-    DbOwners o;
-};
 
 } // namespace
 
@@ -160,4 +116,36 @@ TEST_F(OverEmbeddedEngine, EngineKeepsEveryCatalogueStructure)
         }
         engine->BTRCALL(1, bloc.data(), donnees.data(), &longueur, cle.data(), 255, 0);
     }
+}
+
+TEST_F(OverEmbeddedEngine, AnUpdateMeetingAnotherProgramsChangeIsWrittenOnTheRecordReadAgain)
+{
+    creer(53);
+    o.pervasive.FichierPervasiveOuvrir(0, 1, 1, 53, 0);
+    ligne(QStringLiteral("2020050807000001"), QStringLiteral("Son"), QStringLiteral("00000042"));
+    QString key = QStringLiteral("2020050807000001");
+    ASSERT_EQ(o.pervasive.BTRieve(0, 5, key, 0, 53, 1, kAppelant), 0);
+
+    // Another program changes the row after the tool read it.
+    auto other = createEmbeddedEngine();
+    QByteArray path = QFile::encodeName(DbOwners::natif(QStringLiteral("FRADA53.bt6")));
+    path.append('\0');
+    QByteArray pos(128, '\0'), data(4096, '\0'), otherKey(255, '\0');
+    quint32 length = 0;
+    ASSERT_EQ(other->BTRCALL(0, pos.data(), data.data(), &length, path.data(), 255, 0), 0);
+    otherKey.replace(0, 16, "2020050807000001");
+    length = quint32(data.size());
+    ASSERT_EQ(other->BTRCALL(5, pos.data(), data.data(), &length, otherKey.data(), 255, 0), 0);
+    data.replace(24, 3, "Pub");
+    ASSERT_EQ(other->BTRCALL(3, pos.data(), data.data(), &length, otherKey.data(), 255, 0), 0);
+
+    // The tool's update is a conflict: it waits, reads the row again and writes its own fields.
+    o.pervasive.enregistrement(53).setText(u"IdMorceau", QStringLiteral("00000043"));
+    const qint64 start = o.clock.ChronoMilliSec();
+    EXPECT_EQ(o.pervasive.BTRieve(0, 3, key, 0, 53, 1, kAppelant), 0);
+    EXPECT_EQ(o.clock.ChronoMilliSec() - start, 500);
+    EXPECT_TRUE(o.host.boxes.isEmpty());
+    key = QStringLiteral("2020050807000001");
+    ASSERT_EQ(o.pervasive.BTRieve(0, 5, key, 0, 53, 1, kAppelant), 0);
+    EXPECT_EQ(o.pervasive.enregistrement(53).text(u"IdMorceau"), QStringLiteral("00000043"));
 }

@@ -1,13 +1,11 @@
 // Transactions of one client, and two processes on one file.
 #include "EngineHarness.h"
+#include "support/LockHolder.h"
 
-#include <QCoreApplication>
-#include <QProcess>
 #include <QTemporaryDir>
 
 #include <gtest/gtest.h>
 
-#include <iostream>
 #include <string>
 
 namespace nvx::test {
@@ -16,7 +14,6 @@ namespace {
 using namespace nvx::engine;
 
 constexpr uint16_t RecordLength = 16;
-const char* const ChildFileVariable = "NVX_ENGINE_CHILD_FILE";
 
 std::string row(const std::string& id)
 {
@@ -126,7 +123,7 @@ TEST_F(EngineTransaction, GroupedReadsKeepOneViewAndGiveWayToWrites)
 
 TEST(EngineChildProcess, HoldsATransactionUntilTold)
 {
-    const QString path = qEnvironmentVariable(ChildFileVariable);
+    const QString path = LockHolder::fileToLock();
     if (path.isEmpty())
         GTEST_SKIP() << "runs only as the child process of the two-process test";
     auto engine = createEmbeddedEngine();
@@ -134,28 +131,15 @@ TEST(EngineChildProcess, HoldsATransactionUntilTold)
     ASSERT_EQ(file.openStatus, 0);
     ASSERT_EQ(transaction(*engine, OpBeginTransaction), 0);
     ASSERT_EQ(file.insert(row("child")), 0);
-    std::cout << "\nlocked" << std::endl;
-    std::string line;
-    std::getline(std::cin, line);
-    ASSERT_EQ(line, "commit");
+    ASSERT_TRUE(LockHolder::lockedUntilReleased());
     ASSERT_EQ(transaction(*engine, OpEndTransaction), 0);
 }
 
 TEST_F(EngineTransaction, AnotherProcessHoldingTheFileGivesFileInUseUntilItCommits)
 {
-    QProcess child;
-    QProcessEnvironment env = QProcessEnvironment::systemEnvironment();
-    env.insert(QString::fromLatin1(ChildFileVariable), path);
-    child.setProcessEnvironment(env);
-    child.setProcessChannelMode(QProcess::ForwardedErrorChannel);
-    child.start(QCoreApplication::applicationFilePath(),
-                {QStringLiteral("--gtest_filter=EngineChildProcess.HoldsATransactionUntilTold")});
-    ASSERT_TRUE(child.waitForStarted(10000));
-    QByteArray output;
-    while (!output.contains("\nlocked\n")) {
-        ASSERT_TRUE(child.waitForReadyRead(20000)) << output.constData();
-        output += child.readAllStandardOutput();
-    }
+    LockHolder child;
+    ASSERT_TRUE(child.start(path, QStringLiteral("EngineChildProcess.HoldsATransactionUntilTold")))
+        << child.output().toStdString();
 
     Handle file(*engine, path);
     ASSERT_EQ(file.openStatus, 0);
@@ -165,11 +149,7 @@ TEST_F(EngineTransaction, AnotherProcessHoldingTheFileGivesFileInUseUntilItCommi
     // Reading goes on, without the other process's uncommitted record.
     EXPECT_EQ(file.get(OpGetEqual, 0, "child"), StatusKeyNotFound);
 
-    child.write("commit\n");
-    child.closeWriteChannel();
-    ASSERT_TRUE(child.waitForFinished(20000));
-    output += child.readAllStandardOutput();
-    EXPECT_EQ(child.exitCode(), 0) << output.constData();
+    ASSERT_TRUE(child.release()) << child.output().toStdString();
 
     EXPECT_EQ(file.get(OpGetEqual, 0, "child"), 0);
     EXPECT_EQ(file.insert(row("parent")), 0);

@@ -130,6 +130,9 @@ int16_t EmbeddedEngine::BTRCALL(uint16_t op, void* posBlock, void* dataBuf, uint
     Open* o = findOpen(pos);
     if (!o)
         return StatusFileNotOpen;
+    // A file deleted or replaced while open is reported as missing; it can still be closed.
+    if (base != OpClose && !o->file->stillAtItsPath())
+        return StatusFileNotFound;
 
     const bool reading = base == OpStat || (base >= OpGetEqual && base <= OpGetLast);
     if (reading && readsDepth_ > 0 && !inTransaction_)
@@ -147,9 +150,9 @@ int16_t EmbeddedEngine::BTRCALL(uint16_t op, void* posBlock, void* dataBuf, uint
             return StatusInvalidPointer;
         return insert(*o, data, dataLen, key, keyLen, keyNum);
     case OpUpdate:
-        if (!data || !dataLen)
+        if (!data || !dataLen || !key)
             return StatusInvalidPointer;
-        return update(*o, data, dataLen, keyNum);
+        return update(*o, data, dataLen, key, keyLen, keyNum);
     case OpDelete:
         return remove(*o);
     case OpGetEqual:
@@ -191,6 +194,9 @@ int16_t EmbeddedEngine::open(uint8_t* posBlock, const uint8_t* keyBuf, uint8_t k
     const auto known = files_.find(resolved);
     if (known != files_.end())
         file = known->second.lock();
+    // The file this client has open there was deleted or replaced: this open takes the new one.
+    if (file && !file->stillAtItsPath())
+        file.reset();
     if (!file) {
         const int16_t status = RecordFile::open(resolved, &file);
         if (status != StatusOk)
@@ -237,7 +243,8 @@ int16_t EmbeddedEngine::create(const uint8_t* dataBuf, const uint32_t* dataLen, 
     if (exists) {
         // Replacing a file this client has open would pull it from under its own positions.
         const auto known = files_.find(resolved);
-        if (known != files_.end() && !known->second.expired())
+        const std::shared_ptr<RecordFile> open = known != files_.end() ? known->second.lock() : nullptr;
+        if (open && open->stillAtItsPath())
             return StatusFileInUse;
     }
     FileDescription desc;

@@ -33,8 +33,10 @@ private:
         bool positioned = false; // a get or insert has set a position
         bool onRecord = false;   // ... and that record has not been deleted since
         int keyNum = -1;         // the key of that position
-        int64_t seq = 0;         // insertion sequence of the current record
+        int64_t seq = 0;         // identity of the current record
         std::string key;         // comparison form of the current record's key keyNum
+        int64_t order = 0;       // its order among the records of that value
+        int64_t version = 0;     // its ver when this open last read or wrote it
     };
 
     // The record a get found, as its statement returned it.
@@ -65,7 +67,13 @@ private:
                  bool* found);
     int16_t insert(Open& o, const uint8_t* dataBuf, const uint32_t* dataLen, uint8_t* keyBuf, uint8_t keyLen,
                    int keyNum);
-    int16_t update(Open& o, const uint8_t* dataBuf, const uint32_t* dataLen, int keyNum);
+    int16_t update(Open& o, const uint8_t* dataBuf, const uint32_t* dataLen, uint8_t* keyBuf, uint8_t keyLen,
+                   int keyNum);
+    // Runs the update once the file is in a write; *stamp is the record's new ver.
+    int16_t rewrite(Open& o, const uint8_t* record, uint32_t size, int64_t* stamp);
+    // 80 when the record at the open's position changed since the open read it, 8 when it is
+    // gone; *old points into the statement, valid until it is reset.
+    int16_t checkUnchanged(const Open& o, sqlite3_stmt* st, const uint8_t** old);
     int16_t remove(Open& o);
     // Binds the record's data and every key's comparison form from ?1 on.
     void bindRecord(sqlite3_stmt* st, const RecordFile& file, const uint8_t* record, uint32_t size);

@@ -1,6 +1,7 @@
 // Reading by key, and the writes that move or invalidate a position.
 #include "db/engine/EmbeddedEngine.h"
 #include "db/engine/EngineStatus.h"
+#include "db/engine/RecordSchema.h"
 
 #include <cstring>
 #include <sqlite3.h>
@@ -35,7 +36,7 @@ int16_t EmbeddedEngine::get(Open& o, uint16_t op, uint8_t* dataBuf, uint32_t* da
             if (!st)
                 return StatusIoError;
             sqlite3_bind_blob(st, 1, keyScratch_.data(), int(keyScratch_.size()), SQLITE_STATIC);
-            sqlite3_bind_int64(st, 2, o.seq);
+            sqlite3_bind_int64(st, 2, o.order);
             status = step(o, st, keyNum, dataBuf, dataLen, keyBuf, &found);
             if (status != StatusOk || found)
                 return status;
@@ -112,6 +113,8 @@ int16_t EmbeddedEngine::step(Open& o, sqlite3_stmt* st, int keyNum, uint8_t* dat
     desc.keys[size_t(keyNum)].copyFromRecord(dataBuf, keyBuf);
     o.seq = sqlite3_column_int64(st, 0);
     o.key.assign(static_cast<const char*>(sqlite3_column_blob(st, 2)), size_t(sqlite3_column_bytes(st, 2)));
+    o.order = sqlite3_column_int64(st, 3);
+    o.version = sqlite3_column_int64(st, 4);
     o.keyNum = keyNum;
     o.positioned = true;
     o.onRecord = true;
@@ -151,23 +154,105 @@ int16_t EmbeddedEngine::insert(Open& o, const uint8_t* dataBuf, const uint32_t* 
     sqlite3_stmt* st = file.statement(RecordFile::InsertRecord);
     if (!st)
         return StatusIoError;
-    bindRecord(st, file, dataBuf, size);
+    int16_t status = file.beginWrite();
+    if (status != StatusOk)
+        return status;
+    int64_t stamp = 0;
+    status = file.nextStamp(&stamp);
+    if (status == StatusOk) {
+        bindRecord(st, file, dataBuf, size);
+        sqlite3_bind_int64(st, schema::stampParameter(desc), stamp);
+        const int rc = sqlite3_step(st);
+        sqlite3_reset(st);
+        status = rc == SQLITE_DONE ? int16_t(StatusOk) : RecordFile::statusOf(rc, true);
+    }
+    status = file.endWrite(status);
+    if (status != StatusOk || keyNum < 0)
+        return status;
+    o.seq = stamp;
+    o.key = recordKeys_[size_t(keyNum)];
+    o.order = stamp;
+    o.version = stamp;
+    o.keyNum = keyNum;
+    o.positioned = true;
+    o.onRecord = true;
+    desc.keys[size_t(keyNum)].copyFromRecord(dataBuf, keyBuf);
+    return StatusOk;
+}
+
+int16_t EmbeddedEngine::checkUnchanged(const Open& o, sqlite3_stmt* st, const uint8_t** old)
+{
+    sqlite3_bind_int64(st, 1, o.seq);
+    const int rc = sqlite3_step(st);
+    if (rc == SQLITE_DONE)
+        return StatusInvalidPositioning; // deleted since it was read
+    if (rc != SQLITE_ROW)
+        return RecordFile::statusOf(rc, false);
+    // Written by another open or client since this one read it: the caller reads it again.
+    if (sqlite3_column_int64(st, 2) != o.version)
+        return StatusConflict;
+    if (uint32_t(sqlite3_column_bytes(st, 1)) < o.file->description().recordLength)
+        return StatusIoError;
+    *old = static_cast<const uint8_t*>(sqlite3_column_blob(st, 1));
+    return StatusOk;
+}
+
+int16_t EmbeddedEngine::rewrite(Open& o, const uint8_t* record, uint32_t size, int64_t* stamp)
+{
+    RecordFile& file = *o.file;
+    const FileDescription& desc = file.description();
+    // A key declared not modifiable keeps its value for the life of the record.
+    bool anyFixed = false;
+    for (const KeyDescription& key : desc.keys)
+        anyFixed = anyFixed || !key.modifiable();
+    if (anyFixed) {
+        sqlite3_stmt* st = file.statement(RecordFile::SelectBySeq);
+        if (!st)
+            return StatusIoError;
+        const uint8_t* old = nullptr;
+        int16_t status = checkUnchanged(o, st, &old);
+        std::string before, after;
+        for (size_t k = 0; k < desc.keys.size() && status == StatusOk; ++k) {
+            if (desc.keys[k].modifiable())
+                continue;
+            desc.keys[k].comparisonFormOfRecord(old, before);
+            desc.keys[k].comparisonFormOfRecord(record, after);
+            if (before != after)
+                status = StatusKeyNotModifiable;
+        }
+        sqlite3_reset(st);
+        if (status != StatusOk)
+            return status;
+    }
+    sqlite3_stmt* st = file.statement(RecordFile::UpdateRecord);
+    if (!st)
+        return StatusIoError;
+    const int16_t status = file.nextStamp(stamp);
+    if (status != StatusOk)
+        return status;
+    bindRecord(st, file, record, size);
+    const int s = schema::stampParameter(desc);
+    sqlite3_bind_int64(st, s, *stamp);
+    sqlite3_bind_int64(st, s + 1, o.seq);
+    sqlite3_bind_int64(st, s + 2, o.version);
     const int rc = sqlite3_step(st);
     sqlite3_reset(st);
     if (rc != SQLITE_DONE)
         return RecordFile::statusOf(rc, true);
-    if (keyNum >= 0) {
-        o.seq = sqlite3_last_insert_rowid(file.db());
-        o.key = recordKeys_[size_t(keyNum)];
-        o.keyNum = keyNum;
-        o.positioned = true;
-        o.onRecord = true;
-        desc.keys[size_t(keyNum)].copyFromRecord(dataBuf, keyBuf);
-    }
-    return StatusOk;
+    if (sqlite3_changes(file.db()) > 0)
+        return StatusOk;
+    // Deleted or written meanwhile (by another open of this client or by another client).
+    sqlite3_stmt* again = file.statement(RecordFile::SelectBySeq);
+    if (!again)
+        return StatusIoError;
+    const uint8_t* old = nullptr;
+    const int16_t why = checkUnchanged(o, again, &old);
+    sqlite3_reset(again);
+    return why == StatusOk ? int16_t(StatusIoError) : why;
 }
 
-int16_t EmbeddedEngine::update(Open& o, const uint8_t* dataBuf, const uint32_t* dataLen, int keyNum)
+int16_t EmbeddedEngine::update(Open& o, const uint8_t* dataBuf, const uint32_t* dataLen, uint8_t* keyBuf,
+                               uint8_t keyLen, int keyNum)
 {
     if (o.readOnly)
         return StatusAccessDenied;
@@ -179,57 +264,29 @@ int16_t EmbeddedEngine::update(Open& o, const uint8_t* dataBuf, const uint32_t* 
         return StatusInvalidKeyNumber;
     if (keyNum != o.keyNum)
         return StatusDifferentKeyNumber;
+    const KeyDescription& key = desc.keys[size_t(keyNum)];
+    if (keyLen < key.length)
+        return StatusKeyBufferTooShort;
     if (*dataLen < desc.recordLength)
         return StatusDataBufferTooShort;
     const uint32_t size = desc.variableLength() ? *dataLen : desc.recordLength;
 
-    // A key declared not modifiable keeps its value for the life of the record.
-    bool anyFixed = false;
-    for (const KeyDescription& key : desc.keys)
-        anyFixed = anyFixed || !key.modifiable();
-    if (anyFixed) {
-        sqlite3_stmt* st = file.statement(RecordFile::SelectBySeq);
-        if (!st)
-            return StatusIoError;
-        sqlite3_bind_int64(st, 1, o.seq);
-        const int rc = sqlite3_step(st);
-        int16_t status = rc == SQLITE_ROW    ? int16_t(StatusOk)
-                         : rc == SQLITE_DONE ? int16_t(StatusInvalidPositioning)
-                                             : RecordFile::statusOf(rc, false);
-        if (status == StatusOk && uint32_t(sqlite3_column_bytes(st, 1)) < desc.recordLength)
-            status = StatusIoError;
-        if (status == StatusOk) {
-            const auto* old = static_cast<const uint8_t*>(sqlite3_column_blob(st, 1));
-            std::string before, after;
-            for (const KeyDescription& key : desc.keys) {
-                if (key.modifiable())
-                    continue;
-                key.comparisonFormOfRecord(old, before);
-                key.comparisonFormOfRecord(dataBuf, after);
-                if (before != after) {
-                    status = StatusKeyNotModifiable;
-                    break;
-                }
-            }
-        }
-        sqlite3_reset(st);
-        if (status != StatusOk)
-            return status;
-    }
-
-    sqlite3_stmt* st = file.statement(RecordFile::UpdateRecord);
-    if (!st)
-        return StatusIoError;
-    bindRecord(st, file, dataBuf, size);
-    sqlite3_bind_int64(st, int(desc.keys.size() + 2), o.seq);
-    const int rc = sqlite3_step(st);
-    sqlite3_reset(st);
-    if (rc != SQLITE_DONE)
-        return RecordFile::statusOf(rc, true);
-    // Another open may have deleted the record since it was read.
-    if (sqlite3_changes(file.db()) == 0)
-        return StatusInvalidPositioning;
-    o.key = recordKeys_[size_t(keyNum)];
+    int16_t status = file.beginWrite();
+    if (status != StatusOk)
+        return status;
+    int64_t stamp = 0;
+    status = file.endWrite(rewrite(o, dataBuf, size, &stamp));
+    if (status != StatusOk)
+        return status;
+    // The position follows the record; a duplicate whose value changed now stands after the
+    // others of its new value.
+    const std::string& now = recordKeys_[size_t(keyNum)];
+    if (now != o.key)
+        o.order = stamp;
+    o.key = now;
+    o.version = stamp;
+    // Like an insert or a get, the update hands back the key of the record.
+    key.copyFromRecord(dataBuf, keyBuf);
     return StatusOk;
 }
 
@@ -244,12 +301,20 @@ int16_t EmbeddedEngine::remove(Open& o)
     if (!st)
         return StatusIoError;
     sqlite3_bind_int64(st, 1, o.seq);
+    sqlite3_bind_int64(st, 2, o.version);
     const int rc = sqlite3_step(st);
     sqlite3_reset(st);
     if (rc != SQLITE_DONE)
         return RecordFile::statusOf(rc, true);
-    if (sqlite3_changes(file.db()) == 0)
-        return StatusInvalidPositioning;
+    if (sqlite3_changes(file.db()) == 0) {
+        sqlite3_stmt* again = file.statement(RecordFile::SelectBySeq);
+        if (!again)
+            return StatusIoError;
+        const uint8_t* old = nullptr;
+        const int16_t why = checkUnchanged(o, again, &old);
+        sqlite3_reset(again);
+        return why == StatusOk ? int16_t(StatusIoError) : why;
+    }
     // Next and previous still go on from where the record stood.
     o.onRecord = false;
     return StatusOk;

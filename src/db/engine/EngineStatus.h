@@ -54,6 +54,7 @@ enum Status : int16_t {
     StatusNotAnEngineFile = 30,
     StatusTransactionActive = 37,
     StatusNoTransaction = 39,
+    StatusConflict = 80,
     StatusAccessDenied = 46,
     StatusFileExists = 59,
     StatusRecordInUse = 84,

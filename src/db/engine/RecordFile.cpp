@@ -1,6 +1,7 @@
 #include "db/engine/RecordFile.h"
 
 #include "db/engine/EngineStatus.h"
+#include "db/engine/RecordSchema.h"
 
 #include <cerrno>
 #include <cstdio>
@@ -12,23 +13,11 @@ namespace nvx::engine {
 
 namespace {
 
-// Marks the databases that hold record files ("NVXB"), so that any other SQLite database
-// opened by mistake is refused instead of being written to.
-constexpr int ApplicationId = 0x4E565842;
-constexpr int FormatVersion = 1;
-
 // Another process holding the file makes the caller retry: wait briefly in case the lock is
 // only a commit in progress, then report and let the caller decide.
 constexpr int BusyTimeoutMs = 100;
 
 constexpr int OpenFlags = SQLITE_OPEN_READWRITE | SQLITE_OPEN_NOMUTEX;
-
-std::string column(int keyNum)
-{
-    std::string name = std::to_string(keyNum);
-    name.insert(name.begin(), 'k');
-    return name;
-}
 
 bool fileExists(const std::string& path)
 {
@@ -55,7 +44,7 @@ int16_t readDescription(sqlite3* db, FileDescription* desc)
     sqlite3_finalize(st);
     if (rc != SQLITE_ROW)
         return rc == SQLITE_NOTADB ? int16_t(StatusNotAnEngineFile) : RecordFile::statusOf(rc, false);
-    if (appId != ApplicationId)
+    if (appId != schema::ApplicationId)
         return StatusNotAnEngineFile;
 
     rc = sqlite3_prepare_v2(db, "SELECT body FROM description", -1, &st, nullptr);
@@ -75,31 +64,48 @@ int16_t readDescription(sqlite3* db, FileDescription* desc)
     return status;
 }
 
-std::string schemaSql(const FileDescription& desc)
+// The format of the file; 0 or the status of the read that failed.
+int16_t formatVersion(sqlite3* db, int* version)
 {
-    std::string sql = "PRAGMA application_id=" + std::to_string(ApplicationId) +
-                      ";PRAGMA user_version=" + std::to_string(FormatVersion) +
-                      ";CREATE TABLE description(body BLOB NOT NULL)"
-                      ";CREATE TABLE records(seq INTEGER PRIMARY KEY, data BLOB NOT NULL";
-    for (size_t k = 0; k < desc.keys.size(); ++k)
-        sql += ", " + column(int(k)) + " BLOB NOT NULL";
-    sql += ");";
-    for (size_t k = 0; k < desc.keys.size(); ++k) {
-        // A unique key's value alone orders its records; a duplicate key's records follow
-        // their insertion sequence within a value.
-        const std::string c = column(int(k));
-        if (desc.keys[k].duplicates())
-            sql += "CREATE INDEX key" + std::to_string(k) + " ON records(" + c + ", seq);";
-        else
-            sql += "CREATE UNIQUE INDEX key" + std::to_string(k) + " ON records(" + c + ");";
-    }
-    return sql;
+    sqlite3_stmt* st = nullptr;
+    int rc = sqlite3_prepare_v2(db, "PRAGMA user_version", -1, &st, nullptr);
+    if (rc == SQLITE_OK)
+        rc = sqlite3_step(st);
+    if (rc == SQLITE_ROW)
+        *version = sqlite3_column_int(st, 0);
+    sqlite3_finalize(st);
+    return rc == SQLITE_ROW ? int16_t(StatusOk) : RecordFile::statusOf(rc, false);
+}
+
+// A file of the first format is brought up to date once, by the first client that opens it;
+// a format this engine does not know is refused.
+int16_t upgradeIfOld(sqlite3* db, const FileDescription& desc)
+{
+    int version = 0;
+    int16_t status = formatVersion(db, &version);
+    if (status != StatusOk || version == schema::FormatVersion)
+        return status;
+    if (version != schema::FirstFormatVersion)
+        return StatusNotAnEngineFile;
+    int rc = sqlite3_exec(db, "BEGIN IMMEDIATE", nullptr, nullptr, nullptr);
+    if (rc != SQLITE_OK)
+        return RecordFile::statusOf(rc, true);
+    // Another client may have done it between the check and the lock.
+    status = formatVersion(db, &version);
+    if (status == StatusOk && version == schema::FirstFormatVersion)
+        rc = sqlite3_exec(db, schema::upgradeFromFirstFormatSql(desc).c_str(), nullptr, nullptr, nullptr);
+    if (status == StatusOk && rc == SQLITE_OK)
+        rc = sqlite3_exec(db, "COMMIT", nullptr, nullptr, nullptr);
+    if (status != StatusOk || rc != SQLITE_OK)
+        sqlite3_exec(db, "ROLLBACK", nullptr, nullptr, nullptr);
+    return status != StatusOk ? status : RecordFile::statusOf(rc, true);
 }
 
 } // namespace
 
-RecordFile::RecordFile(sqlite3* db, std::string path, FileDescription desc)
-    : db_(db), path_(std::move(path)), description_(std::move(desc)), keyStatements_(description_.keys.size())
+RecordFile::RecordFile(sqlite3* db, std::string path, FileDescription desc, uint64_t device, uint64_t inode)
+    : db_(db), path_(std::move(path)), device_(device), inode_(inode), description_(std::move(desc)),
+      keyStatements_(description_.keys.size())
 {
     for (auto& row : keyStatements_)
         row.fill(nullptr);
@@ -155,14 +161,27 @@ int16_t RecordFile::open(const std::string& path, std::shared_ptr<RecordFile>* o
     }
     configure(db);
     FileDescription desc;
-    const int16_t status = readDescription(db, &desc);
+    int16_t status = readDescription(db, &desc);
+    if (status == StatusOk)
+        status = upgradeIfOld(db, desc);
     if (status != StatusOk) {
         sqlite3_close_v2(db);
         // The file is there: what cannot be opened is its log beside it.
         return status == StatusFileNotFound ? int16_t(StatusAccessDenied) : status;
     }
-    out->reset(new RecordFile(db, path, std::move(desc)));
+    struct stat st;
+    if (::stat(path.c_str(), &st) != 0) {
+        sqlite3_close_v2(db);
+        return StatusFileNotFound;
+    }
+    out->reset(new RecordFile(db, path, std::move(desc), uint64_t(st.st_dev), uint64_t(st.st_ino)));
     return StatusOk;
+}
+
+bool RecordFile::stillAtItsPath() const
+{
+    struct stat st;
+    return ::stat(path_.c_str(), &st) == 0 && uint64_t(st.st_dev) == device_ && uint64_t(st.st_ino) == inode_;
 }
 
 int16_t RecordFile::create(const std::string& path, const FileDescription& desc)
@@ -188,7 +207,7 @@ int16_t RecordFile::create(const std::string& path, const FileDescription& desc)
     // One transaction: a file is either complete or refused at open, never half made.
     rc = sqlite3_exec(db, "BEGIN IMMEDIATE", nullptr, nullptr, nullptr);
     if (rc == SQLITE_OK)
-        rc = sqlite3_exec(db, schemaSql(desc).c_str(), nullptr, nullptr, nullptr);
+        rc = sqlite3_exec(db, schema::createSql(desc).c_str(), nullptr, nullptr, nullptr);
     if (rc == SQLITE_OK) {
         sqlite3_stmt* st = nullptr;
         rc = sqlite3_prepare_v2(db, "INSERT INTO description(body) VALUES (?1)", -1, &st, nullptr);
@@ -217,47 +236,16 @@ int16_t RecordFile::create(const std::string& path, const FileDescription& desc)
 
 sqlite3_stmt* RecordFile::statement(KeyStatement which, int keyNum)
 {
+    if (which == KeyStatementCount)
+        return nullptr;
     sqlite3_stmt*& st = keyStatements_[size_t(keyNum)][which];
     if (st)
         return st;
-    const std::string k = column(keyNum);
-    const std::string head = "SELECT seq, data, " + k + " FROM records";
-    const std::string up = " ORDER BY " + k + ", seq LIMIT 1";
-    const std::string down = " ORDER BY " + k + " DESC, seq DESC LIMIT 1";
-    std::string sql;
-    switch (which) {
-    case SelectFirst:
-        sql = head + up;
-        break;
-    case SelectLast:
-        sql = head + down;
-        break;
-    case SelectEqual:
-        sql = head + " WHERE " + k + " = ?1" + up;
-        break;
-    case SelectGreater:
-        sql = head + " WHERE " + k + " > ?1" + up;
-        break;
-    case SelectGreaterOrEqual:
-        sql = head + " WHERE " + k + " >= ?1" + up;
-        break;
-    case SelectLess:
-        sql = head + " WHERE " + k + " < ?1" + down;
-        break;
-    case SelectLessOrEqual:
-        sql = head + " WHERE " + k + " <= ?1" + down;
-        break;
-    case SelectNextInGroup:
-        // Two plain seeks (within the group, then past it) instead of one row-value
-        // comparison, which SQLite answers by scanning the whole duplicate group.
-        sql = head + " WHERE " + k + " = ?1 AND seq > ?2" + up;
-        break;
-    case SelectPreviousInGroup:
-        sql = head + " WHERE " + k + " = ?1 AND seq < ?2" + down;
-        break;
-    case KeyStatementCount:
-        return nullptr;
-    }
+    static constexpr std::array<schema::KeyQuery, KeyStatementCount> queries = {
+        schema::KeyQuery::First,       schema::KeyQuery::Last,           schema::KeyQuery::Equal,
+        schema::KeyQuery::Greater,     schema::KeyQuery::GreaterOrEqual, schema::KeyQuery::Less,
+        schema::KeyQuery::LessOrEqual, schema::KeyQuery::NextInGroup,    schema::KeyQuery::PreviousInGroup};
+    const std::string sql = schema::keyQuerySql(description_, keyNum, queries[which]);
     if (sqlite3_prepare_v3(db_, sql.c_str(), -1, SQLITE_PREPARE_PERSISTENT, &st, nullptr) != SQLITE_OK) {
         sqlite3_finalize(st);
         st = nullptr;
@@ -267,35 +255,24 @@ sqlite3_stmt* RecordFile::statement(KeyStatement which, int keyNum)
 
 sqlite3_stmt* RecordFile::statement(FileStatement which)
 {
+    if (which == FileStatementCount)
+        return nullptr;
     sqlite3_stmt*& st = fileStatements_[which];
     if (st)
         return st;
-    const size_t keys = description_.keys.size();
     std::string sql;
     switch (which) {
     case SelectBySeq:
-        sql = "SELECT seq, data FROM records WHERE seq = ?1";
+        sql = "SELECT seq, data, ver FROM records WHERE seq = ?1";
         break;
-    case InsertRecord: {
-        // ?1 data, ?2.. the key columns in key order.
-        std::string cols = "data", values = "?1";
-        for (size_t k = 0; k < keys; ++k) {
-            cols += ", " + column(int(k));
-            values += ", ?" + std::to_string(k + 2);
-        }
-        sql = "INSERT INTO records(" + cols + ") VALUES (" + values + ")";
+    case InsertRecord:
+        sql = schema::insertSql(description_);
         break;
-    }
-    case UpdateRecord: {
-        // ?1 data, ?2.. the key columns, then the sequence of the record.
-        sql = "UPDATE records SET data = ?1";
-        for (size_t k = 0; k < keys; ++k)
-            sql += ", " + column(int(k)) + " = ?" + std::to_string(k + 2);
-        sql += " WHERE seq = ?" + std::to_string(keys + 2);
+    case UpdateRecord:
+        sql = schema::updateSql(description_);
         break;
-    }
     case DeleteRecord:
-        sql = "DELETE FROM records WHERE seq = ?1";
+        sql = "DELETE FROM records WHERE seq = ?1 AND ver = ?2";
         break;
     case CountRecords:
         sql = "SELECT count(*) FROM records";
@@ -304,7 +281,20 @@ sqlite3_stmt* RecordFile::statement(FileStatement which)
         sql = "BEGIN";
         break;
     case CommitRead:
+    case CommitWrite:
         sql = "COMMIT";
+        break;
+    case BeginWrite:
+        sql = "BEGIN IMMEDIATE";
+        break;
+    case RollbackWrite:
+        sql = "ROLLBACK";
+        break;
+    case NextStamp:
+        sql = "UPDATE sequence SET value = max(value, ?1) + 1 RETURNING value";
+        break;
+    case RaiseSequence:
+        sql = "UPDATE sequence SET value = max(value, ?1)";
         break;
     case FileStatementCount:
         return nullptr;
@@ -377,6 +367,53 @@ void RecordFile::rollback()
     if (!sqlite3_get_autocommit(db_))
         exec("ROLLBACK", true);
     inTransaction_ = false;
+    // The stamps given inside the transaction went back with it; keep them given, so that no
+    // other client's new record takes a seq that an open may still stand on. When the file is
+    // busy this waits for a later write of this client, which starts above them anyway.
+    if (sqlite3_stmt* st = statement(RaiseSequence)) {
+        sqlite3_bind_int64(st, 1, highestStamp_);
+        sqlite3_step(st);
+        sqlite3_reset(st);
+    }
+}
+
+int16_t RecordFile::beginWrite()
+{
+    if (inTransaction_)
+        return StatusOk;
+    const int16_t status = run(BeginWrite, "BEGIN IMMEDIATE", true);
+    inWrite_ = status == StatusOk;
+    return status;
+}
+
+int16_t RecordFile::endWrite(int16_t status)
+{
+    if (!inWrite_)
+        return status;
+    inWrite_ = false;
+    if (status == StatusOk) {
+        status = run(CommitWrite, "COMMIT", true);
+        if (status == StatusOk || sqlite3_get_autocommit(db_))
+            return status;
+    }
+    run(RollbackWrite, "ROLLBACK", true);
+    return status;
+}
+
+int16_t RecordFile::nextStamp(int64_t* stamp)
+{
+    sqlite3_stmt* st = statement(NextStamp);
+    if (!st)
+        return StatusIoError;
+    sqlite3_bind_int64(st, 1, highestStamp_);
+    const int rc = sqlite3_step(st);
+    if (rc == SQLITE_ROW)
+        *stamp = sqlite3_column_int64(st, 0);
+    sqlite3_reset(st);
+    if (rc != SQLITE_ROW)
+        return statusOf(rc, true);
+    highestStamp_ = *stamp;
+    return StatusOk;
 }
 
 } // namespace nvx::engine

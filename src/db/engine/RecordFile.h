@@ -33,13 +33,18 @@ public:
         KeyStatementCount
     };
     enum FileStatement {
-        SelectBySeq,
+        SelectBySeq, // (seq, data, ver)
         InsertRecord,
         UpdateRecord,
-        DeleteRecord,
+        DeleteRecord, // ?1 seq, ?2 the ver it was read with
         CountRecords,
         BeginRead, // the read view of grouped reads, taken and left for each group
         CommitRead,
+        BeginWrite, // a write outside the client's transaction
+        CommitWrite,
+        RollbackWrite,
+        NextStamp,
+        RaiseSequence,
         FileStatementCount
     };
 
@@ -47,14 +52,17 @@ public:
     RecordFile(const RecordFile&) = delete;
     RecordFile& operator=(const RecordFile&) = delete;
 
-    // Opens an existing file; 0 or the status that refuses it (12 missing, 30 not a record
-    // file, 84/85 locked by another process).
+    // Opens an existing file, bringing a file of the first format up to date; 0 or the status
+    // that refuses it (12 missing, 30 not a record file, 84/85 locked by another process).
     static int16_t open(const std::string& path, std::shared_ptr<RecordFile>* out);
     // Creates (or replaces) a file with the given description.
     static int16_t create(const std::string& path, const FileDescription& desc);
 
     const FileDescription& description() const { return description_; }
     const std::string& path() const { return path_; }
+    // False once the path no longer names the file that was opened (deleted, or replaced by
+    // another file): what is read is then no longer the file's, and what is written is lost.
+    bool stillAtItsPath() const;
     sqlite3* db() const { return db_; }
 
     // Prepared on first use, kept for the life of the file; null when preparing failed.
@@ -67,6 +75,15 @@ public:
     void rollback();
     bool inTransaction() const { return inTransaction_; }
 
+    // A write made of several statements is one change of the file: inside the client's
+    // transaction it simply joins it, outside it runs in its own. endWrite commits when status
+    // is 0 and rolls back otherwise; it returns the status of the whole write.
+    int16_t beginWrite();
+    int16_t endWrite(int16_t status);
+    // A stamp never given before to any record of the file, by any client: the seq of a new
+    // record, the ver of a written one, the order of a duplicate that changed value.
+    int16_t nextStamp(int64_t* stamp);
+
     // A read transaction that keeps one view of the file across several reads; it takes no
     // lock until the first read and never blocks a writer of another process.
     void beginSnapshot();
@@ -78,7 +95,7 @@ public:
     static int16_t statusOf(int rc, bool writing);
 
 private:
-    RecordFile(sqlite3* db, std::string path, FileDescription desc);
+    RecordFile(sqlite3* db, std::string path, FileDescription desc, uint64_t device, uint64_t inode);
     int16_t exec(const char* sql, bool writing);
     // One of the file's statements that returns no row, prepared once; run as SQL text when it
     // cannot be prepared.
@@ -86,9 +103,15 @@ private:
 
     sqlite3* db_;
     std::string path_;
+    uint64_t device_;
+    uint64_t inode_;
     FileDescription description_;
     bool inTransaction_ = false;
     bool inSnapshot_ = false;
+    bool inWrite_ = false;
+    // The highest stamp this client was given: an aborted transaction takes the file's
+    // sequence back, but the opens of this client may still hold stamps it handed out.
+    int64_t highestStamp_ = 0;
     std::vector<std::array<sqlite3_stmt*, KeyStatementCount>> keyStatements_;
     std::array<sqlite3_stmt*, FileStatementCount> fileStatements_{};
 };
