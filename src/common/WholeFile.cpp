@@ -7,6 +7,7 @@
 #include <cerrno>
 #include <cstring>
 #include <fcntl.h>
+#include <limits>
 #include <signal.h>
 #include <sys/stat.h>
 #include <unistd.h>
@@ -22,6 +23,8 @@ QString systemError(const char* step)
 
 bool running(qint64 pid)
 {
+    if (pid <= 0 || pid > std::numeric_limits<pid_t>::max())
+        return false;
     return pid == ::getpid() || ::kill(pid_t(pid), 0) == 0 || errno != ESRCH;
 }
 
