@@ -198,14 +198,16 @@ QWidget* FrmSetupWindow::pageReception()
     auto* page = new QWidget;
     auto* grid = new QGridLayout(page);
     header(grid, {QStringLiteral("Adresse locale"), QStringLiteral("Port"),
-                  QStringLiteral("Expéditeurs autorisés (vide: tous)"), QString()});
+                  QStringLiteral("Expéditeurs autorisés"), QString()});
     for (int i = 0; i < SettingsValues::kReceptions; ++i) {
         const size_t k = size_t(i);
         const int row = 1 + 2 * i;
         TexteUDPIPSource[k] = edit();
         TexteUDPPortSource[k] = edit();
         TexteUDPExpediteurs[k] = edit();
-        TexteUDPExpediteurs[k]->setPlaceholderText(QStringLiteral("192.168.1.0/24;10.0.0.5"));
+        TexteUDPExpediteurs[k]->setPlaceholderText(QStringLiteral("tous"));
+        TexteUDPExpediteurs[k]->setToolTip(
+            QStringLiteral("Adresses et réseaux séparés par des ; (192.168.1.0/24;10.0.0.5), vide: tous"));
         CheckUDPInActif[k] = new QCheckBox(QStringLiteral("Actif"));
         grid->addWidget(TexteUDPIPSource[k], row, 0);
         grid->addWidget(TexteUDPPortSource[k], row, 1);
