@@ -69,21 +69,31 @@ QString Systeme::registryFile(quint32 root) const
     return NativePath(folder + name);
 }
 
+bool Systeme::registryLocation(quint32 root, const QString& keyPath, QString& section, QString& file,
+                               int& result) const
+{
+    section = sectionOf(keyPath);
+    if (section.isEmpty()) {
+        result = kBadKey;
+        return false;
+    }
+    file = registryFile(root);
+    if (file.isEmpty()) {
+        result = kInvalidHandle;
+        return false;
+    }
+    return true;
+}
+
 int Systeme::Reg_GetValue(quint32 root, const QString& keyPath, const QString& valueName, QString& value)
 {
     value.clear();
     int result = 0;
     const bool ran = trap(reporter_, QStringLiteral("Lib_Systeme:Reg_GetValue"), [&] {
-        const QString section = sectionOf(keyPath);
-        if (section.isEmpty()) {
-            result = kBadKey;
+        QString section;
+        QString file;
+        if (!registryLocation(root, keyPath, section, file, result))
             return;
-        }
-        const QString file = registryFile(root);
-        if (file.isEmpty()) {
-            result = kInvalidHandle;
-            return;
-        }
         IniFile ini;
         if (!ini.load(file)) {
             result = kAccessDenied;
@@ -150,16 +160,10 @@ int Systeme::Reg_SetValues(quint32 root, const QString& keyPath, const QList<QPa
 void Systeme::storeRegistryValues(quint32 root, const QString& keyPath,
                                   const QList<QPair<QString, QString>>& stored, int& result)
 {
-    const QString section = sectionOf(keyPath);
-    if (section.isEmpty()) {
-        result = kBadKey;
+    QString section;
+    QString file;
+    if (!registryLocation(root, keyPath, section, file, result))
         return;
-    }
-    const QString file = registryFile(root);
-    if (file.isEmpty()) {
-        result = kInvalidHandle;
-        return;
-    }
     IniFile ini;
     if (!ini.load(file)) {
         result = kAccessDenied;

@@ -102,12 +102,9 @@ TEST_F(FloodTest, TheProgramOutlivesAFloodAndAnswersEveryRealRequest)
     const quint32 seed = quint32(QRandomGenerator::global()->generate());
     SCOPED_TRACE("flood seed " + std::to_string(seed));
 
-    listenOnLoopback();
     QProcess tool;
-    start(tool, {});
     QByteArray out;
-    ASSERT_TRUE(waitStarted(tool, out)) << out.constData();
-    const quint16 port = listeningPort(out);
+    const quint16 port = startListening(tool, out);
     ASSERT_GT(port, 0) << out.constData();
     const qint64 rssAtStart = kilobytes(tool.processId(), "VmRSS");
 

@@ -167,12 +167,9 @@ TEST_F(HeadlessProgramTest, SecondCopyIsRefused)
 TEST_F(HeadlessProgramTest, SchedulerRequestOverUdpGetsEveryLineBack)
 {
     // The tool's reception endpoint on a port the system chooses, which the tool then reports.
-    listenOnLoopback();
     QProcess tool;
-    start(tool, {});
     QByteArray out;
-    ASSERT_TRUE(waitStarted(tool, out)) << out.constData();
-    const quint16 port = listeningPort(out);
+    const quint16 port = startListening(tool, out);
     ASSERT_GT(port, 0) << out.constData();
 
     QProcess sim;

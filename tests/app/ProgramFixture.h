@@ -60,6 +60,13 @@ protected:
         site.set(settings, section, QStringLiteral("Port"), QStringLiteral("0"));
         site.set(settings, section, QStringLiteral("Actif"), QStringLiteral("1"));
     }
+    // Starts the program listening on loopback; returns its port, 0 when it did not start.
+    quint16 startListening(QProcess& p, QByteArray& out)
+    {
+        listenOnLoopback();
+        start(p, {});
+        return waitStarted(p, out) ? listeningPort(out) : 0;
+    }
     // The port the program says it listens on, from its start-up report.
     static quint16 listeningPort(const QByteArray& out)
     {

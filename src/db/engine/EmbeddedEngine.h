@@ -74,6 +74,8 @@ private:
     // 80 when the record at the open's position changed since the open read it, 8 when it is
     // gone; *old points into the statement, valid until it is reset.
     int16_t checkUnchanged(const Open& o, sqlite3_stmt* st, const uint8_t** old);
+    // The status of a write that changed no row: the record went or changed since it was read.
+    int16_t missedWriteStatus(const Open& o, RecordFile& file);
     int16_t remove(Open& o);
     // Binds the record's data and every key's comparison form from ?1 on.
     void bindRecord(sqlite3_stmt* st, const RecordFile& file, const uint8_t* record, uint32_t size);

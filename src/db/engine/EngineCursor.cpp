@@ -241,6 +241,11 @@ int16_t EmbeddedEngine::rewrite(Open& o, const uint8_t* record, uint32_t size, i
         return RecordFile::statusOf(rc, true);
     if (sqlite3_changes(file.db()) > 0)
         return StatusOk;
+    return missedWriteStatus(o, file);
+}
+
+int16_t EmbeddedEngine::missedWriteStatus(const Open& o, RecordFile& file)
+{
     // Deleted or written meanwhile (by another open of this client or by another client).
     sqlite3_stmt* again = file.statement(RecordFile::SelectBySeq);
     if (!again)
@@ -306,15 +311,8 @@ int16_t EmbeddedEngine::remove(Open& o)
     sqlite3_reset(st);
     if (rc != SQLITE_DONE)
         return RecordFile::statusOf(rc, true);
-    if (sqlite3_changes(file.db()) == 0) {
-        sqlite3_stmt* again = file.statement(RecordFile::SelectBySeq);
-        if (!again)
-            return StatusIoError;
-        const uint8_t* old = nullptr;
-        const int16_t why = checkUnchanged(o, again, &old);
-        sqlite3_reset(again);
-        return why == StatusOk ? int16_t(StatusIoError) : why;
-    }
+    if (sqlite3_changes(file.db()) == 0)
+        return missedWriteStatus(o, file);
     // Next and previous still go on from where the record stood.
     o.onRecord = false;
     return StatusOk;
