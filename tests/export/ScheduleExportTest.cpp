@@ -293,10 +293,9 @@ TEST(ScheduleExportRows, TextsHoldingNulAndControlBytesGiveAFileEveryReaderAccep
     EXPECT_EQ(liste[0][QStringLiteral("song/lib")], QStringLiteral("Concert"));
     EXPECT_EQ(liste[0][QStringLiteral("row/guid")], QStringLiteral("ab cd "));
     EXPECT_EQ(liste[0][QStringLiteral("keys/key4")], QStringLiteral("x\ty z")) << "a tab is kept";
-    EXPECT_EQ(liste[0][QStringLiteral("keys/key1")], QString());
     EXPECT_EQ(liste[1][QStringLiteral("song/id")], QStringLiteral("S1"));
     EXPECT_EQ(liste[1][QStringLiteral("song/lib")], QStringLiteral("Hello [Live]"));
-    EXPECT_EQ(liste[1][QStringLiteral("artist/id")], QStringLiteral("A1"));
+    EXPECT_EQ(liste[1][QStringLiteral("artist/id")], QStringLiteral("A1     ")) << "the second code is blank";
     EXPECT_EQ(liste[1][QStringLiteral("artist/lib")], QStringLiteral("Zo e"));
     EXPECT_EQ(liste[1][QStringLiteral("category/id")], QStringLiteral("PO"));
     EXPECT_EQ(liste[1][QStringLiteral("category/lib")], QStringLiteral("Pop"));
@@ -310,4 +309,46 @@ TEST(ScheduleExportRows, TextsHoldingNulAndControlBytesGiveAFileEveryReaderAccep
     lint.start(xmllint, {QStringLiteral("--noout"), NativePath(w.resultat.fichier)});
     ASSERT_TRUE(lint.waitForFinished(30000));
     EXPECT_EQ(lint.exitCode(), 0) << lint.readAllStandardError().toStdString();
+}
+
+// The request's and the settings' texts reach the header as they came: a character no XML reader
+// accepts is written as a blank, a character outside the code page's range is kept.
+TEST(ScheduleExportRows, HeaderTextsHoldingControlCharactersGiveAWellFormedFile)
+{
+    ExportOwners w(false);
+    w.o.ouvrir();
+    Record r(*layoutFichier(53));
+    r.setText(u"Date", QStringLiteral("20200508"));
+    r.setText(u"Heure", QStringLiteral("07"));
+    r.setText(u"Nature", QStringLiteral("Rup"));
+    FakeEngine::put(w.o.fichier(53), r.bytes());
+    w.o.config.DossiersBase[0].Lib = QStringLiteral("Velmora\x01"
+                                                    "FM");
+    ScheduleHour h;
+    h.noStation = 1;
+    h.dateConducteur = QStringLiteral("20200508");
+    h.heure = 7;
+    h.stationLib = QStringLiteral("Bleu\x1bOr ") + QChar(0xFFFE);
+    h.userId = QString(QChar(0)) + u"U17" + QChar(0xD83D);
+    h.userLib = QStringLiteral("Zoé ") + QChar(0xD83C) + QChar(0xDFB5);
+    w.resultat = w.exporter.UDPDataArrival_03_Create_XML(h);
+    const QByteArray xml = lireFichier(NativePath(w.resultat.fichier));
+
+    QXmlStreamReader reader(xml);
+    QMap<QString, QString> textes;
+    QStringList chemin;
+    while (reader.readNext() != QXmlStreamReader::Invalid && !reader.atEnd()) {
+        if (reader.isStartElement())
+            chemin.append(reader.name().toString());
+        else if (reader.isEndElement())
+            chemin.removeLast();
+        else if (reader.isCharacters())
+            textes[chemin.join(u'/')] += reader.text();
+    }
+    ASSERT_FALSE(reader.hasError()) << reader.errorString().toStdString();
+    EXPECT_EQ(textes[QStringLiteral("root/radio/lib")], QStringLiteral("Velmora FM"));
+    EXPECT_EQ(textes[QStringLiteral("root/station/lib")], QStringLiteral("Bleu Or  "));
+    EXPECT_EQ(textes[QStringLiteral("root/author/id")], QStringLiteral(" U17 ")) << "half a surrogate pair";
+    EXPECT_EQ(textes[QStringLiteral("root/author/lib")],
+              QStringLiteral("Zoé ") + QChar(0xD83C) + QChar(0xDFB5));
 }

@@ -134,7 +134,8 @@ void checkMlsd(Input& in)
     checkRoundTrip((facts + u' ' + e.name).toUtf8(), true, e);
 }
 
-// Whatever the answer, every entry has a name on one line and permissions the tester can show.
+// Whatever the answer, every entry has a name within its line and permissions the tester can
+// show. (A CR inside a line is part of the name: a Unix name may hold one.)
 void checkAnyAnswer(Input& in)
 {
     const bool mlsd = in.flag();
@@ -142,7 +143,7 @@ void checkAnyAnswer(Input& in)
     for (const FtpEntry& e : parseListing(answer, mlsd)) {
         const QString what = shown(answer) + QStringLiteral("\nentry ") + describe(e);
         FUZZ_CHECK(!e.name.isEmpty(), what);
-        FUZZ_CHECK(!e.name.contains(u'\n') && !e.name.contains(u'\r'), what);
+        FUZZ_CHECK(!e.name.contains(u'\n') && !e.name.endsWith(u'\r'), what);
         FUZZ_CHECK(FilePerms(e.flags, e.folder).size() == 10, what);
         FUZZ_CHECK((e.flags & ~0x1777u) == 0, what);
     }

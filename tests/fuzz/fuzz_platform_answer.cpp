@@ -97,10 +97,12 @@ void checkBuiltAnswer(Input& in)
     const qsizetype refusal = codes.indexOf(QStringLiteral("401"));
     const QStringList expected = refusal < 0 ? codes : codes.mid(0, refusal + 1);
     FUZZ_CHECK(r.codes == expected, what + QStringLiteral("\ngot: ") + r.codes.join(u'|'));
-    // A login granted (a 200 before any refusal) takes the token as sent, without its blanks.
-    const bool granted = kind == kinds::Auth && expected.contains(QStringLiteral("200"));
+    // A login or its check granted (a 200 before any refusal) validates the token; a login takes
+    // the token as sent, without its blanks.
+    const bool granted =
+        (kind == kinds::Auth || kind == kinds::AuthCheck) && expected.contains(QStringLiteral("200"));
     FUZZ_CHECK(v.PbBTokenValide == granted, what);
-    if (granted && refusal < 0)
+    if (granted && kind == kinds::Auth && refusal < 0)
         FUZZ_CHECK(v.TokenId == token.trimmed(), what + QStringLiteral("\ntoken: ") + shown(v.TokenId));
     FUZZ_CHECK(
         r.utilisable() ==
