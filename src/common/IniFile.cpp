@@ -30,13 +30,6 @@ QString unquoted(const QString& value)
     return value;
 }
 
-// The value as it goes into its line: a value that reading would change (blanks at its ends,
-// or a pair of enclosing quotes of its own) is wrapped in double quotes, which reading drops.
-QString stored(const QString& value)
-{
-    return unquoted(value.trimmed()) == value ? value : u'"' + value + u'"';
-}
-
 } // namespace
 
 IniFile::Line IniFile::parse(const QString& text)
@@ -235,7 +228,7 @@ bool IniFile::setValue(const QString& section, const QString& key, const QString
         if (!lines_.isEmpty() && !lines_.last().text.trimmed().isEmpty())
             lines_.append(parse(QString()));
         lines_.append(parse(u'[' + s + u']'));
-        lines_.append(parse(k + u'=' + stored(value)));
+        lines_.append(parse(k + u'=' + value));
         modified_ = true;
         return true;
     }
@@ -243,7 +236,7 @@ bool IniFile::setValue(const QString& section, const QString& key, const QString
     const qsizetype at = findKey(header, k);
     if (at >= 0) {
         // The key keeps the spelling it has in the file.
-        const Line updated = parse(lines_[at].name + u'=' + stored(value));
+        const Line updated = parse(lines_[at].name + u'=' + value);
         if (updated.text != lines_[at].text) {
             lines_[at] = updated;
             modified_ = true;
@@ -259,7 +252,7 @@ bool IniFile::setValue(const QString& section, const QString& key, const QString
         if (lines_[i].kind == Line::Kind::Key)
             insertAt = i + 1;
     }
-    lines_.insert(insertAt, parse(k + u'=' + stored(value)));
+    lines_.insert(insertAt, parse(k + u'=' + value));
     modified_ = true;
     return true;
 }

@@ -58,8 +58,7 @@ public:
     bool contains(const QString& section, const QString& key) const;
     // Refuses (false) a blank section or key, a section holding "]", a key holding "=" or
     // starting with "[" or ";", and any line break or NUL, as each of these would be read back
-    // as something else. A value with blanks at its ends or enclosed in quotes is written in
-    // double quotes, so that it reads back as it was set.
+    // as something else.
     bool setValue(const QString& section, const QString& key, const QString& value);
     // True when something was removed.
     bool removeKey(const QString& section, const QString& key);

@@ -145,27 +145,6 @@ TEST_F(IniFileTest, NewKeyEndsItsSectionAndNewSectionEndsTheFile)
     EXPECT_EQ(bytes(), QByteArray("[Empty]\r\nk=v\r\n\r\n[Next]\r\n"));
 }
 
-TEST_F(IniFileTest, EveryValueWrittenReadsBackAsItWasWritten)
-{
-    // Reading drops outer blanks and one pair of enclosing quotes: a password or a folder holding
-    // them must not lose them on its way through the file.
-    const QString values[] = {QStringLiteral(" padded "),   QStringLiteral("\tTab"),
-                              QStringLiteral("\"quoted\""), QStringLiteral("'single'"),
-                              QStringLiteral("\" both \""), QStringLiteral("\""),
-                              QStringLiteral("plain"),      QString()};
-    for (const QString& v : values) {
-        ASSERT_TRUE(IniFile::write(path(), QStringLiteral("S"), QStringLiteral("k"), v));
-        EXPECT_EQ(IniFile::read(path(), QStringLiteral("S"), QStringLiteral("k"), QStringLiteral("dflt")), v)
-            << v.toStdString();
-    }
-    // A value that reads back as it is stays without quotes, for the suite's other readers.
-    ASSERT_TRUE(
-        IniFile::write(path(), QStringLiteral("S"), QStringLiteral("k"), QStringLiteral("a \"b\" c")));
-    EXPECT_EQ(bytes(), QByteArray("[S]\r\nk=a \"b\" c\r\n"));
-    ASSERT_TRUE(IniFile::write(path(), QStringLiteral("S"), QStringLiteral("k"), QStringLiteral(" x ")));
-    EXPECT_EQ(bytes(), QByteArray("[S]\r\nk=\" x \"\r\n"));
-}
-
 TEST_F(IniFileTest, RefusedNamesAndValuesLeaveTheFileUntouched)
 {
     put("[S]\r\nk=v\r\n");

@@ -1,6 +1,7 @@
 // INI files: whatever a file holds, writing it back and reading it again gives the same sections,
-// keys and values; every value set through the writer reads back as it was set, and the values
-// no edit touched stay as they were.
+// keys and values; every value set through the writer reads back as set (as the suite's readers
+// see values: without outer blanks and enclosing quotes), and the values no edit touched stay as
+// they were.
 #include "FuzzCheck.h"
 #include "common/IniFile.h"
 #include "common/Win1252.h"
@@ -25,6 +26,17 @@ Values valuesOf(const IniFile& ini)
         for (const QString& key : ini.keys(section))
             out.insert({section, key}, ini.value(section, key, {}, -1));
     return out;
+}
+
+// A value as every reader of the suite gets it back: without the blanks at its ends, and
+// without one pair of enclosing quotes.
+QString asRead(const QString& value)
+{
+    const QString t = value.trimmed();
+    for (const QChar quote : {u'"', u'\''})
+        if (t.size() >= 2 && t.front() == quote && t.back() == quote)
+            return t.mid(1, t.size() - 2);
+    return t;
 }
 
 // How names are matched: blanks around them and the case of letters do not count.
@@ -93,7 +105,7 @@ extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size)
         const QString value = codePage ? fromWindows1252(raw) : QString::fromUtf8(raw);
         edits += QStringLiteral("\n[%1] %2 = ").arg(section, key) + shown(value);
         if (ini.setValue(section, key, value))
-            set.insert(matchKey(section, key), {section, value});
+            set.insert(matchKey(section, key), {section, asRead(value)});
     }
     const IniFile edited = reread(ini, "edited.ini", what + edits);
     for (auto it = set.cbegin(); it != set.cend(); ++it) {
