@@ -76,8 +76,10 @@ void checkUnix(Input& in)
                   : QString::number(1970 + in.pick(100));
     e.date = in.flag() ? month + u' ' + day + u' ' + when : day + u' ' + month + u' ' + when;
     const QString shownName = link ? e.name + QStringLiteral(" -> ") + entryName(in) : e.name;
-    // A link's name may hold an arrow only after its own.
-    if (link && e.name.contains(QStringLiteral(" -> ")))
+    // A link's name and target are told apart by the first arrow: a name that would make an
+    // earlier one (holding " -> ", or ending with " ->") cannot be listed.
+    const QString arrow = QStringLiteral(" -> ");
+    if (link && QString(e.name + arrow).indexOf(arrow) != e.name.size())
         return;
     const QString line = FilePerms(e.flags, e.folder) + QStringLiteral(" 1 ") + e.owner + u' ' + e.group +
                          u' ' + tailleTexte(e.size) + u' ' + e.date + u' ' + shownName;
