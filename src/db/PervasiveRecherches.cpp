@@ -41,9 +41,9 @@ QString Pervasive::NomArtiste(qint16 station, const QString& codeArtiste1, const
             if (BTRieve(identity_.BaseCourante, OpEgal, cle, 0, kFichierArtistes, station, appelant) != 0)
                 return false;
             const Record& r = enregistrement(kFichierArtistes);
-            nom = vbTrim(r.text(u"Nom"));
+            nom = vbTrim(r.displayText(u"Nom"));
             if (nom.isEmpty())
-                nom = QStringLiteral("Artiste: ") + r.text(u"CodeArtiste");
+                nom = QStringLiteral("Artiste: ") + r.displayText(u"CodeArtiste");
             return true;
         };
         QString nom;
@@ -66,7 +66,7 @@ QString Pervasive::LibCategorie(qint16 station, const QString& codeCategorie, qi
         couleur = memoireCategorie_->couleur;
         return memoireCategorie_->libelle;
     }
-    QString libelle = QStringLiteral("Catégorie: ") + codeCategorie;
+    QString libelle = QStringLiteral("Catégorie: ") + Record::readableText(codeCategorie);
     couleur = 0;
     const QString appelant = QStringLiteral("Lib_Data_Pervasive:LibCategorie");
     trap(trace_, appelant, [&] {
@@ -74,7 +74,7 @@ QString Pervasive::LibCategorie(qint16 station, const QString& codeCategorie, qi
         if (BTRieve(identity_.BaseCourante, OpEgal, cle, 0, kFichierCategories, station, appelant) != 0)
             return;
         const Record& r = enregistrement(kFichierCategories);
-        const QString lu = vbTrim(r.text(u"Libelle"));
+        const QString lu = vbTrim(r.displayText(u"Libelle"));
         if (!lu.isEmpty())
             libelle = lu;
         couleur = versEntier32(vbVal(r.text(u"Couleur")));

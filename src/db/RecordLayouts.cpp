@@ -3,6 +3,7 @@
 #include "common/ErrorTrap.h"
 #include "common/Win1252.h"
 
+#include <algorithm>
 #include <array>
 #include <limits>
 
@@ -224,6 +225,23 @@ QString Record::text(const QByteArray& bytes, const Champ& champ)
     const qsizetype debut = qMin<qsizetype>(champ.offset, bytes.size());
     return fromWindows1252(
         QByteArrayView(bytes).sliced(debut, qMin<qsizetype>(champ.largeur, bytes.size() - debut)));
+}
+
+QString Record::readableText(const QString& stored)
+{
+    const auto controle = [](QChar c) {
+        const char16_t u = c.unicode();
+        return u < 0x20 && u != u'\t' && u != u'\n' && u != u'\r';
+    };
+    const qsizetype fin = stored.indexOf(QChar(0));
+    QString texte = fin < 0 ? stored : stored.left(fin);
+    // Most texts hold none: they are handed back without a copy.
+    if (std::none_of(texte.cbegin(), texte.cend(), controle))
+        return texte;
+    for (QChar& c : texte)
+        if (controle(c))
+            c = u' ';
+    return texte;
 }
 
 void Record::setText(QByteArray& bytes, const Champ& champ, const QString& valeur)

@@ -51,8 +51,10 @@ public:
     // Blank texts and zero numbers; bytes past the record length are zeroed.
     void clear();
 
-    // Text as stored, with its trailing blanks.
+    // Text as stored, with its trailing blanks and every byte: what keys and look-ups are made of.
     QString text(QStringView nom) const;
+    // Text as people and documents get it (see readableText).
+    QString displayText(QStringView nom) const { return readableText(text(nom)); }
     // Cut to the field's width and padded with blanks; characters that Windows-1252 lacks
     // become "?".
     void setText(QStringView nom, const QString& valeur);
@@ -61,6 +63,11 @@ public:
     void setInteger(QStringView nom, qint64 valeur);
 
     static QString text(const QByteArray& bytes, const Champ& champ);
+    // A text taken from a record as it is shown or written into a document: it ends at its first
+    // NUL (the C programs of the suite fill their fixed-width fields with NUL-terminated strings),
+    // and every other control character that XML 1.0 does not allow (all below 0x20 but tab, LF
+    // and CR) becomes a blank. A text without such characters is returned as it is.
+    static QString readableText(const QString& stored);
     static void setText(QByteArray& bytes, const Champ& champ, const QString& valeur);
     static qint32 integer(const QByteArray& bytes, const Champ& champ);
     // False (nothing written) when the value does not fit the field.

@@ -36,16 +36,16 @@ ItemValues ItemBuilder::valeurs(const Record& ligne, qint16 noStation, QString& 
         morceau(ligne, noStation, cle, appelant, v);
     } else if (nature == QStringLiteral("Evt")) {
         v.nature = QStringLiteral("Event");
-        v.songLib = vbTrim(ligne.text(u"Libelle"));
+        v.songLib = vbTrim(ligne.displayText(u"Libelle"));
         duree(ligne.integer(u"DureeEvenement"));
     } else if (nature == QStringLiteral("Pub")) {
         v.nature = QStringLiteral("Pub");
-        v.description = QStringLiteral("Ecran Pub n° ") + ligne.text(u"NoEcranPub");
-        v.songLib = vbTrim(ligne.text(u"Libelle"));
+        v.description = QStringLiteral("Ecran Pub n° ") + ligne.displayText(u"NoEcranPub");
+        v.songLib = vbTrim(ligne.displayText(u"Libelle"));
         duree(ligne.integer(u"DureeEcranPub"));
     } else if (nature == QStringLiteral("Flx")) {
         v.nature = QStringLiteral("Flux");
-        v.songLib = vbTrim(ligne.text(u"Libelle"));
+        v.songLib = vbTrim(ligne.displayText(u"Libelle"));
         // A live stream (type 2) has no planned length.
         duree(ligne.text(u"TypeFlux") == QStringLiteral("1") ? ligne.integer(u"DureeFlux") : 0);
     }
@@ -55,11 +55,14 @@ ItemValues ItemBuilder::valeurs(const Record& ligne, qint16 noStation, QString& 
 void ItemBuilder::morceau(const Record& ligne, qint16 noStation, QString& cle, const QString& appelant,
                           ItemValues& v)
 {
+    // The look-ups take the codes as stored; the file shows them as texts.
     const QString id = ligne.text(u"IdMorceau");
-    if (vbTrim(id).isEmpty())
+    v.songId = Record::readableText(id);
+    if (vbTrim(v.songId).isEmpty()) {
+        v.songId.clear();
         return;
-    v.songId = id;
-    v.songLib = QStringLiteral("Morceau: ") + id;
+    }
+    v.songLib = QStringLiteral("Morceau: ") + v.songId;
     v.nature = QStringLiteral("Sound");
 
     cle = id;
@@ -67,13 +70,13 @@ void ItemBuilder::morceau(const Record& ligne, qint16 noStation, QString& cle, c
                            appelant) != 0)
         return;
     const Record& m = pervasive_.enregistrement(kFichierMorceaux);
-    v.songLib =
-        vbTrim(TitreDuMorceau(m.text(u"Titre1") + m.text(u"Titre2"), m.text(u"Version"), true, false));
+    v.songLib = vbTrim(TitreDuMorceau(m.displayText(u"Titre1") + m.displayText(u"Titre2"),
+                                      m.displayText(u"Version"), true, false));
     const QString artiste1 = m.text(u"CodeArtiste1");
     const QString artiste2 = m.text(u"CodeArtiste2");
     const QString categorie = m.text(u"CodeCategorie");
-    v.artistId = artiste1 + artiste2;
-    v.categoryId = categorie;
+    v.artistId = Record::readableText(artiste1) + Record::readableText(artiste2);
+    v.categoryId = Record::readableText(categorie);
     v.artistLib = pervasive_.NomArtiste(noStation, artiste1, artiste2);
     v.categoryLib = pervasive_.LibCategorie(noStation, categorie, v.color);
 

@@ -73,7 +73,7 @@ void ScheduleDocument::entete(const Entete& e)
 
 void ScheduleDocument::item(const Record& r, const ItemValues& v)
 {
-    const auto brut = [&r](QStringView champ) { return TexteXml(r.text(champ)); };
+    const auto brut = [&r](QStringView champ) { return TexteXml(r.displayText(champ)); };
     texte_.reserve(texte_.size() + 2048);
     ligne(u"<item>");
     element(u"timing", brut(u"Heure") + u':' + brut(u"Minute") + u':' + brut(u"Seconde"));

@@ -132,6 +132,9 @@ std::optional<FtpEntry> parseMlsdLine(const QString& line)
         return std::nullopt;
     FtpEntry e;
     e.name = l.mid(espace + 1);
+    // Facts about nothing: a row without a name could only be opened as the folder itself.
+    if (e.name.isEmpty())
+        return std::nullopt;
     bool lien = false;
     for (const QString& fait : l.left(espace).split(u';', Qt::SkipEmptyParts)) {
         const qsizetype egal = fait.indexOf(u'=');

@@ -32,7 +32,8 @@ QString tailleTexte(qint64 size);
 // for a line that is neither (a "total" line, a blank, a server's remark).
 std::optional<FtpEntry> parseListLine(const QString& line);
 // One line of an MLSD answer ("type=dir;size=0;modify=20200101120000;UNIX.mode=0755; name");
-// nothing for the current and parent folder entries and for a line without facts.
+// nothing for the current and parent folder entries and for a line without facts or without a
+// name.
 std::optional<FtpEntry> parseMlsdLine(const QString& line);
 // Every entry of a LIST or MLSD answer (UTF-8, lines ending with CR LF or LF).
 QList<FtpEntry> parseListing(const QByteArray& answer, bool mlsd);

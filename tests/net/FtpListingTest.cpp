@@ -74,3 +74,13 @@ TEST(FtpListing, DosLinesAndMlsdFacts)
     EXPECT_EQ(FilePerms(mlsd[1].flags, false), QStringLiteral("-rw-r-----"));
     EXPECT_EQ(FilePerms(mlsd[2].flags, false), QStringLiteral("-rw----r--")) << "the mode in 0o form";
 }
+
+TEST(FtpListing, AnMlsdLineWithoutANameIsNoEntry)
+{
+    const QList<FtpEntry> mlsd = parseListing("type=file;size=3; \r\n"
+                                              "type=dir; \r\n"
+                                              "type=file;size=3;  \r\n",
+                                              true);
+    ASSERT_EQ(mlsd.size(), 1);
+    EXPECT_EQ(mlsd[0].name, QStringLiteral(" ")) << "everything after the first blank is the name";
+}
