@@ -48,6 +48,11 @@ void Application::wireMails()
     };
     QObject::connect(&driver_, &JobDriver::jobFinished, &settings_,
                      [this](const JobResult& resultat) { alertAfter(resultat); });
+    // The service manager shows how the last job went, and hears of the unload.
+    QObject::connect(&driver_, &JobDriver::jobFinished, &notifier_, [this](const JobResult& resultat) {
+        notifier_.status(ServiceNotifier::statusLine(clock_.now().time(), resultat));
+    });
+    QObject::connect(&frmMain_, &FrmMain::unloading, &notifier_, [this] { notifier_.stopping(); });
 }
 
 void Application::alertAfter(const JobResult& resultat)

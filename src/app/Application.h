@@ -3,6 +3,7 @@
 #include "app/FrmMain.h"
 #include "app/FrmSetup.h"
 #include "app/FrmSetupFTP.h"
+#include "app/ServiceNotifier.h"
 #include "app/UserRights.h"
 #include "common/Identity.h"
 #include "common/Lifecycle.h"
@@ -64,6 +65,7 @@ public:
     FrmSetup& frmSetup() { return frmSetup_; }
     FrmSetupFTP& frmSetupFtp() { return frmSetupFtp_; }
     Mailer& mailer() { return mailer_; }
+    ServiceNotifier& notifier() { return notifier_; }
     // What every mail says of the workstation and the program.
     WorkstationInfo workstation() const;
 
@@ -97,6 +99,7 @@ private:
     FrmSetupFTP frmSetupFtp_;
     Mailer mailer_;
     MailAlerts alertes_;
+    ServiceNotifier notifier_;
 };
 
 } // namespace nvx

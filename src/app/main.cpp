@@ -137,5 +137,6 @@ int main(int argc, char** argv)
         return *resultat;
     }
     out << "Tools NVX started: " << frmMain.caption(true) << Qt::endl;
+    application.notifier().ready();
     return QCoreApplication::exec();
 }

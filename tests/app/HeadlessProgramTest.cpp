@@ -1,4 +1,5 @@
 #include "ProgramFixture.h"
+#include "support/FakeServiceManager.h"
 #include "support/PythonPeer.h"
 #include "support/ReceivedMail.h"
 #include "support/SiteBuilder.h"
@@ -395,6 +396,25 @@ TEST_F(HeadlessProgramTest, TestMailIsDeliveredWithTheWorkstationBlockOrSaysWhyN
         << err.toStdString();
     EXPECT_FALSE(err.contains(QStringLiteral("pas-le-bon")));
     EXPECT_FALSE(traceFile().contains(QStringLiteral("pas-le-bon")));
+}
+
+TEST_F(HeadlessProgramTest, UnderAServiceManagerItSaysReadyFeedsTheWatchdogAndSaysStopping)
+{
+    nvx::test::FakeServiceManager manager(300, false);
+    ASSERT_TRUE(manager.bound());
+    QProcess tool;
+    start(tool, {});
+    QByteArray out;
+    ASSERT_TRUE(waitStarted(tool, out)) << out.constData();
+    QElapsedTimer t;
+    t.start();
+    while (manager.received().count("WATCHDOG=1") < 2 && t.elapsed() < 10000)
+        tool.waitForFinished(50);
+    EXPECT_EQ(manager.received().value(0), QByteArray("READY=1"));
+    EXPECT_GE(manager.received().count("WATCHDOG=1"), 2);
+    tool.terminate();
+    ASSERT_TRUE(tool.waitForFinished(20000));
+    EXPECT_EQ(manager.received().last(), QByteArray("STOPPING=1"));
 }
 
 } // namespace
