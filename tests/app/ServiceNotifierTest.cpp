@@ -35,7 +35,8 @@ TEST(ServiceNotifier, ReadyThenTheWatchdogWhileTheLoopRunsThenStatusAndStopping)
 
     runEventsFor(550);
     const qsizetype fed = manager.received().count("WATCHDOG=1");
-    EXPECT_GE(fed, 4);
+    // About five; fewer on a loaded machine, never more than the period allows.
+    EXPECT_GE(fed, 2);
     EXPECT_LE(fed, 6);
 
     // A loop that hangs feeds nothing: the manager would restart the program.
