@@ -9,6 +9,8 @@
 
 namespace nvx {
 
+class IniFile;
+
 class Reporter;
 class Clock;
 class Host;
@@ -130,9 +132,10 @@ private:
     QSet<QString> failedFolders_;
     // Registry file of a root (native form); empty for a root that has none.
     QString registryFile(quint32 root) const;
-    // The section and file of a key; false with result set when there are none.
-    bool registryLocation(quint32 root, const QString& keyPath, QString& section, QString& file,
-                          int& result) const;
+    // The section of a key and its file, loaded; false with result set when there are none. A file
+    // that cannot be read is reported through the error trap.
+    bool openRegistry(quint32 root, const QString& keyPath, QString& section, IniFile& ini,
+                      int& result) const;
     void storeRegistryValues(quint32 root, const QString& keyPath,
                              const QList<QPair<QString, QString>>& stored, int& result);
     // Folder of the start-up entries (native form).

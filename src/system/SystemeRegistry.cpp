@@ -69,18 +69,25 @@ QString Systeme::registryFile(quint32 root) const
     return NativePath(folder + name);
 }
 
-bool Systeme::registryLocation(quint32 root, const QString& keyPath, QString& section, QString& file,
-                               int& result) const
+bool Systeme::openRegistry(quint32 root, const QString& keyPath, QString& section, IniFile& ini,
+                           int& result) const
 {
     section = sectionOf(keyPath);
     if (section.isEmpty()) {
         result = kBadKey;
         return false;
     }
-    file = registryFile(root);
+    const QString file = registryFile(root);
     if (file.isEmpty()) {
         result = kInvalidHandle;
         return false;
+    }
+    if (!ini.load(file)) {
+        result = kAccessDenied;
+        Raise(kAccessDenied,
+              QStringLiteral("Unable to read the registry file ") + file + QStringLiteral(": ") +
+                  ini.errorString(),
+              QStringLiteral("Lib_Systeme"));
     }
     return true;
 }
@@ -91,17 +98,9 @@ int Systeme::Reg_GetValue(quint32 root, const QString& keyPath, const QString& v
     int result = 0;
     const bool ran = trap(reporter_, QStringLiteral("Lib_Systeme:Reg_GetValue"), [&] {
         QString section;
-        QString file;
-        if (!registryLocation(root, keyPath, section, file, result))
-            return;
         IniFile ini;
-        if (!ini.load(file)) {
-            result = kAccessDenied;
-            Raise(kAccessDenied,
-                  QStringLiteral("Unable to read the registry file ") + file + QStringLiteral(": ") +
-                      ini.errorString(),
-                  QStringLiteral("Lib_Systeme"));
-        }
+        if (!openRegistry(root, keyPath, section, ini, result))
+            return;
         const QString entry = entryOf(valueName);
         if (!ini.contains(section, entry)) {
             result = kFileNotFound;
@@ -161,17 +160,9 @@ void Systeme::storeRegistryValues(quint32 root, const QString& keyPath,
                                   const QList<QPair<QString, QString>>& stored, int& result)
 {
     QString section;
-    QString file;
-    if (!registryLocation(root, keyPath, section, file, result))
-        return;
     IniFile ini;
-    if (!ini.load(file)) {
-        result = kAccessDenied;
-        Raise(kAccessDenied,
-              QStringLiteral("Unable to read the registry file ") + file + QStringLiteral(": ") +
-                  ini.errorString(),
-              QStringLiteral("Lib_Systeme"));
-    }
+    if (!openRegistry(root, keyPath, section, ini, result))
+        return;
     for (const auto& [valueName, value] : stored) {
         if (!ini.setValue(section, entryOf(valueName), value)) {
             result = kInvalidParameter;
@@ -185,8 +176,8 @@ void Systeme::storeRegistryValues(quint32 root, const QString& keyPath,
     if (ini.isModified() && !ini.save(kOwnerOnly)) {
         result = kAccessDenied;
         Raise(kAccessDenied,
-              QStringLiteral("Unable to write the registry file ") + file + QStringLiteral(": ") +
-                  ini.errorString(),
+              QStringLiteral("Unable to write the registry file ") + registryFile(root) +
+                  QStringLiteral(": ") + ini.errorString(),
               QStringLiteral("Lib_Systeme"));
     }
 }
