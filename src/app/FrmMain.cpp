@@ -118,10 +118,12 @@ QString FrmMain::resolveDossierApplication(const QString& home, const QString& e
     QString folder = home;
     if (folder.isEmpty())
         folder = qEnvironmentVariable("VL3_HOME");
+    // A portable copy keeps its settings beside it; an installed program never writes into
+    // the system's folder it was installed in.
     if (folder.isEmpty()) {
-        const QFileInfo exeDir(QFileInfo(executablePath).absolutePath());
-        if (exeDir.isDir() && exeDir.isWritable())
-            folder = exeDir.absoluteFilePath();
+        const QDir exeDir(QFileInfo(executablePath).absolutePath());
+        if (QFileInfo(exeDir.filePath(QStringLiteral("Settings"))).isDir())
+            folder = exeDir.absolutePath();
     }
     if (folder.isEmpty())
         folder = QDir::homePath() + QStringLiteral("/.local/share/velmora");
@@ -192,7 +194,8 @@ void FrmMain::applyLogFolders()
 bool FrmMain::TesterPrevInstance(bool /*killMode*/, qint32 attenteMs)
 {
     if (!lock_)
-        lock_ = std::make_unique<InstanceLock>(executablePath_, lockFolder);
+        lock_ = std::make_unique<InstanceLock>(NativePath(identity_.DossierApplication), lockInstance_,
+                                               lockFolder);
     bool found = !lock_->tryLock();
     if (found && attenteMs >= 1) {
         // The other copy may be on its way out: give it the time to go.
@@ -206,6 +209,13 @@ bool FrmMain::TesterPrevInstance(bool /*killMode*/, qint32 attenteMs)
         QStringLiteral("Application encore chargée en mémoire.\n\n"
                        "Veuillez la quitter avant de relancer une autre instance de cette application."),
         Host::Answer::Ok);
+    // Which copy holds the instance, so that the person or the service manager can find it.
+    stopReason_ =
+        QStringLiteral("Application encore chargée en mémoire: instance %1, verrou %2, processus %3")
+            .arg(lockInstance_)
+            .arg(lock_->path())
+            .arg(lock_->ownerPid());
+    trace_.trace(QStringLiteral("Err: ") + stopReason_, true);
     return false;
 }
 
@@ -303,6 +313,7 @@ void FrmMain::InitGeneral(bool& stop)
 
 bool FrmMain::Form_Load(const QString& ligneDeCommande)
 {
+    lockInstance_ = analyseSwitches(ligneDeCommande).NoInstance;
     if (!TesterPrevInstance(false, 5000))
         return false;
     const qint64 debut = clock_.ChronoMilliSec();

@@ -36,7 +36,8 @@ public:
     ~FrmMain() override;
 
     // Folder of the application (suite form, ending with "\"): home if given, else $VL3_HOME,
-    // else the executable's folder when writable, else ~/.local/share/velmora/.
+    // else the executable's folder when it holds a "Settings" folder (a portable copy), else
+    // ~/.local/share/velmora/.
     static QString resolveDossierApplication(const QString& home, const QString& executablePath);
 
     void Form_Initialize(const QString& dossierApplication, const QString& executablePath);
@@ -74,7 +75,7 @@ public:
 
     QString caption(bool withRadioId) const;
 
-    // Folder of the single-copy lock files (native form); the system's temporary folder when empty.
+    // Folder of the single-copy lock files (native form); InstanceLock::defaultFolder() when empty.
     QString lockFolder;
     // Without windows nobody answers the start-up's questions: a missing site configuration or
     // data folder, or the only reception endpoint not bound, stops the start-up instead.
@@ -135,6 +136,7 @@ private:
     JobDriver& driver_;
     QString executablePath_;
     std::unique_ptr<InstanceLock> lock_;
+    int lockInstance_ = 0; // the instance the command line names, locked before it is analysed
     QString stopReason_;
 };
 

@@ -85,6 +85,7 @@ TEST_F(HeadlessProgramTest, AMissingSiteStopsTheStartUpAndCreatesNothing)
     QProcessEnvironment env = QProcessEnvironment::systemEnvironment();
     env.insert(QStringLiteral("VL3_DRIVE_ROOT"), emptyDrives.path());
     env.insert(QStringLiteral("TMPDIR"), locks.path());
+    env.insert(QStringLiteral("XDG_RUNTIME_DIR"), locks.path());
     p.setProcessEnvironment(env);
     p.start(kProgram, {QStringLiteral("--headless"), QStringLiteral("--home"), wrongHome.path()});
     ASSERT_TRUE(p.waitForFinished(20000));
@@ -145,10 +146,10 @@ TEST_F(HeadlessProgramTest, AnUnknownOptionIsRefusedWithItsNameAndTheUsage)
     EXPECT_TRUE(traceFile().isEmpty()) << "nothing was started";
 }
 
-TEST_F(HeadlessProgramTest, SecondCopyIsRefused)
+TEST_F(HeadlessProgramTest, ASecondCopyOfAnInstanceIsRefusedAnotherInstanceRuns)
 {
     QProcess first;
-    start(first, {});
+    start(first, {QStringLiteral("/Instance=2")});
     QByteArray out;
     ASSERT_TRUE(waitStarted(first, out));
 
@@ -156,13 +157,25 @@ TEST_F(HeadlessProgramTest, SecondCopyIsRefused)
     start(second, {QStringLiteral("/Instance=2")});
     ASSERT_TRUE(second.waitForFinished(30000));
     EXPECT_NE(second.exitCode(), 0);
-    EXPECT_TRUE(QString::fromUtf8(second.readAllStandardError())
-                    .contains(QStringLiteral("Application encore chargée en mémoire.")));
-    EXPECT_FALSE(QFile::exists(home.filePath(QStringLiteral("Settings/VL3_Tools_NVX/VL3_Tools_NVX_2.Ini"))));
+    const QString err = QString::fromUtf8(second.readAllStandardError());
+    EXPECT_TRUE(err.contains(QStringLiteral("Application encore chargée en mémoire.")));
+    // The refusal names the lock, in the runtime folder, and the process holding it.
+    const QStringList locks = QDir(this->locks.path()).entryList({QStringLiteral("*-2.lock")}, QDir::Files);
+    ASSERT_EQ(locks.size(), 1);
+    EXPECT_TRUE(err.contains(QStringLiteral("instance 2, verrou ") + this->locks.filePath(locks[0]) +
+                             QStringLiteral(", processus ") + QString::number(first.processId())))
+        << qPrintable(err);
 
-    first.terminate();
-    ASSERT_TRUE(first.waitForFinished(20000));
-    EXPECT_EQ(first.exitCode(), 0);
+    // Another instance of the same program and folder runs beside the first.
+    QProcess third;
+    start(third, {QStringLiteral("/Instance=3")});
+    QByteArray out3;
+    EXPECT_TRUE(waitStarted(third, out3)) << out3.constData();
+    for (QProcess* p : {&first, &third}) {
+        p->terminate();
+        ASSERT_TRUE(p->waitForFinished(20000));
+        EXPECT_EQ(p->exitCode(), 0);
+    }
 }
 
 TEST_F(HeadlessProgramTest, SchedulerRequestOverUdpGetsEveryLineBack)

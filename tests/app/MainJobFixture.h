@@ -87,6 +87,7 @@ protected:
         QProcessEnvironment env = QProcessEnvironment::systemEnvironment();
         env.insert(QStringLiteral("VL3_DRIVE_ROOT"), drives.path());
         env.insert(QStringLiteral("TMPDIR"), drives.path());
+        env.insert(QStringLiteral("XDG_RUNTIME_DIR"), drives.path());
         tool.setProcessEnvironment(env);
         tool.start(kBin + QStringLiteral("/vl3-tools-nvx"),
                    {QStringLiteral("--headless"), QStringLiteral("--home"), home.path(),
@@ -150,6 +151,7 @@ protected:
         QProcessEnvironment env = QProcessEnvironment::systemEnvironment();
         env.insert(QStringLiteral("VL3_DRIVE_ROOT"), drives.path());
         env.insert(QStringLiteral("TMPDIR"), drives.path());
+        env.insert(QStringLiteral("XDG_RUNTIME_DIR"), drives.path());
         tool.setProcessEnvironment(env);
         tool.start(kBin + QStringLiteral("/vl3-tools-nvx"),
                    {QStringLiteral("--headless"), QStringLiteral("--home"), home.path()});

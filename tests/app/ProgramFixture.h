@@ -24,6 +24,7 @@ protected:
         QProcessEnvironment env = QProcessEnvironment::systemEnvironment();
         env.insert(QStringLiteral("VL3_DRIVE_ROOT"), drives.path());
         env.insert(QStringLiteral("TMPDIR"), locks.path()); // where the single-copy lock lives
+        env.insert(QStringLiteral("XDG_RUNTIME_DIR"), locks.path());
         p.setProcessEnvironment(env);
         p.start(kProgram,
                 QStringList{QStringLiteral("--headless"), QStringLiteral("--home"), home.path()} + switches);

@@ -145,7 +145,8 @@ TEST_F(StartupTest, SecondCopyWaitsThenRefusesWithoutTouchingAnything)
     Application second(host2, clock2, siteEngine());
     prepare(second, host2);
     const qint64 before = clock2.ChronoMilliSec();
-    EXPECT_FALSE(second.frmMain().Form_Load(QStringLiteral("/Instance=2")));
+    // Instance 0 is already running in this folder.
+    EXPECT_FALSE(second.frmMain().Form_Load(QString()));
     EXPECT_GE(clock2.ChronoMilliSec() - before, 5000);
     ASSERT_EQ(host2.boxes.size(), 1);
     EXPECT_EQ(
@@ -153,14 +154,42 @@ TEST_F(StartupTest, SecondCopyWaitsThenRefusesWithoutTouchingAnything)
         QStringLiteral("Application encore chargée en mémoire.\n\n"
                        "Veuillez la quitter avant de relancer une autre instance de cette application."));
     EXPECT_EQ(host2.boxes[0].icon, Host::Icon::Critical);
-    EXPECT_TRUE(second.trace().ListeBis.isEmpty());
-    EXPECT_FALSE(QFile::exists(home.filePath(QStringLiteral("Settings/VL3_Tools_NVX/VL3_Tools_NVX_2.Ini"))));
+    ASSERT_EQ(second.trace().ListeBis.size(), 1) << "only the refusal";
+    EXPECT_TRUE(second.trace().ListeBis[0].contains(
+        QStringLiteral("Err: Application encore chargée en mémoire: instance 0, verrou ") + locks.path()));
+    EXPECT_TRUE(second.trace().ListeBis[0].endsWith(QStringLiteral(", processus ") +
+                                                    QString::number(QCoreApplication::applicationPid())));
 
     // Once the first copy has gone, a new one starts.
     app.frmMain().Form_Unload();
     Application third(host2, clock2, siteEngine());
     prepare(third, host2);
     EXPECT_TRUE(third.frmMain().TesterPrevInstance(false, 5000));
+}
+
+TEST(ApplicationFolder, APortableCopyKeepsItsFolderAnInstalledOneUsesTheUsersDataFolder)
+{
+    QTemporaryDir user, portable, installed;
+    const QByteArray oldHome = qgetenv("HOME"), oldVl3 = qgetenv("VL3_HOME");
+    qputenv("HOME", user.path().toUtf8());
+    qunsetenv("VL3_HOME");
+    QDir(portable.path()).mkdir(QStringLiteral("Settings"));
+    const auto native = [](const QString& folder) { return NativePath(folder); };
+    EXPECT_EQ(
+        native(FrmMain::resolveDossierApplication({}, portable.filePath(QStringLiteral("vl3-tools-nvx")))),
+        portable.path() + u'/');
+    // A writable folder without settings is not enough: nothing is written beside the program.
+    EXPECT_EQ(
+        native(FrmMain::resolveDossierApplication({}, installed.filePath(QStringLiteral("vl3-tools-nvx")))),
+        user.path() + QStringLiteral("/.local/share/velmora/"));
+    EXPECT_TRUE(QDir(installed.path()).isEmpty());
+    EXPECT_EQ(
+        native(FrmMain::resolveDossierApplication(installed.path(), portable.filePath(QStringLiteral("x")))),
+        installed.path() + u'/')
+        << "--home wins";
+    qputenv("HOME", oldHome);
+    if (!oldVl3.isNull())
+        qputenv("VL3_HOME", oldVl3);
 }
 
 TEST_F(StartupTest, QuitQuestionAndCloseBox)

@@ -37,6 +37,7 @@ TEST(WindowedProgram, ShowsItsMainWindowAndQuitsThroughTheMenu)
     QProcess run;
     QProcessEnvironment env = QProcessEnvironment::systemEnvironment();
     env.insert(QStringLiteral("TMPDIR"), locks.path());
+    env.insert(QStringLiteral("XDG_RUNTIME_DIR"), locks.path());
     // Under the sanitizers, the X and font libraries keep memory to the end of the process.
     env.insert(QStringLiteral("ASAN_OPTIONS"), QStringLiteral("detect_leaks=0"));
     run.setProcessEnvironment(env);
