@@ -1,6 +1,7 @@
 #include "app/Application.h"
 
 #include "common/Clock.h"
+#include "common/NativePath.h"
 #include "common/TextHelpers.h"
 
 #include <QFileInfo>
@@ -34,6 +35,7 @@ Application::Application(Host& host, Clock& clock, std::unique_ptr<BtrieveEngine
     });
     wireFtpTester();
     wireMails();
+    wireMonitoring();
 }
 
 void Application::wireMails()
@@ -48,11 +50,29 @@ void Application::wireMails()
     };
     QObject::connect(&driver_, &JobDriver::jobFinished, &settings_,
                      [this](const JobResult& resultat) { alertAfter(resultat); });
+}
+
+void Application::wireMonitoring()
+{
     // The service manager shows how the last job went, and hears of the unload.
-    QObject::connect(&driver_, &JobDriver::jobFinished, &notifier_, [this](const JobResult& resultat) {
+    QObject::connect(&driver_, &JobDriver::jobConcluded, &notifier_, [this](const JobResult& resultat) {
         notifier_.status(ServiceNotifier::statusLine(clock_.now().time(), resultat));
     });
     QObject::connect(&frmMain_, &FrmMain::unloading, &notifier_, [this] { notifier_.stopping(); });
+    QObject::connect(&driver_, &JobDriver::jobStarted, &settings_,
+                     [this](const QString&) { status_.jobStarted(int(intake_.ListeDataArrival.size())); });
+    QObject::connect(&driver_, &JobDriver::jobConcluded, &settings_, [this](const JobResult& resultat) {
+        status_.jobFinished(clock_.now(), resultat, driver_.requete.StationLib,
+                            int(intake_.ListeDataArrival.size()));
+    });
+    QObject::connect(&plateforme_, &PlatformClient::connectedChanged, &settings_,
+                     [this](bool connecte) { status_.setPlatformConnected(connecte); });
+}
+
+void Application::startStatusFile()
+{
+    status_.start(NativePath(config_.NomFichierSettings(QStringLiteral("_Status"), QStringLiteral(".json"))),
+                  frmMain_.DateDemarrageApplication, config_.NoInstance);
 }
 
 void Application::alertAfter(const JobResult& resultat)

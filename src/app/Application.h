@@ -4,6 +4,7 @@
 #include "app/FrmSetup.h"
 #include "app/FrmSetupFTP.h"
 #include "app/ServiceNotifier.h"
+#include "app/StatusFile.h"
 #include "app/UserRights.h"
 #include "common/Identity.h"
 #include "common/Lifecycle.h"
@@ -66,12 +67,16 @@ public:
     FrmSetupFTP& frmSetupFtp() { return frmSetupFtp_; }
     Mailer& mailer() { return mailer_; }
     ServiceNotifier& notifier() { return notifier_; }
+    StatusFile& statusFile() { return status_; }
+    // From here on the instance keeps its status file for the monitoring.
+    void startStatusFile();
     // What every mail says of the workstation and the program.
     WorkstationInfo workstation() const;
 
 private:
     void wireFtpTester();
     void wireMails();
+    void wireMonitoring();
     // The alert or recovery mail a finished job calls for.
     void alertAfter(const JobResult& resultat);
 
@@ -100,6 +105,7 @@ private:
     Mailer mailer_;
     MailAlerts alertes_;
     ServiceNotifier notifier_;
+    StatusFile status_;
 };
 
 } // namespace nvx

@@ -102,6 +102,10 @@ OptionsProgramme analyseOptions(const QStringList& arguments)
             o.testMail = true;
         else if (a == u"--test-ftp")
             ftpRow(a);
+        else if (a == u"--status")
+            o.status = true;
+        else if (a == u"--json")
+            o.json = true;
         else if (a.startsWith(u"--") && o.erreur.isEmpty())
             // The suite's own switches are written /Name=value; a "--" word is ours, and a
             // mistyped one must not start the program with a default it did not ask for.
@@ -109,6 +113,8 @@ OptionsProgramme analyseOptions(const QStringList& arguments)
         else
             rest.append(a);
     }
+    if (o.json && !o.status && o.erreur.isEmpty())
+        o.erreur = QStringLiteral("--json goes with --status");
     o.LigneDeCommande = rest.join(u' ');
     return o;
 }

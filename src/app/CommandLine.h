@@ -28,6 +28,8 @@ struct OptionsProgramme {
     QString job;             // --job "<request text>": run this request, then quit
     bool testMail = false;   // --test-mail: the settings' test mail, then quit
     int testFtp = -1;        // --test-ftp N: list FTP account N of the settings, then quit
+    bool status = false;     // --status: what the running instance last did, then quit
+    bool json = false;       // --json: --status as JSON
     QString erreur;          // the first option that lacks its value or is unknown, said in full
     QString LigneDeCommande; // what remains: the system's switches
 };

@@ -22,9 +22,7 @@ QString heures(const std::bitset<24>& h)
     }
     if (first < 0)
         return {};
-    return QStringLiteral("%1H-%2H")
-        .arg(first, 2, 10, QLatin1Char('0'))
-        .arg(last, 2, 10, QLatin1Char('0'));
+    return QStringLiteral("%1H-%2H").arg(first, 2, 10, QLatin1Char('0')).arg(last, 2, 10, QLatin1Char('0'));
 }
 
 } // namespace

@@ -3,6 +3,7 @@
 #include "app/HeadlessChecks.h"
 #include "app/HeadlessHost.h"
 #include "app/SignalWatcher.h"
+#include "app/StatusCommand.h"
 #include "app/Usage.h"
 #include "common/Clock.h"
 #include "common/NativePath.h"
@@ -34,8 +35,8 @@ QStringList argumentsOf(int argc, char** argv)
 // A console command runs headless whatever the display.
 bool consoleCommand(const nvx::OptionsProgramme& options)
 {
-    return options.headless || options.help || options.version || !options.erreur.isEmpty() ||
-           !options.job.isEmpty() || options.testMail || options.testFtp >= 0;
+    return options.headless || options.help || options.version || options.status ||
+           !options.erreur.isEmpty() || !options.job.isEmpty() || options.testMail || options.testFtp >= 0;
 }
 
 // Without windows the progress lines and incidents go to the console, and nobody answers the
@@ -73,6 +74,14 @@ int main(int argc, char** argv)
     if (options.help) {
         out << nvx::usageText();
         return 0;
+    }
+    if (options.status) {
+        if (!options.driveRoot.isEmpty())
+            nvx::setDriveRoot(QDir(options.driveRoot).absolutePath());
+        const QString folder = nvx::NativePath(
+            nvx::FrmMain::resolveDossierApplication(options.home, QCoreApplication::applicationFilePath()));
+        return nvx::runStatusCommand(folder, nvx::analyseSwitches(options.LigneDeCommande).NoInstance,
+                                     options.json, out);
     }
     if (!windows && !consoleCommand(options))
         err << "vl3-tools-nvx: no display found: running headless" << Qt::endl;
@@ -136,6 +145,7 @@ int main(int argc, char** argv)
         application.lifecycle().requestQuit();
         return *resultat;
     }
+    application.startStatusFile();
     out << "Tools NVX started: " << frmMain.caption(true) << Qt::endl;
     application.notifier().ready();
     return QCoreApplication::exec();

@@ -5,6 +5,7 @@
 
 #include <QByteArray>
 #include <QString>
+#include <QStringList>
 
 #include <array>
 #include <functional>
@@ -51,6 +52,8 @@ public:
         OpAnnulerTransaction = 21,
         OpDebutTransactionConcurrente = 1019,
     };
+    // The engine's answer when the file holds no record of the key asked for.
+    static constexpr qint16 kCleIntrouvable = 4;
 
     // One file of one station.
     struct EtatFichier {
@@ -118,9 +121,13 @@ public:
     void InitStructureFichierBTR(qint16 fichier);
 
     // Names of the artists of a song ("A + B"); empty when neither code gives one.
-    QString NomArtiste(qint16 station, const QString& codeArtiste1, const QString& codeArtiste2);
-    // Label and colour of a category; the last answer is remembered.
-    QString LibCategorie(qint16 station, const QString& codeCategorie, qint32& couleur);
+    // absents, when given, receives each non-blank code the artists' file does not hold.
+    QString NomArtiste(qint16 station, const QString& codeArtiste1, const QString& codeArtiste2,
+                       QStringList* absents = nullptr);
+    // Label and colour of a category; the last answer is remembered. absente, when given, says
+    // whether the categories' file does not hold the code.
+    QString LibCategorie(qint16 station, const QString& codeCategorie, qint32& couleur,
+                         bool* absente = nullptr);
 
     QString NomFichierBTR(int fichier, int variant) const
     {
@@ -144,6 +151,7 @@ private:
         QString code;
         QString libelle;
         qint32 couleur;
+        bool absente;
     };
 
     EtatFichier& etatModifiable(int station, int fichier);

@@ -29,7 +29,8 @@ qint32 versEntier32(double v)
 
 } // namespace
 
-QString Pervasive::NomArtiste(qint16 station, const QString& codeArtiste1, const QString& codeArtiste2)
+QString Pervasive::NomArtiste(qint16 station, const QString& codeArtiste1, const QString& codeArtiste2,
+                              QStringList* absents)
 {
     QString resultat;
     const QString appelant = QStringLiteral("Lib_Data_Pervasive:NomArtiste");
@@ -38,7 +39,11 @@ QString Pervasive::NomArtiste(qint16 station, const QString& codeArtiste1, const
         // artist cannot be read.
         const auto lire = [&](const QString& code, QString& nom) {
             QString cle = code.leftJustified(kLongueurCodeArtiste);
-            if (BTRieve(identity_.BaseCourante, OpEgal, cle, 0, kFichierArtistes, station, appelant) != 0)
+            const qint16 statut =
+                BTRieve(identity_.BaseCourante, OpEgal, cle, 0, kFichierArtistes, station, appelant);
+            if (statut == kCleIntrouvable && absents)
+                absents->append(Record::readableText(code));
+            if (statut != 0)
                 return false;
             const Record& r = enregistrement(kFichierArtistes);
             nom = vbTrim(r.displayText(u"Nom"));
@@ -59,19 +64,25 @@ QString Pervasive::NomArtiste(qint16 station, const QString& codeArtiste1, const
     return resultat;
 }
 
-QString Pervasive::LibCategorie(qint16 station, const QString& codeCategorie, qint32& couleur)
+QString Pervasive::LibCategorie(qint16 station, const QString& codeCategorie, qint32& couleur, bool* absente)
 {
     if (memoireCategorie_ && memoireCategorie_->station == station &&
         memoireCategorie_->code == codeCategorie) {
         couleur = memoireCategorie_->couleur;
+        if (absente)
+            *absente = memoireCategorie_->absente;
         return memoireCategorie_->libelle;
     }
     QString libelle = QStringLiteral("Catégorie: ") + Record::readableText(codeCategorie);
     couleur = 0;
+    bool introuvable = false;
     const QString appelant = QStringLiteral("Lib_Data_Pervasive:LibCategorie");
     trap(trace_, appelant, [&] {
         QString cle = QString(QStringLiteral("CATEG") + codeCategorie).leftJustified(kLongueurCleCategorie);
-        if (BTRieve(identity_.BaseCourante, OpEgal, cle, 0, kFichierCategories, station, appelant) != 0)
+        const qint16 statut =
+            BTRieve(identity_.BaseCourante, OpEgal, cle, 0, kFichierCategories, station, appelant);
+        introuvable = statut == kCleIntrouvable;
+        if (statut != 0)
             return;
         const Record& r = enregistrement(kFichierCategories);
         const QString lu = vbTrim(r.displayText(u"Libelle"));
@@ -79,7 +90,9 @@ QString Pervasive::LibCategorie(qint16 station, const QString& codeCategorie, qi
             libelle = lu;
         couleur = versEntier32(vbVal(r.text(u"Couleur")));
     });
-    memoireCategorie_ = MemoireCategorie{station, codeCategorie, libelle, couleur};
+    memoireCategorie_ = MemoireCategorie{station, codeCategorie, libelle, couleur, introuvable};
+    if (absente)
+        *absente = introuvable;
     return libelle;
 }
 

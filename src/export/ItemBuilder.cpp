@@ -66,8 +66,11 @@ void ItemBuilder::morceau(const Record& ligne, qint16 noStation, QString& cle, c
     v.nature = QStringLiteral("Sound");
 
     cle = id;
-    if (pervasive_.BTRieve(identity_.BaseCourante, Pervasive::OpEgal, cle, 0, kFichierMorceaux, noStation,
-                           appelant) != 0)
+    const qint16 statut = pervasive_.BTRieve(identity_.BaseCourante, Pervasive::OpEgal, cle, 0,
+                                             kFichierMorceaux, noStation, appelant);
+    if (statut == Pervasive::kCleIntrouvable)
+        v.missingReferences << QStringLiteral("morceau introuvable");
+    if (statut != 0)
         return;
     const Record& m = pervasive_.enregistrement(kFichierMorceaux);
     v.songLib = vbTrim(TitreDuMorceau(m.displayText(u"Titre1") + m.displayText(u"Titre2"),
@@ -77,8 +80,14 @@ void ItemBuilder::morceau(const Record& ligne, qint16 noStation, QString& cle, c
     const QString categorie = m.text(u"CodeCategorie");
     v.artistId = Record::readableText(artiste1) + Record::readableText(artiste2);
     v.categoryId = Record::readableText(categorie);
-    v.artistLib = pervasive_.NomArtiste(noStation, artiste1, artiste2);
-    v.categoryLib = pervasive_.LibCategorie(noStation, categorie, v.color);
+    QStringList artistesAbsents;
+    v.artistLib = pervasive_.NomArtiste(noStation, artiste1, artiste2, &artistesAbsents);
+    for (const QString& code : artistesAbsents)
+        v.missingReferences << QStringLiteral("artiste '%1' introuvable").arg(vbTrim(code));
+    bool categorieAbsente = false;
+    v.categoryLib = pervasive_.LibCategorie(noStation, categorie, v.color, &categorieAbsente);
+    if (categorieAbsente && !vbTrim(v.categoryId).isEmpty())
+        v.missingReferences << QStringLiteral("catégorie '%1' introuvable").arg(vbTrim(v.categoryId));
 
     cle = id;
     if (pervasive_.BTRieve(identity_.BaseCourante, Pervasive::OpEgal, cle, 0, kFichierTechnique, noStation,
@@ -86,6 +95,8 @@ void ItemBuilder::morceau(const Record& ligne, qint16 noStation, QString& cle, c
         v.soundDuration = pervasive_.enregistrement(kFichierTechnique).integer(u"DureeSon");
         v.mix = mixPoints_.charger(noStation, id, v.soundDuration);
     }
+    if (v.soundDuration <= 0)
+        v.missingReferences << QStringLiteral("durée nulle");
     UDPDataArrival_03_Create_XML_04_Check_Pointeurs_Duration(v.soundDuration, v.mix.startnextpos,
                                                              v.mix.fadeoutpos, v.mix.fadeinpos,
                                                              v.mix.fadeindur, v.playDuration);

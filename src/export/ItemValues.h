@@ -3,6 +3,7 @@
 #include "export/MixPoints.h"
 
 #include <QString>
+#include <QStringList>
 
 namespace nvx {
 
@@ -31,6 +32,9 @@ struct ItemValues {
     qint32 modFadeOutDur = 0;
     qint32 modStartNextPos = 0;
     qint32 modDurationOutOfSong = 0;
+    // What the database lacks for this song ("artiste 'A0009' introuvable", "durée nulle", …),
+    // so that the station can mend it before the platform complains.
+    QStringList missingReferences;
 };
 
 } // namespace nvx

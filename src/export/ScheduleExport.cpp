@@ -32,6 +32,15 @@ bool nonSignale(qint16 statut)
     return statut == 4 || statut == 5;
 }
 
+// "<song id> <title>: <what is missing>"; a song the database lacks has no title of its own.
+QString referencesManquantes(const ItemValues& v)
+{
+    QString texte = v.songId;
+    if (v.songLib != QStringLiteral("Morceau: ") + v.songId)
+        texte += u' ' + v.songLib;
+    return texte + QStringLiteral(": ") + v.missingReferences.join(QStringLiteral(", "));
+}
+
 } // namespace
 
 ScheduleExport::ScheduleExport(Identity& identity, const Lifecycle& lifecycle, Reporter& reporter,
@@ -82,7 +91,7 @@ HourExport ScheduleExport::UDPDataArrival_03_Create_XML(const ScheduleHour& h)
         }
         document.fin();
         ecrire(chemin, document.utf8(), resultat.raison);
-        resultat = {HourExport::Outcome::Written, chemin, {}};
+        resultat = {HourExport::Outcome::Written, chemin, {}, lecture.manquants};
     });
     // The file of an earlier job for this hour must not be taken for this one.
     if (resultat.outcome != HourExport::Outcome::Written && !chemin.isEmpty() &&
@@ -165,6 +174,8 @@ ScheduleExport::Lecture ScheduleExport::lignes(ScheduleDocument& document, qint1
         ItemValues valeurs;
         trap(reporter_, kProcedure, [&] { valeurs = items_.valeurs(ligne, noStation, cle, kProcedure); });
         document.item(ligne, valeurs);
+        if (!valeurs.missingReferences.isEmpty())
+            lecture.manquants << referencesManquantes(valeurs);
         ++lecture.lignes;
         cle = cleLigne;
         operation = Pervasive::OpSuivant;

@@ -7,6 +7,7 @@
 #include <QByteArray>
 #include <QDateTime>
 #include <QString>
+#include <QStringList>
 
 #include <functional>
 
@@ -42,6 +43,9 @@ struct HourExport {
     Outcome outcome = Outcome::Failed;
     QString fichier; // path (suite form) of the written file
     QString raison;  // why it failed, in French, for the scheduler's operator
+    // Songs of the hour whose references the database lacks, one entry each:
+    // "<song id> <title>: <what is missing>".
+    QStringList missingReferences = {};
 };
 
 // Writes the schedule XML file of one hour of a station: a header that names the radio, the
@@ -70,6 +74,7 @@ private:
     struct Lecture {
         int lignes = 0;
         qint16 statut = 0;
+        QStringList manquants; // as HourExport::missingReferences
     };
     // Every row of the hour, in key order, into the document.
     Lecture lignes(ScheduleDocument& document, qint16 noStation, const QString& dateConducteur, int heure);

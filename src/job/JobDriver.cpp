@@ -134,8 +134,6 @@ void JobDriver::UDPDataArrival_00(const QString& texte)
     NomFichierXMLHeure.fill(QString());
     emit jobStarted(texte);
     run(texte);
-    resultat_.authFailure = authenticationFailed();
-    markWaitingHours();
     emit jobFinished(resultat_);
 }
 
@@ -193,6 +191,12 @@ void JobDriver::run(const QString& texte)
         failure(QStringLiteral("Requête invalide: NoStation '") + requete.NoStationTexte + u'\'');
     else
         createAndSend(date);
+    reportMissingReferences();
+    // The outcome is known before the scheduler hears the job's last line, so that whoever it
+    // tells (the monitoring) already has it.
+    resultat_.authFailure = authenticationFailed();
+    markWaitingHours();
+    emit jobConcluded(resultat_);
     message(QStringLiteral("Fin du traitement"));
     message(QString(17, u'='));
     // The whole job is in the log file when the scheduler reads its last line.
@@ -284,6 +288,7 @@ void JobDriver::createHour(int heure)
     trap(reporter_, origine(), [&] { fait = export_.exportHour(requete, heure); });
     if (fait.outcome == HourExport::Outcome::Written) {
         NomFichierXMLHeure.at(std::size_t(heure)) = fait.fichier;
+        resultat_.missingReferences.at(std::size_t(heure)) = fait.missingReferences;
         return;
     }
     // Nothing of this hour goes to the platform: the scheduler's operator is told why.
@@ -294,6 +299,22 @@ void JobDriver::createHour(int heure)
     else
         hourNotSent(heure, QStringLiteral("Création du XML de ") + n2(heure) +
                                QStringLiteral("H impossible: ") + fait.raison);
+}
+
+void JobDriver::reportMissingReferences()
+{
+    constexpr int kShown = 3;
+    for (int heure = 0; heure < 24; ++heure) {
+        const QStringList& manquants = resultat_.missingReferences.at(std::size_t(heure));
+        if (manquants.isEmpty())
+            continue;
+        QString ligne = QStringLiteral("Warning: Références manquantes, ") + n2(heure) +
+                        QStringLiteral("H: ") + QString::number(manquants.size()) +
+                        QStringLiteral(" morceau(x): ") + manquants.mid(0, kShown).join(QStringLiteral("; "));
+        if (manquants.size() > kShown)
+            ligne += QStringLiteral("; …");
+        trap(reporter_, origine(), [&] { reporter_.trace(ligne); });
+    }
 }
 
 bool JobDriver::authenticationFailed()

@@ -5,6 +5,7 @@
 #include <QDate>
 #include <QObject>
 #include <QString>
+#include <QStringList>
 
 #include <array>
 #include <bitset>
@@ -37,6 +38,8 @@ struct JobResult {
     std::bitset<24> unsentHours;
     // The last line that said why something failed, without its time.
     QString lastFailure;
+    // By hour, the songs whose references the database lacks (see HourExport).
+    std::array<QStringList, 24> missingReferences;
 };
 
 // Runs one scheduler request from start to end. The path of a request:
@@ -80,6 +83,8 @@ signals:
     // Where the lines of this job are sent back; an empty address sends none.
     void replyTargetChanged(const QString& adresse, qint32 port);
     void jobStarted(const QString& texte);
+    // The job's outcome, just before its last lines.
+    void jobConcluded(const nvx::JobResult& resultat);
     void jobFinished(const nvx::JobResult& resultat);
 
 private:
@@ -92,6 +97,8 @@ private:
     bool stationKnown();
     // Writes one hour's file; an hour not written is said and counted as not sent.
     void createHour(int heure);
+    // One trace line per hour whose songs lack references: how many, and the first few.
+    void reportMissingReferences();
     bool authenticationFailed();
     // An exchange of this job found the platform unreachable.
     bool injoignable();

@@ -51,4 +51,8 @@ TEST(CommandLine, ProgramOptionsAreTakenOffTheLine)
     EXPECT_EQ(analyseOptions({QStringLiteral("--headles"), QStringLiteral("--hme")}).erreur,
               QStringLiteral("unknown option --headles"));
     EXPECT_TRUE(analyseOptions({QStringLiteral("/Foo=1"), QStringLiteral("-x")}).erreur.isEmpty());
+    // JSON is a form of the status check only, not something a start could silently ignore.
+    EXPECT_EQ(analyseOptions({QStringLiteral("--json")}).erreur, QStringLiteral("--json goes with --status"));
+    const OptionsProgramme check = analyseOptions({QStringLiteral("--json"), QStringLiteral("--status")});
+    EXPECT_TRUE(check.status && check.json && check.erreur.isEmpty());
 }

@@ -352,3 +352,21 @@ TEST(ScheduleExportRows, HeaderTextsHoldingControlCharactersGiveAWellFormedFile)
     EXPECT_EQ(textes[QStringLiteral("root/author/lib")],
               QStringLiteral("Zoé ") + QChar(0xD83C) + QChar(0xDFB5));
 }
+
+TEST_F(ExportDayTest, SongsLackingAnArtistACategoryOrADurationAreListedByHour)
+{
+    // The hour is written all the same: the list tells the station what to mend.
+    w.exportHour(7);
+    EXPECT_EQ(w.resultat.outcome, HourExport::Outcome::Written);
+    EXPECT_EQ(w.resultat.missingReferences,
+              QStringList(
+                  {QStringLiteral("PUB00001 Spot: artiste 'A0009' introuvable, catégorie 'JAZZ' introuvable"),
+                   QStringLiteral("00000008 Sans fiche technique: durée nulle"),
+                   QStringLiteral("00000009: morceau introuvable"),
+                   QStringLiteral("CAFÉ0001: morceau introuvable")}));
+    // Songs without an artist code (a promo, an external sound) lack nothing.
+    w.exportHour(8);
+    EXPECT_EQ(w.resultat.outcome, HourExport::Outcome::Written);
+    EXPECT_TRUE(w.resultat.missingReferences.isEmpty())
+        << w.resultat.missingReferences.join(u'\n').toStdString();
+}
