@@ -23,7 +23,7 @@ QString hours(const QJsonArray& liste)
     QStringList texte;
     for (const QJsonValue& h : liste)
         texte << QStringLiteral("%1H").arg(h.toInt(), 2, 10, QLatin1Char('0'));
-    return texte.join(u' ');
+    return texte.isEmpty() ? QStringLiteral("aucune") : texte.join(u' ');
 }
 
 QString day(const QJsonValue& iso)
