@@ -250,4 +250,40 @@ TEST_F(PackageTest, UnpackedProgramsRunAndFindTheEngineLibraryBesideThem)
     }
 }
 
+TEST_F(PackageTest, UserUnitOfThePackageVerifiesAgainstTheUnpackedProgram)
+{
+    buildAndUnpack(false);
+    ASSERT_FALSE(HasFailure());
+    // systemd checks the unit of instance 1 whole: keys, values, the program it starts (here the
+    // unpacked one) and the manual page it names (in the unpacked tree).
+    const QByteArray unit =
+        fileBytes(root() + QStringLiteral("/usr/lib/systemd/user/vl3-tools-nvx@.service"));
+    ASSERT_TRUE(unit.contains("\nExecStart=/usr/bin/vl3-tools-nvx --headless /Instance=%i\n"));
+    const QString units = path(QStringLiteral("units"));
+    const QString runtime = path(QStringLiteral("runtime"));
+    ASSERT_TRUE(QDir().mkpath(units));
+    ASSERT_TRUE(QDir().mkpath(runtime));
+    ASSERT_TRUE(QFile::setPermissions(runtime, QFile::ReadOwner | QFile::WriteOwner | QFile::ExeOwner));
+    QFile instance(units + QStringLiteral("/vl3-tools-nvx@1.service"));
+    ASSERT_TRUE(instance.open(QIODevice::WriteOnly));
+    const QByteArray unpacked = QByteArray("ExecStart=") + root().toUtf8() + QByteArray("/usr/bin/");
+    instance.write(QByteArray(unit).replace(QByteArray("ExecStart=/usr/bin/"), unpacked));
+    instance.close();
+
+    QProcessEnvironment verify = env;
+    verify.insert(QStringLiteral("XDG_RUNTIME_DIR"), runtime);
+    verify.insert(QStringLiteral("MANPATH"), root() + QStringLiteral("/usr/share/man"));
+    const Outcome checked =
+        run(QStringLiteral("systemd-analyze"),
+            {QStringLiteral("verify"), QStringLiteral("--user"), instance.fileName()}, verify);
+    ASSERT_NE(checked.code, -1) << "systemd-analyze is part of systemd (scripts/bootstrap): "
+                                << checked.err.toStdString();
+    EXPECT_EQ(checked.code, 0) << checked.err.toStdString();
+    // Unknown keys and wrong values are only reported, never a failed status.
+    EXPECT_EQ(checked.err.trimmed().toStdString(), "");
+    for (const char* key : {"Type=notify", "NotifyAccess=main", "WatchdogSec=60", "Restart=on-failure",
+                            "WantedBy=default.target"})
+        EXPECT_TRUE(unit.contains(QByteArray(QByteArray("\n") + key + "\n"))) << key;
+}
+
 } // namespace
