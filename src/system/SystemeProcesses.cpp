@@ -29,6 +29,11 @@ namespace {
 constexpr int kStillActive = 259;
 constexpr int kPollMs = 10;
 
+// The start-up entry shows the program as its installed desktop entry does: the same name, and
+// the icon theme's icon the package installs, wherever the program itself lives.
+constexpr QStringView kEntryName = u"Tools NVX";
+constexpr QStringView kEntryIcon = u"vl3-tools-nvx";
+
 QString shellErrorText(int result)
 {
     switch (result) {
@@ -246,13 +251,13 @@ void Systeme::CreateShortCutStartUp(bool create, int waitMs, const QString& call
 
         const QString program = programPath();
         const QString text = QStringLiteral("[Desktop Entry]\n"
-                                            "Type=Application\n"
-                                            "Name=Tools NVX\n"
-                                            "Comment=Lancer le Tools NVX Velmora\n") +
+                                            "Type=Application\n") +
+                             QStringLiteral("Name=") + kEntryName + u'\n' +
+                             QStringLiteral("Comment=Lancer le Tools NVX Velmora\n") +
                              QStringLiteral("Exec=") + execArgument(program) + QStringLiteral(" /Wait=") +
                              QString::number(wait) + u'\n' + QStringLiteral("Path=") +
                              desktopValue(QFileInfo(program).absolutePath()) + u'\n' +
-                             QStringLiteral("Icon=") + desktopValue(program) + u'\n';
+                             QStringLiteral("Icon=") + kEntryIcon + u'\n';
         const QByteArray bytes = text.toUtf8();
 
         QDir().mkpath(folder);

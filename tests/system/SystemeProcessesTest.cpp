@@ -201,7 +201,7 @@ TEST_F(ProcessHelpersTest, StartUpEntryIsWrittenWithTheClampedWaitAndRemoved)
     EXPECT_TRUE(lines.contains(QStringLiteral("Name=Tools NVX")));
     EXPECT_TRUE(lines.contains(QStringLiteral("Comment=Lancer le Tools NVX Velmora")));
     EXPECT_TRUE(lines.contains(QStringLiteral("Path=") + QFileInfo(program).absolutePath()));
-    EXPECT_TRUE(lines.contains(QStringLiteral("Icon=") + program));
+    EXPECT_TRUE(lines.contains(QStringLiteral("Icon=vl3-tools-nvx")));
 
     fake.CreateShortCutStartUp(false, 0, QStringLiteral("Test"));
     EXPECT_FALSE(QFile::exists(entryPath()));
@@ -217,6 +217,55 @@ TEST_F(ProcessHelpersTest, StartUpEntryIsWrittenWithTheClampedWaitAndRemoved)
     ASSERT_FALSE(reporter.lines.isEmpty());
     EXPECT_TRUE(reporter.lines.last().startsWith(QStringLiteral("Err: Unable to create the shortcut: ")));
     EXPECT_TRUE(reporter.lines.last().endsWith(QStringLiteral("Lib_Public:GestionDesErreurs")));
+}
+
+namespace {
+
+// The keys of the [Desktop Entry] group of a desktop entry file, as key=value lines.
+QStringList desktopEntryKeys(const QString& path)
+{
+    QFile f(path);
+    if (!f.open(QIODevice::ReadOnly))
+        return {};
+    QStringList keys;
+    bool inEntry = false;
+    for (const QString& line : QString::fromUtf8(f.readAll()).split(u'\n')) {
+        if (line.startsWith(u'['))
+            inEntry = line == u"[Desktop Entry]";
+        else if (inEntry && line.contains(u'=') && !line.startsWith(u'#'))
+            keys.append(line);
+    }
+    return keys;
+}
+
+QString keyValue(const QStringList& keys, const QString& key)
+{
+    const QString prefix = key + u'=';
+    for (const QString& line : keys)
+        if (line.startsWith(prefix))
+            return line.mid(prefix.size());
+    return QStringLiteral("<%1 missing>").arg(key);
+}
+
+} // namespace
+
+TEST_F(ProcessHelpersTest, StartUpEntryShowsTheProgramAsTheInstalledDesktopEntryDoes)
+{
+    const QStringList installed =
+        desktopEntryKeys(QStringLiteral(NVX_SOURCE_DIR "/packaging/vl3-tools-nvx.desktop"));
+    ASSERT_FALSE(installed.isEmpty()) << "the package's desktop entry is readable";
+
+    fake.CreateShortCutStartUp(true, 10000, QStringLiteral("Test"));
+    const QStringList startUp = desktopEntryKeys(entryPath());
+    ASSERT_FALSE(startUp.isEmpty());
+    for (const char* key : {"Type", "Name", "Comment", "Icon"})
+        EXPECT_EQ(keyValue(startUp, QString::fromLatin1(key)).toStdString(),
+                  keyValue(installed, QString::fromLatin1(key)).toStdString())
+            << key;
+    // Only the start-up entry waits before starting, and it starts this very program.
+    EXPECT_TRUE(keyValue(startUp, QStringLiteral("Exec"))
+                    .startsWith(u'"' + QCoreApplication::applicationFilePath() + u'"'));
+    EXPECT_TRUE(keyValue(startUp, QStringLiteral("Exec")).endsWith(QStringLiteral(" /Wait=10000")));
 }
 
 TEST_F(ProcessHelpersTest, ShellFailuresAreReportedWithTheirFrenchText)
