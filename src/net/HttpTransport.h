@@ -43,7 +43,6 @@ public:
     // verified either way. A file that is not there fails every https exchange as a TLS failure that names
     // it, rather than falling back to the system's store.
     void setCaFile(const QString& nativeFile) { caFile_ = nativeFile; }
-    const QString& caFile() const { return caFile_; }
 
     // Asked before a request and between waits: once it answers true, the exchange in
     // progress ends as a failure and no new one starts, so a program asked to close is not

@@ -120,6 +120,9 @@ TEST_F(HttpsJobTest, ABundleThatIsNotThereIsNamedAndNothingIsSent)
         "introuvable: " +
         site.c(QStringLiteral("Certificats/absent.pem")).toUtf8();
     EXPECT_TRUE(out.contains(expected)) << out.constData();
+    const QString report = QStringLiteral("Certificats CA de la plateforme: ") +
+                           site.c(QStringLiteral("Certificats/absent.pem")) + QStringLiteral(" (absent)");
+    EXPECT_TRUE(QString::fromUtf8(out).contains(report)) << out.constData();
     EXPECT_TRUE(requests().isEmpty()) << "nothing reached the platform";
     EXPECT_EQ(xmlFiles().size(), 2);
 }
