@@ -148,6 +148,7 @@ PlatformConfig Application::configPlateforme() const
     c.Secret = settings_.Plateforme.Secret;
     c.DelaiConnexion = settings_.Plateforme.DelaiConnexion;
     c.DelaiReponse = settings_.Plateforme.DelaiReponse;
+    c.CertificatsCA = settings_.Plateforme.CertificatsCA.trimmed();
     c.DossierXML = settings_.TexteDossierXML;
     c.ConserverReponses = settings_.Plateforme.ConserverReponses;
     const ServeurFtp& ftp = settings_.ServeursFtp[0];

@@ -83,6 +83,10 @@ QStringList FrmMain::startupReport()
                << ligne(QStringLiteral("Journal de trace"),
                         trace_.logFolder(0) + D2S(clock_.now().date()) + QStringLiteral(".Log"), false);
     }
+    // A bundle named but missing is said before the first exchange fails on it.
+    if (!settings_.Plateforme.CertificatsCA.trimmed().isEmpty())
+        lignes << ligne(QStringLiteral("Certificats CA de la plateforme"),
+                        settings_.Plateforme.CertificatsCA.trimmed(), false);
     // Where the scheduler's requests are heard, with the port the system gave when the
     // settings leave it to the system (port 0).
     for (int i = 0; i < Settings::kReceptions; ++i) {

@@ -2,6 +2,7 @@
 
 #include "common/ErrorTrap.h"
 #include "common/Host.h"
+#include "common/PathText.h"
 #include "common/TextHelpers.h"
 #include "link/Replies.h"
 #include "system/Systeme.h"
@@ -100,6 +101,20 @@ std::optional<QString> FrmSetup::choisirDossier(const QString& depart)
     const QString chosen = systeme_.FolderSelect(QString(), depart);
     if (chosen == QStringLiteral("*"))
         return std::nullopt;
+    return chosen;
+}
+
+std::optional<QString> FrmSetup::choisirCertificats(const QString& actuel)
+{
+    std::optional<QString> chosen;
+    trap(trace_, origine(u"choisirCertificats"), [&] {
+        const QString fichier = actuel.trimmed();
+        const QString file =
+            host_.selectOpenFile(EclateRepFicExt(fichier).RepEclate,
+                                 QStringLiteral("Certificats|*.pem;*.crt;*.cer|Tous|*"), fichier);
+        if (!file.trimmed().isEmpty())
+            chosen = file;
+    });
     return chosen;
 }
 

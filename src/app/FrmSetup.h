@@ -35,6 +35,9 @@ public:
     QList<FieldError> retenir(const SettingsValues& modifiees);
     // The folder selection from a start folder; nothing when cancelled.
     std::optional<QString> choisirDossier(const QString& depart);
+    // The selection of a bundle of authorities (PEM), from the one named now; nothing when
+    // cancelled.
+    std::optional<QString> choisirCertificats(const QString& actuel);
     // "Fermer" and the close box only hide the window.
     void CommandFermer_Click();
     // At program end: asks whether to save when a group is modified, then unloads the settings.

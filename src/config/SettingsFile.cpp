@@ -121,6 +121,7 @@ void Settings::InitSettings()
             lire(kPlateforme, QStringLiteral("DelaiConnexion"), QStringLiteral("15")), 1, 86400, 15);
         Plateforme.DelaiReponse = boundedNumber(
             lire(kPlateforme, QStringLiteral("DelaiReponse"), QStringLiteral("120")), 1, 86400, 120);
+        Plateforme.CertificatsCA = lire(kPlateforme, QStringLiteral("CertificatsCA"));
         Plateforme.ConnexionAuDemarrage =
             numericSwitch(lire(kPlateforme, QStringLiteral("ConnexionAuDemarrage"), QStringLiteral("1")));
         Plateforme.ConserverReponses =
@@ -221,6 +222,7 @@ bool Settings::writeGeneral()
     ok &= ecrire(kPlateforme, QStringLiteral("Secret"), Plateforme.Secret);
     ok &= ecrire(kPlateforme, QStringLiteral("DelaiConnexion"), QString::number(Plateforme.DelaiConnexion));
     ok &= ecrire(kPlateforme, QStringLiteral("DelaiReponse"), QString::number(Plateforme.DelaiReponse));
+    ok &= ecrire(kPlateforme, QStringLiteral("CertificatsCA"), Plateforme.CertificatsCA);
     ok &= ecrire(kPlateforme, QStringLiteral("ConnexionAuDemarrage"), bit(Plateforme.ConnexionAuDemarrage));
     ok &= ecrire(kPlateforme, QStringLiteral("ConserverReponses"), bit(Plateforme.ConserverReponses));
 

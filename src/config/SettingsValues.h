@@ -47,6 +47,9 @@ struct ParametresPlateforme {
     bool ConnexionAuDemarrage = true;
     // Each platform answer is kept as a file in the XML folder, for diagnosis.
     bool ConserverReponses = false;
+    // Authorities trusted for an https platform's certificate (a PEM file, suite path), for a
+    // private platform or a proxy that inspects TLS; empty: the system's store.
+    QString CertificatsCA;
     bool operator==(const ParametresPlateforme&) const = default;
 };
 

@@ -130,11 +130,26 @@ QWidget* FrmSetupWindow::framePlateforme()
     plateformeDelaiConnexion = seconds(600);
     plateformeDelaiReponse = seconds(3600);
     plateformeConnexionAuDemarrage = new QCheckBox(QStringLiteral("Connexion au démarrage"));
+    plateformeCertificatsCA = edit();
+    plateformeCertificatsCA->setPlaceholderText(QStringLiteral("magasin du système"));
+    plateformeCertificatsCA->setToolTip(
+        QStringLiteral("Fichier PEM des autorités de certification de la plateforme ou du proxy; "
+                       "vide: celles du système. Le certificat est toujours vérifié."));
+    plateformeChoisirCertificats = new QPushButton(QStringLiteral("..."));
+    plateformeChoisirCertificats->setToolTip(QStringLiteral("Choisir le fichier"));
+    connect(plateformeChoisirCertificats, &QPushButton::clicked, this, [this] {
+        if (const auto chosen = commands_.choisirCertificats(plateformeCertificatsCA->text()))
+            plateformeCertificatsCA->setText(*chosen);
+    });
+    auto* certificats = new QHBoxLayout;
+    certificats->addWidget(plateformeCertificatsCA, 1);
+    certificats->addWidget(plateformeChoisirCertificats);
     form->addRow(QStringLiteral("URL"), withError(plateformeURL, QStringLiteral("Plateforme.URL")));
     form->addRow(QStringLiteral("Clé"), plateformeCle);
     form->addRow(QStringLiteral("Secret"), plateformeSecret);
     form->addRow(QStringLiteral("Délai de connexion"), plateformeDelaiConnexion);
     form->addRow(QStringLiteral("Délai de réponse"), plateformeDelaiReponse);
+    form->addRow(QStringLiteral("Certificats CA"), certificats);
     form->addRow(QString(), plateformeConnexionAuDemarrage);
     return frame;
 }

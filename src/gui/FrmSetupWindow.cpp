@@ -108,6 +108,7 @@ void FrmSetupWindow::load()
     plateformeDelaiConnexion->setValue(v.Plateforme.DelaiConnexion);
     plateformeDelaiReponse->setValue(v.Plateforme.DelaiReponse);
     plateformeConnexionAuDemarrage->setChecked(v.Plateforme.ConnexionAuDemarrage);
+    plateformeCertificatsCA->setText(v.Plateforme.CertificatsCA);
     for (size_t i = 0; i < TexteUDPIPSource.size(); ++i) {
         TexteUDPIPSource[i]->setText(v.Reception[i].IP);
         TexteUDPPortSource[i]->setText(v.Reception[i].Port);
@@ -165,6 +166,7 @@ SettingsValues FrmSetupWindow::edited() const
     v.Plateforme.DelaiConnexion = plateformeDelaiConnexion->value();
     v.Plateforme.DelaiReponse = plateformeDelaiReponse->value();
     v.Plateforme.ConnexionAuDemarrage = plateformeConnexionAuDemarrage->isChecked();
+    v.Plateforme.CertificatsCA = plateformeCertificatsCA->text();
     for (size_t i = 0; i < TexteUDPIPSource.size(); ++i)
         v.Reception[i] = {TexteUDPIPSource[i]->text(), TexteUDPPortSource[i]->text(),
                           CheckUDPInActif[i]->isChecked(), TexteUDPExpediteurs[i]->text()};

@@ -86,6 +86,8 @@ public:
     QSpinBox* plateformeDelaiConnexion = nullptr;
     QSpinBox* plateformeDelaiReponse = nullptr;
     QCheckBox* plateformeConnexionAuDemarrage = nullptr;
+    QLineEdit* plateformeCertificatsCA = nullptr;
+    QPushButton* plateformeChoisirCertificats = nullptr;
     // What was kept back by the last save, under the buttons.
     QLabel* labelErreurs = nullptr;
 

@@ -1,5 +1,8 @@
 #include "net/HttpTransport.h"
 
+#include <QFile>
+#include <QFileInfo>
+
 #include <memory>
 
 namespace nvx {
@@ -20,6 +23,11 @@ curl_slist* appendHeader(curl_slist* list, const char* header)
 {
     curl_slist* next = curl_slist_append(list, header);
     return next ? next : list;
+}
+
+bool secure(const QString& url)
+{
+    return url.startsWith(QLatin1String("https:"), Qt::CaseInsensitive);
 }
 
 } // namespace
@@ -47,15 +55,30 @@ HttpAnswer HttpTransport::post(const QString& url, const QByteArray& body)
 HttpAnswer HttpTransport::send(const QString& url, const QByteArray* body)
 {
     HttpAnswer answer;
+    if (secure(url) && !caFile_.isEmpty() && !QFileInfo(caFile_).isFile()) {
+        answer.curlCode = int(CURLE_SSL_CACERT_BADFILE);
+        answer.failure = HttpAnswer::Failure::Tls;
+        answer.erreur = QStringLiteral("fichier de certificats introuvable: ") + caFile_;
+        return answer;
+    }
     const CurlLoop::Handle easy = loop_.handle();
     CURL* e = easy.get();
 
     const QByteArray urlBytes = url.toUtf8();
+    const QByteArray caBytes = QFile::encodeName(caFile_);
     Headers headers;
     if (e) {
         curl_easy_setopt(e, CURLOPT_URL, urlBytes.constData());
         curl_easy_setopt(e, CURLOPT_PROTOCOLS_STR, "http,https");
         curl_easy_setopt(e, CURLOPT_USERAGENT, userAgent());
+        curl_easy_setopt(e, CURLOPT_SSL_VERIFYPEER, 1L);
+        curl_easy_setopt(e, CURLOPT_SSL_VERIFYHOST, 2L);
+        // A named bundle is the whole of what is trusted: the system's folder of authorities
+        // is left out too.
+        if (!caBytes.isEmpty()) {
+            curl_easy_setopt(e, CURLOPT_CAINFO, caBytes.constData());
+            curl_easy_setopt(e, CURLOPT_CAPATH, static_cast<const char*>(nullptr));
+        }
         curl_slist* list = appendHeader(nullptr, "Accept: */*");
         if (body) {
             list = appendHeader(list, "Content-Type: text/xml; charset=UTF-8");

@@ -38,6 +38,11 @@ public:
 
     // Seconds allowed to connect, then for the answer once connected.
     void setDelais(int connexionSec, int reponseSec) { loop_.setTimeouts(connexionSec, reponseSec); }
+    // Authorities trusted for an https peer's certificate: a PEM file (native path), which then
+    // replaces the system's store; empty: the system's store. The peer's certificate and host name are
+    // verified either way. A file that is not there fails every https exchange as a TLS failure that names
+    // it, rather than falling back to the system's store.
+    void setCaFile(const QString& nativeFile) { caFile_ = nativeFile; }
 
     // Asked before a request and between waits: once it answers true, the exchange in
     // progress ends as a failure and no new one starts, so a program asked to close is not
@@ -56,6 +61,7 @@ private:
     HttpAnswer send(const QString& url, const QByteArray* body);
 
     CurlLoop loop_;
+    QString caFile_;
 };
 
 } // namespace nvx

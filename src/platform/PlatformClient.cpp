@@ -2,6 +2,7 @@
 
 #include "common/ErrorTrap.h"
 #include "common/Lifecycle.h"
+#include "common/NativePath.h"
 #include "common/Reporter.h"
 #include "platform/TokenStore.h"
 
@@ -19,7 +20,8 @@ constexpr qint32 kErreurTransport = qint32(0x80040000u) + 12000;
 const QString kCommunication = QStringLiteral("Erreur de communication avec la plateforme: ");
 
 // What the scheduler's operator reads of a transport failure; the HTTP library's own text and
-// code go to the trace only.
+// code go to the trace only, except for TLS, where that text says what to fix (an unknown
+// authority, a name the certificate does not carry, a bundle that cannot be read).
 QString failureText(const HttpAnswer& a)
 {
     using Failure = HttpAnswer::Failure;
@@ -37,7 +39,7 @@ QString failureText(const HttpAnswer& a)
     case Failure::Empty:
         return QStringLiteral("réponse vide");
     case Failure::Tls:
-        return QStringLiteral("erreur TLS");
+        return a.erreur.isEmpty() ? QStringLiteral("erreur TLS") : QStringLiteral("erreur TLS: ") + a.erreur;
     case Failure::TooLarge:
         return QStringLiteral("réponse trop volumineuse");
     case Failure::Abandoned:
@@ -131,6 +133,10 @@ AnalyseResultat PlatformClient::echanger(const QString& procedure, const Platfor
     }
 
     const QString url = urlBase() + requete.path;
+    // Matched to what is on disk at each exchange: a bundle put in place or renamed while the
+    // program runs is found without a restart.
+    const QString bundle = config_.CertificatsCA.trimmed();
+    transport_.setCaFile(bundle.isEmpty() ? QString() : NativePath(bundle));
     const HttpAnswer reponse = requete.post ? transport_.post(url, requete.body) : transport_.get(url);
     unreachable_ = reponse.unreachable();
     if (!reponse.repondu()) {

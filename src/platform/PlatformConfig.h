@@ -26,7 +26,10 @@ struct PlatformConfig {
     QString Secret;          // installation secret
     int DelaiConnexion = 15; // seconds to establish the connection
     int DelaiReponse = 120;  // seconds for the answer once connected
-    QString DossierXML;      // folder (suite form) of the answer copies
+    // Authorities trusted for an https platform's certificate: a PEM file in suite form; empty:
+    // the system's store. The certificate and the host name are verified either way.
+    QString CertificatsCA;
+    QString DossierXML; // folder (suite form) of the answer copies
     // Every answer is also written to the XML folder and kept there, for diagnosis; otherwise
     // answers stay in memory only.
     bool ConserverReponses = false;

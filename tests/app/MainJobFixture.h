@@ -62,7 +62,8 @@ protected:
         site.set(home.filePath(QStringLiteral("Settings/VL3_Tools_NVX/VL3_Tools_NVX.Ini")), section, key,
                  value);
     }
-    // Starts the simulator and points the settings at it; returns host:port.
+    // Starts the simulator (over https when the options give it a certificate) and points the
+    // settings at it; returns host:port.
     QString startPlatform(const QStringList& options = {})
     {
         platform.start(kBin + QStringLiteral("/vl3-platform-sim"),
@@ -75,8 +76,13 @@ protected:
             out += platform.readAllStandardOutput();
         }
         const QString line = QString::fromUtf8(out).trimmed();
-        const QString address = line.mid(line.lastIndexOf(u' ') + 1);
-        settings(QStringLiteral("Plateforme"), QStringLiteral("URL"), QStringLiteral("http://") + address);
+        QString address = line.mid(line.lastIndexOf(u' ') + 1);
+        const QString https = QStringLiteral("https://");
+        const bool secure = address.startsWith(https);
+        if (secure)
+            address.remove(0, https.size());
+        settings(QStringLiteral("Plateforme"), QStringLiteral("URL"),
+                 (secure ? https : QStringLiteral("http://")) + address);
         return address;
     }
     // Starts the tool on one job for hours 07 and 08 (of another request when given).

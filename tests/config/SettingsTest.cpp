@@ -67,7 +67,7 @@ QStringList snapshot(const Settings& s)
         out << b(c);
     const ParametresPlateforme& p = s.Plateforme;
     out << p.URL << p.Cle << p.Secret << n(p.DelaiConnexion) << n(p.DelaiReponse) << b(p.ConnexionAuDemarrage)
-        << b(p.ConserverReponses);
+        << b(p.ConserverReponses) << p.CertificatsCA;
     const ParametresSmtp& m = s.EmailSmtp;
     out << m.Serveur << n(m.Port) << n(m.Securite) << m.User << m.PW << m.Expediteur << m.CopiesSupport
         << m.CopiePartenaire << m.NoClient << m.OptionsBase << m.Certificat << b(s.Alertes) << s.SiteMaker;
@@ -99,7 +99,8 @@ TEST_F(SettingsTest, EveryGroupSurvivesASaveAndALoad)
     s.TexteDossierXML = u"D:\\Xml\\"_s;
     s.TexteEmailsAdresses = u"a@x.fr;b@y.fr"_s;
     s.CheckEmail = {true, false, true, false, false, true};
-    s.Plateforme = {u"https://vt:8443"_s, u"k"_s, u"s=t"_s, 30, 300, false, true};
+    s.Plateforme = {u"https://vt:8443"_s,        u"k"_s, u"s=t"_s, 30, 300, false, true,
+                    u"C:\\Certificats\\ca.pem"_s};
     // Alerts off although recipients are set: the stored "0" wins over the default.
     s.Alertes = false;
     s.SiteMaker = u"releases.example.test"_s;

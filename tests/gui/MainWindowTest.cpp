@@ -214,7 +214,8 @@ TEST_F(MainWindowTest, TheSettingsWindowShowsStoredValuesByTheirRulesAndWritesTh
     ASSERT_TRUE(QDir().mkpath(QFileInfo(file).path()));
     QFile ini(file);
     ASSERT_TRUE(ini.open(QIODevice::WriteOnly));
-    ini.write("[Email]\r\nCheck_2=2\r\n[ServeurFTP_0]\r\nServeur=\r\nUser=ancien\r\n");
+    ini.write("[Email]\r\nCheck_2=2\r\n[ServeurFTP_0]\r\nServeur=\r\nUser=ancien\r\n"
+              "[Plateforme]\r\nCertificatsCA=C:\\Certificats\\ca.pem\r\n");
     ini.close();
     start();
     FrmSetupWindow options(app.settings(), app.frmSetup());
@@ -223,8 +224,10 @@ TEST_F(MainWindowTest, TheSettingsWindowShowsStoredValuesByTheirRulesAndWritesTh
     EXPECT_FALSE(options.CheckEmail[0]->isChecked() || options.CheckEmail[5]->isChecked());
     EXPECT_EQ(options.TexteUDPPortCible[4]->text(), QStringLiteral("100")) << "never configured: 96 + index";
     EXPECT_EQ(options.TexteComputerNameAdresse[0]->text(), app.settings().ComputerNameTexte);
+    EXPECT_EQ(options.plateformeCertificatsCA->text(), QStringLiteral("C:\\Certificats\\ca.pem"));
 
     options.TexteFTPUser[0]->setText(QStringLiteral("nouveau"));
+    options.plateformeCertificatsCA->setText(QStringLiteral("/srv/proxy/autorites.pem"));
     EXPECT_TRUE(options.CommandSave_Click().isEmpty());
     const auto stored = [&](const QString& section, const QString& key) {
         return QSettings(file, QSettings::IniFormat)
@@ -232,6 +235,8 @@ TEST_F(MainWindowTest, TheSettingsWindowShowsStoredValuesByTheirRulesAndWritesTh
             .toString();
     };
     EXPECT_EQ(stored(QStringLiteral("Email"), QStringLiteral("Check_2")), QStringLiteral("1"));
+    EXPECT_EQ(stored(QStringLiteral("Plateforme"), QStringLiteral("CertificatsCA")),
+              QStringLiteral("/srv/proxy/autorites.pem"));
     EXPECT_EQ(stored(QStringLiteral("ServeurFTP_0"), QStringLiteral("User")), QStringLiteral("ancien"))
         << "a blank server writes only its Serveur key";
 }

@@ -1,6 +1,7 @@
 #include "PlatformState.h"
 #include "SimConfig.h"
 #include "SimServer.h"
+#include "support/TestCertificates.h"
 
 #include <QDateTime>
 #include <QElapsedTimer>
@@ -510,4 +511,51 @@ TEST(PlatformSimProcessTest, ServesOnThePortItPrintsAndStopsOnSigterm)
     ASSERT_EQ(entries.size(), 2u);
     EXPECT_EQ(entries[0][QStringLiteral("path")].toString(), QStringLiteral("/vlapi/auth"));
     EXPECT_EQ(entries[0][QStringLiteral("code")].toInt(), 200);
+}
+
+TEST(PlatformSimProcessTest, ServesHttpsWithTheGivenCertificateAndSaysSoInItsLine)
+{
+    QTemporaryDir dir;
+    const nvx::test::TestCertificates certs(dir.filePath(QStringLiteral("tls")));
+    ASSERT_TRUE(certs.ok()) << qPrintable(certs.error);
+    QProcess sim;
+    sim.start(kSimBinary, {QStringLiteral("--port"), QStringLiteral("0"), QStringLiteral("--log"),
+                           dir.filePath(QStringLiteral("sim.log")), QStringLiteral("--tls-cert"),
+                           certs.serverCert(), QStringLiteral("--tls-key"), certs.serverKey()});
+    ASSERT_TRUE(sim.waitForStarted(5000));
+    for (int i = 0; i < 50 && !sim.canReadLine(); ++i)
+        sim.waitForReadyRead(100);
+    const QString line = QString::fromUtf8(sim.readLine()).trimmed();
+    const QRegularExpressionMatch m =
+        QRegularExpression(QStringLiteral("^vl3-platform-sim listening on https://127\\.0\\.0\\.1:(\\d+)$"))
+            .match(line);
+    ASSERT_TRUE(m.hasMatch()) << qPrintable(line);
+    const int port = m.captured(1).toInt();
+
+    httplib::SSLClient secure("127.0.0.1", port);
+    secure.set_ca_cert_path(certs.ca().toStdString());
+    secure.enable_server_certificate_verification(true);
+    const httplib::Result auth = secure.Post(
+        "/vlapi/auth", "<auth><key>demo-key</key><secret>demo-secret</secret></auth>", "text/xml");
+    ASSERT_TRUE(auth) << httplib::to_string(auth.error());
+    pugi::xml_document doc;
+    ASSERT_TRUE(doc.load_string(auth->body.c_str()));
+    EXPECT_STREQ(doc.child("response").child_value("code"), "200");
+    // Clear HTTP on the same port gets no answer, and the server goes on serving TLS.
+    httplib::Client clear("127.0.0.1", port);
+    EXPECT_FALSE(clear.Get("/sim/state"));
+    EXPECT_TRUE(secure.Get("/sim/state"));
+
+    sim.terminate();
+    ASSERT_TRUE(sim.waitForFinished(5000));
+    EXPECT_EQ(sim.exitCode(), 0);
+
+    // A key it cannot load stops it at once, with the certificate named.
+    QProcess refused;
+    refused.start(kSimBinary, {QStringLiteral("--port"), QStringLiteral("0"), QStringLiteral("--tls-cert"),
+                               certs.serverCert(), QStringLiteral("--tls-key"),
+                               dir.filePath(QStringLiteral("absent.key"))});
+    ASSERT_TRUE(refused.waitForFinished(5000));
+    EXPECT_EQ(refused.exitCode(), 1);
+    EXPECT_TRUE(refused.readAllStandardError().contains(certs.serverCert().toUtf8()));
 }

@@ -75,6 +75,10 @@ struct SimConfig {
     std::vector<QRegularExpression> close;
     // Empty: the request log goes to stdout.
     QString logFile;
+    // Certificate chain and private key (PEM files): the server speaks https when both are given.
+    QString tlsCert;
+    QString tlsKey;
+    bool secure() const { return !tlsCert.isEmpty(); }
 };
 
 // The highest station number the platform knows (the suite stores it in 16 bits).

@@ -5,12 +5,17 @@
 #include <arpa/inet.h>
 #include <cerrno>
 #include <chrono>
+#include <climits>
+#include <csignal>
 #include <cstring>
 #include <httplib.h>
 #include <netinet/in.h>
 #include <netinet/tcp.h>
+#include <openssl/ssl.h>
 #include <poll.h>
+#include <pthread.h>
 #include <sys/socket.h>
+#include <type_traits>
 #include <unistd.h>
 
 namespace nvx::platformsim {
@@ -73,29 +78,28 @@ void addressOf(int fd, bool peer, std::string& ip, int& port)
     ip = text;
 }
 
-// A buffered stream over one accepted connection. The library keeps its own socket stream to itself,
-// and closing a connection without writing a byte needs a stream that can refuse to write.
+// A buffered stream over one accepted connection, in clear or over TLS. The library keeps its own
+// socket streams to itself, and closing a connection without writing a byte needs a stream that can
+// refuse to write.
 class ConnectionStream final : public httplib::Stream {
 public:
-    ConnectionStream(int fd, int readTimeoutMs, int writeTimeoutMs)
-        : fd_(fd), readTimeoutMs_(readTimeoutMs), writeTimeoutMs_(writeTimeoutMs)
+    ConnectionStream(int fd, SSL* ssl, int readTimeoutMs, int writeTimeoutMs)
+        : fd_(fd), ssl_(ssl), readTimeoutMs_(readTimeoutMs), writeTimeoutMs_(writeTimeoutMs)
     {
     }
 
-    bool hasBuffered() const { return begin_ < end_; }
+    // Bytes already received and not yet read, here or decrypted in the TLS layer.
+    bool hasBuffered() const { return begin_ < end_ || (ssl_ && SSL_pending(ssl_) > 0); }
 
     bool is_readable() const override { return hasBuffered() || waitFor(fd_, POLLIN, readTimeoutMs_); }
     bool is_writable() const override { return !t_dropConnection && waitFor(fd_, POLLOUT, writeTimeoutMs_); }
 
     ssize_t read(char* ptr, size_t size) override
     {
-        if (!hasBuffered()) {
-            if (!waitFor(fd_, POLLIN, readTimeoutMs_))
+        if (begin_ == end_) {
+            if (!hasBuffered() && !waitFor(fd_, POLLIN, readTimeoutMs_))
                 return -1;
-            ssize_t n;
-            do {
-                n = ::recv(fd_, buffer_, sizeof buffer_, 0);
-            } while (n < 0 && errno == EINTR);
+            const ssize_t n = receive();
             if (n <= 0)
                 return n;
             begin_ = 0;
@@ -111,6 +115,10 @@ public:
     {
         if (!is_writable())
             return -1;
+        if (ssl_) {
+            const int n = SSL_write(ssl_, ptr, int(std::min<size_t>(size, INT_MAX)));
+            return n > 0 ? n : -1;
+        }
         ssize_t n;
         do {
             n = ::send(fd_, ptr, size, MSG_NOSIGNAL);
@@ -123,7 +131,23 @@ public:
     socket_t socket() const override { return fd_; }
 
 private:
+    ssize_t receive()
+    {
+        if (ssl_) {
+            const int n = SSL_read(ssl_, buffer_, int(sizeof buffer_));
+            if (n > 0)
+                return n;
+            return SSL_get_error(ssl_, n) == SSL_ERROR_ZERO_RETURN ? 0 : -1;
+        }
+        ssize_t n;
+        do {
+            n = ::recv(fd_, buffer_, sizeof buffer_, 0);
+        } while (n < 0 && errno == EINTR);
+        return n;
+    }
+
     int fd_;
+    SSL* ssl_;
     int readTimeoutMs_;
     int writeTimeoutMs_;
     char buffer_[4096];
@@ -138,10 +162,29 @@ QString timestamp()
 
 } // namespace
 
-// The library's server with its connection loop replaced by one over ConnectionStream (keep-alive
-// as the library does it: a bounded number of requests, an idle time-out, and an early end when the
-// server stops).
-class SimServer::HttpServer final : public httplib::Server {
+namespace {
+
+// The TLS side of an accepted connection, set up before the first request. The socket's own
+// time-outs bound a client that connects and never completes the handshake or a record.
+SSL* acceptTls(SSL_CTX* context, int sock, int timeoutMs)
+{
+    const timeval limit{timeoutMs / 1000, (timeoutMs % 1000) * 1000};
+    ::setsockopt(sock, SOL_SOCKET, SO_RCVTIMEO, &limit, sizeof limit);
+    ::setsockopt(sock, SOL_SOCKET, SO_SNDTIMEO, &limit, sizeof limit);
+    SSL* ssl = context ? SSL_new(context) : nullptr;
+    if (ssl && SSL_set_fd(ssl, sock) == 1 && SSL_accept(ssl) == 1)
+        return ssl;
+    SSL_free(ssl);
+    return nullptr;
+}
+
+// The library's server (in clear or over TLS) with its connection loop replaced by one over
+// ConnectionStream (keep-alive as the library does it: a bounded number of requests, an idle
+// time-out, and an early end when the server stops).
+template <class Base> class Connections final : public Base {
+public:
+    using Base::Base;
+
 private:
     bool process_and_close_socket(socket_t sock) override
     {
@@ -150,19 +193,31 @@ private:
         const int one = 1;
         ::setsockopt(sock, IPPROTO_TCP, TCP_NODELAY, &one, sizeof one);
         t_socket = sock;
-        ConnectionStream stream(sock, toMs(read_timeout_sec_, read_timeout_usec_),
-                                toMs(write_timeout_sec_, write_timeout_usec_));
+        const int readMs = toMs(this->read_timeout_sec_, this->read_timeout_usec_);
+        SSL* ssl = nullptr;
+        if constexpr (std::is_base_of_v<httplib::SSLServer, Base>) {
+            ssl = acceptTls(this->ssl_context(), sock, readMs);
+            if (!ssl) {
+                ::close(sock);
+                return false;
+            }
+        }
+        ConnectionStream stream(sock, ssl, readMs, toMs(this->write_timeout_sec_, this->write_timeout_usec_));
         bool ok = false;
-        for (size_t left = keep_alive_max_count_; left > 0; --left) {
+        for (size_t left = this->keep_alive_max_count_; left > 0; --left) {
             if (!waitForRequest(stream, sock))
                 break;
             t_dropConnection = false;
             bool closed = false;
-            ok = process_request(stream, left == 1, closed, [](httplib::Request&) {});
+            ok = this->process_request(stream, left == 1, closed, [](httplib::Request&) {});
             if (!ok || closed || t_dropConnection)
                 break;
         }
         t_dropConnection = false;
+        if (ssl) {
+            SSL_shutdown(ssl);
+            SSL_free(ssl);
+        }
         ::shutdown(sock, SHUT_RDWR);
         ::close(sock);
         return ok;
@@ -174,8 +229,8 @@ private:
             return true;
         constexpr int kSliceMs = 50;
         const auto deadline =
-            std::chrono::steady_clock::now() + std::chrono::seconds(keep_alive_timeout_sec_);
-        while (svr_sock_ != INVALID_SOCKET) {
+            std::chrono::steady_clock::now() + std::chrono::seconds(this->keep_alive_timeout_sec_);
+        while (this->svr_sock_ != INVALID_SOCKET) {
             if (waitFor(sock, POLLIN, kSliceMs))
                 return true;
             if (std::chrono::steady_clock::now() >= deadline)
@@ -184,6 +239,8 @@ private:
         return false;
     }
 };
+
+} // namespace
 
 SimServer::SimServer(SimConfig config, PlatformState::Clock clock)
     : config_(std::move(config)), state_(config_.credentials, config_.tokenLifetimeSeconds, std::move(clock))
@@ -218,7 +275,17 @@ int SimServer::start()
 
 int SimServer::listen(int wanted)
 {
-    http_ = std::make_unique<HttpServer>();
+    if (config_.secure()) {
+        const std::string cert = config_.tlsCert.toLocal8Bit().toStdString();
+        const std::string key = config_.tlsKey.toLocal8Bit().toStdString();
+        http_ = std::make_unique<Connections<httplib::SSLServer>>(cert.c_str(), key.c_str());
+        if (!http_->is_valid()) {
+            http_.reset();
+            return kTlsFailed;
+        }
+    } else {
+        http_ = std::make_unique<Connections<httplib::Server>>();
+    }
     const auto withoutBody = [this](const httplib::Request& req, httplib::Response& res) {
         serve(req, req.body, res);
     };
@@ -250,7 +317,15 @@ int SimServer::listen(int wanted)
         http_.reset();
         return kBindFailed;
     }
-    thread_ = std::thread([this] { http_->listen_after_bind(); });
+    thread_ = std::thread([this] {
+        // The connection threads start from this one and keep its mask: a TLS write to a client
+        // that has gone must fail rather than end the process with SIGPIPE.
+        sigset_t pipe;
+        sigemptyset(&pipe);
+        sigaddset(&pipe, SIGPIPE);
+        pthread_sigmask(SIG_BLOCK, &pipe, nullptr);
+        http_->listen_after_bind();
+    });
     // The library ignores a stop that comes before its accept loop runs, so wait for the loop.
     for (int i = 0; i < 5000 && !http_->is_running(); ++i)
         std::this_thread::sleep_for(std::chrono::milliseconds(1));

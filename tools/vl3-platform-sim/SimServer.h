@@ -13,14 +13,15 @@
 #include <thread>
 
 namespace httplib {
+class Server;
 struct Request;
 struct Response;
 } // namespace httplib
 
 namespace nvx::platformsim {
 
-// The platform's HTTP front: serves the API under "/vlapi" from a PlatformState, applies the injected
-// faults and the delay, writes one JSON line per request, and offers a read-only view of the state
+// The platform's HTTP (or https) front: serves the API under "/vlapi" from a PlatformState, applies the
+// injected faults and the delay, writes one JSON line per request, and offers a read-only view of the state
 // under "/sim" (GET /sim/state; GET /sim/imports/STATION/YYYY-MM-DD/HOUR gives an imported body).
 class SimServer {
 public:
@@ -31,6 +32,7 @@ public:
 
     static constexpr int kBindFailed = -1;
     static constexpr int kLogFailed = -2;
+    static constexpr int kTlsFailed = -3; // the certificate or its key could not be loaded
     // Binds to the configured address and port and serves on a background thread. Returns the port
     // bound, or one of the failures above.
     int start();
@@ -47,8 +49,6 @@ public:
     PlatformState& state() { return state_; }
 
 private:
-    class HttpServer;
-
     // How the answer leaves: whole, or cut or trickled through a content provider.
     enum class Delivery { Whole, Cut, Trickle };
     struct Reply {
@@ -74,7 +74,7 @@ private:
 
     SimConfig config_;
     PlatformState state_;
-    std::unique_ptr<HttpServer> http_;
+    std::unique_ptr<httplib::Server> http_;
     std::thread thread_;
     int boundPort_ = 0;
 

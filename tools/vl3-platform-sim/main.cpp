@@ -1,6 +1,6 @@
 // vl3-platform-sim: a local, stateful stand-in for the voice-tracking platform's HTTP API, for the
-// demo and the tests. It prints the address it listens on, logs every request as one JSON line, and
-// stops cleanly on SIGINT or SIGTERM.
+// demo and the tests, in clear or over https. It prints the address it listens on, logs every request as one
+// JSON line, and stops cleanly on SIGINT or SIGTERM.
 
 #include "SimConfig.h"
 #include "SimServer.h"
@@ -92,8 +92,15 @@ int main(int argc, char** argv)
     const QCommandLineOption logOpt(
         QStringLiteral("log"), QStringLiteral("Request log, one JSON line per request (default stdout)."),
         QStringLiteral("FILE"));
-    parser.addOptions(
-        {portOpt, bindOpt, credOpt, lifetimeOpt, stateOpt, faultOpt, delayOpt, nonXmlOpt, closeOpt, logOpt});
+    const QCommandLineOption certOpt(
+        QStringLiteral("tls-cert"),
+        QStringLiteral("Serve https with this certificate chain (PEM, the server's first); needs --tls-key."),
+        QStringLiteral("FILE"));
+    const QCommandLineOption keyOpt(QStringLiteral("tls-key"),
+                                    QStringLiteral("Private key (PEM) of the --tls-cert certificate."),
+                                    QStringLiteral("FILE"));
+    parser.addOptions({portOpt, bindOpt, credOpt, lifetimeOpt, stateOpt, faultOpt, delayOpt, nonXmlOpt,
+                       closeOpt, logOpt, certOpt, keyOpt});
     if (!parser.parse(QCoreApplication::arguments()))
         return usageError(parser.errorText());
     if (parser.isSet(QStringLiteral("help"))) {
@@ -118,6 +125,10 @@ int main(int argc, char** argv)
         return usageError(QStringLiteral("invalid --delay: ") + parser.value(delayOpt));
     config.delayMs = *delay;
     config.logFile = parser.value(logOpt);
+    config.tlsCert = parser.value(certOpt);
+    config.tlsKey = parser.value(keyOpt);
+    if (config.tlsCert.isEmpty() != config.tlsKey.isEmpty())
+        return usageError(QStringLiteral("--tls-cert and --tls-key go together"));
 
     for (const QString& v : parser.values(credOpt)) {
         const auto c = parseCredential(v);
@@ -156,10 +167,17 @@ int main(int argc, char** argv)
 
     const QString bind = config.bind;
     const QString logFile = config.logFile;
+    const bool secure = config.secure();
+    const QString certificate = config.tlsCert;
     SimServer server(std::move(config));
     const int bound = server.start();
     if (bound == SimServer::kLogFailed) {
         writeLine(stderr, QStringLiteral("vl3-platform-sim: cannot open the log ") + logFile);
+        return kFailure;
+    }
+    if (bound == SimServer::kTlsFailed) {
+        writeLine(stderr, QStringLiteral("vl3-platform-sim: cannot load the certificate ") + certificate +
+                              QStringLiteral(" with its key"));
         return kFailure;
     }
     if (bound < 0) {
@@ -167,7 +185,9 @@ int main(int argc, char** argv)
                               QString::number(*port));
         return kFailure;
     }
-    writeLine(stdout, QStringLiteral("vl3-platform-sim listening on ") + bind + QLatin1Char(':') +
+    // In clear the address alone, as scripts read it; over TLS with its scheme.
+    writeLine(stdout, QStringLiteral("vl3-platform-sim listening on ") +
+                          (secure ? QStringLiteral("https://") : QString()) + bind + QLatin1Char(':') +
                           QString::number(bound));
 
     int signal = 0;
