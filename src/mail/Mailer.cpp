@@ -2,6 +2,7 @@
 
 #include "common/Clock.h"
 #include "common/Host.h"
+#include "common/NativePath.h"
 #include "common/Reporter.h"
 #include "config/SettingsValues.h"
 #include "mail/MailText.h"
@@ -51,7 +52,9 @@ SmtpAccount smtpAccount(const ParametresSmtp& smtp)
                                             : SmtpAccount::Security::StartTls;
     account.user = smtp.User.trimmed();
     account.password = smtp.PW;
-    account.caFile = smtp.Certificat.trimmed();
+    // The settings keep the suite's path form; curl needs the file as it is on disk.
+    const QString certificat = smtp.Certificat.trimmed();
+    account.caFile = certificat.isEmpty() ? QString() : NativePath(certificat);
     return account;
 }
 

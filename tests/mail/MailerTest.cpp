@@ -1,9 +1,14 @@
 #include "mail/Mailer.h"
 
+#include "common/NativePath.h"
 #include "config/SettingsValues.h"
 #include "support/Owners.h"
 #include "support/PythonPeer.h"
 #include "support/ReceivedMail.h"
+
+#include <QDir>
+#include <QFile>
+#include <QTemporaryDir>
 
 #include <gtest/gtest.h>
 
@@ -230,3 +235,17 @@ TEST_F(MailerTest, MailAskedForWhileAnotherIsOnItsWayIsDropped)
 }
 
 } // namespace
+
+TEST(SmtpAccountTest, TheAuthoritiesFileOfTheSettingsIsFoundOnDisk)
+{
+    QTemporaryDir drives;
+    QDir().mkpath(drives.filePath(u"c/Certs"_s));
+    QFile(drives.filePath(u"c/Certs/ca.pem"_s)).open(QIODevice::WriteOnly);
+    setDriveRoot(drives.path());
+    ParametresSmtp smtp;
+    smtp.Certificat = u" C:\\CERTS\\CA.pem "_s;
+    EXPECT_EQ(smtpAccount(smtp).caFile, drives.filePath(u"c/Certs/ca.pem"_s));
+    smtp.Certificat.clear();
+    EXPECT_TRUE(smtpAccount(smtp).caFile.isEmpty()) << "none named: the system's store";
+    setDriveRoot({});
+}
