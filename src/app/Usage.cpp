@@ -43,10 +43,12 @@ QString usageText()
         "Exit status:\n"
         "  0  quit asked (SIGINT, SIGTERM, SIGHUP); with --job: every hour the platform could\n"
         "     take was sent\n"
-        "  1  the start-up stopped (another copy runs, the site or its data folder is missing,\n"
-        "     the only reception endpoint cannot listen, the user is refused); with\n"
-        "     --test-mail or --test-ftp: the test failed (the reason on stderr)\n"
-        "  2  a usage error; with --job: the job ended with the authentication problem\n"
+        "  1  the start-up stopped (another copy of the instance runs, the site or its data\n"
+        "     folder is missing, the only reception endpoint cannot listen, the user is\n"
+        "     refused); with --test-mail or --test-ftp: the test failed (the reason on\n"
+        "     stderr); with --status: some hours wait\n"
+        "  2  a usage error; with --job: the job ended with the authentication problem;\n"
+        "     with --status: the instance does not run\n"
         "  3  with --job: the request was refused, or some hour was not written or not sent\n");
 }
 
