@@ -85,16 +85,21 @@ protected:
                  (secure ? https : QStringLiteral("http://")) + address);
         return address;
     }
-    // Starts the tool on one job for hours 07 and 08 (of another request when given).
-    void startJob(QProcess& tool,
-                  const QString& request = QStringLiteral(
-                      "<NoStation:1><DateConducteur:20200508><HHDeb:07><HHFin:08><StationLib:Matin>")) const
+    // The site's drives, and the single-copy lock beside them.
+    QProcessEnvironment toolEnvironment() const
     {
         QProcessEnvironment env = QProcessEnvironment::systemEnvironment();
         env.insert(QStringLiteral("VL3_DRIVE_ROOT"), drives.path());
         env.insert(QStringLiteral("TMPDIR"), drives.path());
         env.insert(QStringLiteral("XDG_RUNTIME_DIR"), drives.path());
-        tool.setProcessEnvironment(env);
+        return env;
+    }
+    // Starts the tool on one job for hours 07 and 08 (of another request when given).
+    void startJob(QProcess& tool,
+                  const QString& request = QStringLiteral(
+                      "<NoStation:1><DateConducteur:20200508><HHDeb:07><HHFin:08><StationLib:Matin>")) const
+    {
+        tool.setProcessEnvironment(toolEnvironment());
         tool.start(kBin + QStringLiteral("/vl3-tools-nvx"),
                    {QStringLiteral("--headless"), QStringLiteral("--home"), home.path(),
                     QStringLiteral("--job"), request});
@@ -154,11 +159,7 @@ protected:
         settings(endpoint, QStringLiteral("IP"), QStringLiteral("127.0.0.1"));
         settings(endpoint, QStringLiteral("Port"), QString::number(port));
         settings(endpoint, QStringLiteral("Actif"), QStringLiteral("1"));
-        QProcessEnvironment env = QProcessEnvironment::systemEnvironment();
-        env.insert(QStringLiteral("VL3_DRIVE_ROOT"), drives.path());
-        env.insert(QStringLiteral("TMPDIR"), drives.path());
-        env.insert(QStringLiteral("XDG_RUNTIME_DIR"), drives.path());
-        tool.setProcessEnvironment(env);
+        tool.setProcessEnvironment(toolEnvironment());
         tool.start(kBin + QStringLiteral("/vl3-tools-nvx"),
                    {QStringLiteral("--headless"), QStringLiteral("--home"), home.path()});
         return port;

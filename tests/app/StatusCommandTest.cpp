@@ -20,11 +20,7 @@ protected:
     int status(QByteArray& out, bool json = false) const
     {
         QProcess p;
-        QProcessEnvironment env = QProcessEnvironment::systemEnvironment();
-        env.insert(QStringLiteral("VL3_DRIVE_ROOT"), drives.path());
-        env.insert(QStringLiteral("TMPDIR"), drives.path());
-        env.insert(QStringLiteral("XDG_RUNTIME_DIR"), drives.path());
-        p.setProcessEnvironment(env);
+        p.setProcessEnvironment(toolEnvironment());
         QStringList args{QStringLiteral("--status"), QStringLiteral("--home"), home.path()};
         if (json)
             args << QStringLiteral("--json");
